@@ -1,0 +1,6 @@
+#pragma once
+
+// Sets a PWM duty (0..255) through the brightness attribute of an LED-class device.
+// Returns 0 when the duty was written; 1 when it was not (duty above 255, file not opened):
+// callers treat any non-zero result as an output that was not driven.
+int writePwm(unsigned value, const char *path);

@@ -1,0 +1,261 @@
+#include "scenariorunner.h"
+
+#include "app/mainwindow.h"
+#include "models/powerbutton.h"
+#include "models/usbstick.h"
+#include "screencapture.h"
+#include "world.h"
+
+#include <cstdio>
+#include <unistd.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QTextEdit>
+#include <QTimer>
+
+namespace {
+// Fine enough for the program's 25 ms loops, coarse enough to cost nothing.
+constexpr int kPollMs = 20;
+} // namespace
+
+ScenarioRunner::ScenarioRunner(const ScenarioScript &script, MainWindow &window, World &world,
+                               QObject *parent)
+    : QObject(parent), script(script), window(window), world(world)
+{ }
+
+void ScenarioRunner::start()
+{
+    timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, &ScenarioRunner::poll);
+    timer->start(kPollMs);
+}
+
+void ScenarioRunner::stateEntered(int state)
+{
+    statesSinceStepStart.insert(state);
+}
+
+int ScenarioRunner::exitCodeAtPowerOff() const
+{
+    if (current >= script.steps.size())
+        return 0;
+    const ScenarioStep &step = script.steps[current];
+    const bool waiting = step.kind == ScenarioStep::WaitState || step.kind == ScenarioStep::WaitText
+            || step.kind == ScenarioStep::Sleep;
+    if (waiting && current == script.steps.size() - 1)
+        return 0;
+    std::fprintf(stderr, "scenario: line %d: the board powered off with steps left: %s\n",
+                 step.line, qPrintable(step.source));
+    return 1;
+}
+
+void ScenarioRunner::poll()
+{
+    while (current < script.steps.size()) {
+        const ScenarioStep &step = script.steps[current];
+        if (!stepStarted) {
+            stepStarted = true;
+            stepClock.start();
+        }
+        if (!runStep(step))
+            return;
+        finishStep();
+    }
+    timer->stop();
+    std::printf("scenario: %d steps held\n", int(script.steps.size()));
+    std::fflush(stdout);
+    QCoreApplication::exit(0);
+}
+
+void ScenarioRunner::finishStep()
+{
+    ++current;
+    stepStarted = false;
+    statesSinceStepStart.clear();
+    statesSinceStepStart.insert(window.menuState());
+}
+
+void ScenarioRunner::fail(const QString &why)
+{
+    timer->stop();
+    const ScenarioStep &step = script.steps[current];
+    std::fprintf(stderr, "scenario: line %d: %s: %s\n", step.line, qPrintable(step.source),
+                 qPrintable(why));
+    std::fflush(stderr);
+    std::fflush(stdout);
+    current = script.steps.size();
+    QCoreApplication::exit(1);
+}
+
+bool ScenarioRunner::runStep(const ScenarioStep &step)
+{
+    const bool timedOut = stepClock.elapsed() > step.seconds * 1000;
+    QString why;
+    switch (step.kind) {
+    case ScenarioStep::WaitState:
+        if (window.menuState() == step.number || statesSinceStepStart.contains(step.number))
+            return true;
+        if (timedOut)
+            fail(QString("state %1 not reached within %2 s; the state is %3")
+                         .arg(step.number)
+                         .arg(step.seconds)
+                         .arg(window.menuState()));
+        return false;
+    case ScenarioStep::Click: {
+        QWidget *widget = findWidget(step.object);
+        if (!widget) {
+            fail("no widget of that name");
+            return false;
+        }
+        if (!clickWidget(widget, &why)) {
+            fail(why);
+            return false;
+        }
+        return true;
+    }
+    case ScenarioStep::ClickText: {
+        QWidget *match = nullptr;
+        // Pop-ups first: they cover the window when they are up.
+        QList<QWidget *> tops;
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            if (top != &window)
+                tops << top;
+        }
+        tops << &window;
+        for (QWidget *top : tops) {
+            if (!top->isVisible())
+                continue;
+            for (QAbstractButton *button : top->findChildren<QAbstractButton *>()) {
+                if (button->isVisible() && button->isEnabled() && button->text() == step.text) {
+                    match = button;
+                    break;
+                }
+            }
+            if (match)
+                break;
+        }
+        if (!match) {
+            fail("no visible, enabled button shows that text");
+            return false;
+        }
+        if (!clickWidget(match, &why)) {
+            fail(why);
+            return false;
+        }
+        return true;
+    }
+    case ScenarioStep::ExpectText:
+    case ScenarioStep::WaitText: {
+        QWidget *widget = findWidget(step.object);
+        QString text;
+        if (widget && textOf(widget, &text) && text == step.text)
+            return true;
+        if (step.kind == ScenarioStep::ExpectText || timedOut) {
+            if (!widget)
+                fail("no widget of that name");
+            else if (!textOf(widget, &text))
+                fail("the widget shows no text");
+            else
+                fail("it shows \"" + text + "\"");
+        }
+        return false;
+    }
+    case ScenarioStep::Sleep:
+        return stepClock.elapsed() >= step.seconds * 1000;
+    case ScenarioStep::Screenshot: {
+        const QString file = QFileInfo(step.text).absoluteFilePath();
+        QDir().mkpath(QFileInfo(file).path());
+        if (!captureScreen(&window).save(file, "PNG")) {
+            fail("cannot write " + file);
+            return false;
+        }
+        return true;
+    }
+    case ScenarioStep::PowerButton:
+        world.with<PowerButton>([](PowerButton &button) { button.press(); });
+        return true;
+    case ScenarioStep::PowerCut:
+        // Power is gone at once: nothing is flushed by the program, nothing is destroyed.
+        std::printf("power-cut\n");
+        std::fflush(stdout);
+        ::_exit(0);
+    case ScenarioStep::UsbInsert:
+        world.with<UsbStick>([&step](UsbStick &stick) { stick.insert(step.update); });
+        return true;
+    case ScenarioStep::UsbRemove:
+        world.with<UsbStick>([](UsbStick &stick) { stick.remove(); });
+        return true;
+    case ScenarioStep::Fault:
+        if (!world.setFault(step.text, step.args, &why)) {
+            fail(why);
+            return false;
+        }
+        return true;
+    case ScenarioStep::FaultClear:
+        world.clearFaults();
+        return true;
+    }
+    return true;
+}
+
+QWidget *ScenarioRunner::findWidget(const QString &objectName) const
+{
+    QWidget *hidden = nullptr;
+    for (QWidget *top : QApplication::topLevelWidgets()) {
+        QList<QWidget *> candidates = top->findChildren<QWidget *>(objectName);
+        if (top->objectName() == objectName)
+            candidates.prepend(top);
+        for (QWidget *widget : candidates) {
+            if (widget->isVisible())
+                return widget;
+            hidden = hidden ? hidden : widget;
+        }
+    }
+    return hidden;
+}
+
+bool ScenarioRunner::clickWidget(QWidget *widget, QString *why)
+{
+    if (!widget->isVisible()) {
+        *why = "the widget is hidden";
+        return false;
+    }
+    if (!widget->isEnabled()) {
+        *why = "the widget is disabled";
+        return false;
+    }
+    // A real press and release, so the application's event filter sees what a finger does.
+    const QPoint centre = widget->rect().center();
+    const QPoint global = widget->mapToGlobal(centre);
+    QMouseEvent press(QEvent::MouseButtonPress, centre, global, Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(widget, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, centre, global, Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(widget, &release);
+    return true;
+}
+
+bool ScenarioRunner::textOf(const QWidget *widget, QString *text)
+{
+    if (auto *label = qobject_cast<const QLabel *>(widget))
+        *text = label->text();
+    else if (auto *button = qobject_cast<const QAbstractButton *>(widget))
+        *text = button->text();
+    else if (auto *line = qobject_cast<const QLineEdit *>(widget))
+        *text = line->text();
+    else if (auto *plain = qobject_cast<const QPlainTextEdit *>(widget))
+        *text = plain->toPlainText();
+    else if (auto *rich = qobject_cast<const QTextEdit *>(widget))
+        *text = rich->toPlainText();
+    else
+        return false;
+    return true;
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "scenarioscript.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QSet>
+
+class MainWindow;
+class QTimer;
+class QWidget;
+class World;
+
+// Plays a scenario against the running program, one step at a time, from the GUI thread.
+// Ends the program with 0 when every step held, 1 naming the first step that did not.
+class ScenarioRunner : public QObject
+{
+    Q_OBJECT
+
+public:
+    ScenarioRunner(const ScenarioScript &script, MainWindow &window, World &world,
+                   QObject *parent = nullptr);
+
+    void start();
+    // Every menu state the window enters (from its state observer).
+    void stateEntered(int state);
+    // Exit code for the moment the board powers off: 0 when the scenario was waiting in its
+    // last step, 1 when steps were left.
+    int exitCodeAtPowerOff() const;
+
+private:
+    void poll();
+    bool runStep(const ScenarioStep &step); // true when the step is complete
+    void finishStep();
+    void fail(const QString &why);
+
+    QWidget *findWidget(const QString &objectName) const;
+    bool clickWidget(QWidget *widget, QString *why);
+    static bool textOf(const QWidget *widget, QString *text);
+
+    ScenarioScript script;
+    MainWindow &window;
+    World &world;
+    QTimer *timer = nullptr;
+    int current = 0;
+    bool stepStarted = false;
+    QElapsedTimer stepClock;
+    QSet<int> statesSinceStepStart;
+};

@@ -1,0 +1,119 @@
+#include "scenarioscript.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+// The rest of `line` after `count` blank-separated words, exactly as written.
+QString restAfterWords(const QString &line, int count)
+{
+    int pos = 0;
+    for (int word = 0; word < count; ++word) {
+        while (pos < line.size() && line[pos].isSpace())
+            ++pos;
+        while (pos < line.size() && !line[pos].isSpace())
+            ++pos;
+    }
+    if (pos < line.size())
+        ++pos; // the single blank that separates the last word from TEXT
+    return line.mid(pos);
+}
+
+bool parseSeconds(const QString &word, double *seconds)
+{
+    bool ok = false;
+    *seconds = word.toDouble(&ok);
+    return ok && *seconds >= 0;
+}
+
+} // namespace
+
+ScenarioScript ScenarioScript::parse(const QString &text)
+{
+    ScenarioScript script;
+    const QStringList lines = text.split('\n');
+    for (int index = 0; index < lines.size(); ++index) {
+        QString line = lines[index];
+        if (line.endsWith('\r'))
+            line.chop(1);
+        const QString trimmed = line.trimmed();
+        if (trimmed.isEmpty() || trimmed.startsWith('#'))
+            continue;
+        const QString body = line.mid(line.indexOf(trimmed.at(0)));
+        const QStringList words = trimmed.split(QRegularExpression("\\s+"));
+        const QString verb = words.first();
+        const int arguments = words.size() - 1;
+
+        ScenarioStep step;
+        step.line = index + 1;
+        step.source = trimmed;
+        step.seconds = kDefaultWaitSeconds;
+        auto fail = [&](const QString &why) {
+            script.error = QString("line %1: %2: %3").arg(step.line).arg(why, trimmed);
+            script.steps.clear();
+            return script;
+        };
+
+        if (verb == "wait-state") {
+            bool ok = false;
+            step.kind = ScenarioStep::WaitState;
+            if (arguments < 1 || arguments > 2)
+                return fail("wait-state takes a state and an optional time");
+            step.number = words[1].toInt(&ok);
+            if (!ok)
+                return fail("not a state number");
+            if (arguments == 2 && !parseSeconds(words[2], &step.seconds))
+                return fail("not a time in seconds");
+        } else if (verb == "click") {
+            step.kind = ScenarioStep::Click;
+            if (arguments != 1)
+                return fail("click takes one object name");
+            step.object = words[1];
+        } else if (verb == "click-text") {
+            step.kind = ScenarioStep::ClickText;
+            step.text = restAfterWords(body, 1);
+            if (step.text.isEmpty())
+                return fail("click-text needs a text");
+        } else if (verb == "expect-text" || verb == "wait-text") {
+            step.kind = verb == "expect-text" ? ScenarioStep::ExpectText : ScenarioStep::WaitText;
+            if (arguments < 1)
+                return fail(verb + " needs an object name");
+            step.object = words[1];
+            step.text = restAfterWords(body, 2);
+        } else if (verb == "sleep") {
+            step.kind = ScenarioStep::Sleep;
+            if (arguments != 1 || !parseSeconds(words[1], &step.seconds))
+                return fail("sleep takes a time in seconds");
+        } else if (verb == "screenshot") {
+            step.kind = ScenarioStep::Screenshot;
+            step.text = restAfterWords(body, 1);
+            if (step.text.isEmpty())
+                return fail("screenshot needs a file name");
+        } else if (verb == "power-button" || verb == "power-cut" || verb == "usb-remove") {
+            if (arguments != 0)
+                return fail(verb + " takes no arguments");
+            step.kind = verb == "power-button" ? ScenarioStep::PowerButton
+                    : verb == "power-cut"      ? ScenarioStep::PowerCut
+                                               : ScenarioStep::UsbRemove;
+        } else if (verb == "usb-insert") {
+            step.kind = ScenarioStep::UsbInsert;
+            if (arguments > 1 || (arguments == 1 && words[1] != "update"))
+                return fail("usb-insert takes nothing or \"update\"");
+            step.update = arguments == 1;
+        } else if (verb == "fault") {
+            if (arguments < 1)
+                return fail("fault needs a name or \"clear\"");
+            if (words[1] == "clear" && arguments == 1) {
+                step.kind = ScenarioStep::FaultClear;
+            } else {
+                step.kind = ScenarioStep::Fault;
+                step.text = words[1];
+                step.args = words.mid(2);
+            }
+        } else {
+            return fail("unknown step");
+        }
+        script.steps.append(step);
+    }
+    return script;
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+// One step of a scenario file. TEXT arguments run to the end of the line.
+struct ScenarioStep
+{
+    enum Kind {
+        WaitState,
+        Click,
+        ClickText,
+        ExpectText,
+        WaitText,
+        Sleep,
+        Screenshot,
+        PowerButton,
+        PowerCut,
+        UsbInsert,
+        UsbRemove,
+        Fault,
+        FaultClear
+    };
+
+    Kind kind = Sleep;
+    int line = 0;
+    QString source; // the line as written, for messages
+    QString object; // object name (click, expect-text, wait-text)
+    QString text; // TEXT, file name, fault name
+    QStringList args; // fault arguments
+    int number = 0; // state number
+    double seconds = 0; // sleep, or the wait limit
+    bool update = false; // usb-insert update
+};
+
+struct ScenarioScript
+{
+    static constexpr double kDefaultWaitSeconds = 30;
+
+    QVector<ScenarioStep> steps;
+    QString error; // "line N: ..." when the text could not be read
+
+    static ScenarioScript parse(const QString &text);
+};

@@ -1,0 +1,150 @@
+#include "simdeviceio.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+
+void SimDeviceIo::addDevice(const std::string &path, std::shared_ptr<SimDevice> device)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    devices[path] = std::move(device);
+}
+
+std::shared_ptr<SimDeviceHandle> SimDeviceIo::handleOf(int fd)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    auto it = handles.find(fd);
+    return it == handles.end() ? nullptr : it->second;
+}
+
+int SimDeviceIo::open(const char *path, int flags)
+{
+    std::shared_ptr<SimDevice> device;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        auto it = devices.find(path);
+        if (it != devices.end())
+            device = it->second;
+    }
+    if (!device)
+        return system.open(path, flags);
+    int error = 0;
+    std::unique_ptr<SimDeviceHandle> handle = device->open(&error);
+    if (!handle) {
+        errno = error ? error : ENODEV;
+        return -1;
+    }
+    std::lock_guard<std::mutex> lock(mutex);
+    const int fd = nextFd++;
+    handles[fd] = std::move(handle);
+    return fd;
+}
+
+ssize_t SimDeviceIo::read(int fd, void *buffer, size_t count)
+{
+    if (fd < kFirstSimulatedFd)
+        return system.read(fd, buffer, count);
+    auto handle = handleOf(fd);
+    if (!handle) {
+        errno = EBADF;
+        return -1;
+    }
+    int error = 0;
+    const ssize_t n = handle->read(buffer, count, &error);
+    if (n < 0)
+        errno = error;
+    return n;
+}
+
+ssize_t SimDeviceIo::write(int fd, const void *buffer, size_t count)
+{
+    if (fd < kFirstSimulatedFd)
+        return system.write(fd, buffer, count);
+    auto handle = handleOf(fd);
+    if (!handle) {
+        errno = EBADF;
+        return -1;
+    }
+    int error = 0;
+    const ssize_t n = handle->write(buffer, count, &error);
+    if (n < 0)
+        errno = error;
+    return n;
+}
+
+int SimDeviceIo::ioctl(int fd, unsigned long request, void *argument)
+{
+    if (fd >= kFirstSimulatedFd) {
+        auto handle = handleOf(fd);
+        if (!handle) {
+            errno = EBADF;
+            return -1;
+        }
+        int error = 0;
+        const int result = handle->ioctl(request, argument, &error);
+        if (result < 0)
+            errno = error;
+        return result;
+    }
+    const int result = system.ioctl(fd, request, argument);
+    if (result == 0 || errno != ENOTTY || (request != TIOCSRS485 && request != TIOCGRS485))
+        return result;
+    // The pseudo-terminal standing in for the UART: keep the RS485 settings like the driver.
+    std::lock_guard<std::mutex> lock(mutex);
+    if (request == TIOCSRS485) {
+        rs485Settings[fd].assign(static_cast<const char *>(argument), sizeof(serial_rs485));
+    } else {
+        serial_rs485 settings {};
+        auto it = rs485Settings.find(fd);
+        if (it != rs485Settings.end())
+            std::memcpy(&settings, it->second.data(), sizeof settings);
+        std::memcpy(argument, &settings, sizeof settings);
+    }
+    return 0;
+}
+
+int SimDeviceIo::close(int fd)
+{
+    if (fd < kFirstSimulatedFd) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            rs485Settings.erase(fd);
+        }
+        return system.close(fd);
+    }
+    std::lock_guard<std::mutex> lock(mutex);
+    if (handles.erase(fd) == 0) {
+        errno = EBADF;
+        return -1;
+    }
+    return 0;
+}
+
+int SimDeviceIo::tcgetattr(int fd, struct termios *settings)
+{
+    if (fd >= kFirstSimulatedFd) {
+        errno = ENOTTY;
+        return -1;
+    }
+    return system.tcgetattr(fd, settings);
+}
+
+int SimDeviceIo::tcsetattr(int fd, int when, const struct termios *settings)
+{
+    if (fd >= kFirstSimulatedFd) {
+        errno = ENOTTY;
+        return -1;
+    }
+    return system.tcsetattr(fd, when, settings);
+}
+
+int SimDeviceIo::tcflush(int fd, int queue)
+{
+    if (fd >= kFirstSimulatedFd) {
+        errno = ENOTTY;
+        return -1;
+    }
+    return system.tcflush(fd, queue);
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "platform/deviceio.h"
+#include "simdevice.h"
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+// The simulator's device-I/O backend. Nodes registered with addDevice() are answered by their
+// models; everything else (the pseudo-terminal behind the serial link) goes to the system.
+// A pseudo-terminal has no RS485 ioctls; they are answered as the board's UART driver does.
+class SimDeviceIo : public platform::DeviceIo
+{
+public:
+    // `path` is the resolved path the program opens (inside the sandbox root).
+    void addDevice(const std::string &path, std::shared_ptr<SimDevice> device);
+
+    int open(const char *path, int flags) override;
+    ssize_t read(int fd, void *buffer, size_t count) override;
+    ssize_t write(int fd, const void *buffer, size_t count) override;
+    int ioctl(int fd, unsigned long request, void *argument) override;
+    int close(int fd) override;
+    int tcgetattr(int fd, struct termios *settings) override;
+    int tcsetattr(int fd, int when, const struct termios *settings) override;
+    int tcflush(int fd, int queue) override;
+
+private:
+    // Far above any descriptor the process gets from the kernel.
+    static constexpr int kFirstSimulatedFd = 1 << 20;
+
+    std::shared_ptr<SimDeviceHandle> handleOf(int fd);
+
+    std::mutex mutex;
+    std::map<std::string, std::shared_ptr<SimDevice>> devices;
+    std::map<int, std::shared_ptr<SimDeviceHandle>> handles;
+    std::map<int, std::string> rs485Settings; // raw struct serial_rs485 per system descriptor
+    int nextFd = kFirstSimulatedFd;
+    platform::SystemDeviceIo system;
+};

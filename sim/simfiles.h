@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// File access of the hardware models. Inputs are written the way the kernel presents a fresh
+// attribute (whole, at once: temporary file then rename), outputs are read the way the program
+// writes them (it appends fixed-width fields, so the value is the last field in the file).
+namespace simfiles {
+
+bool writeAtomically(const QString &file, const QByteArray &content);
+// The last `fieldWidth` bytes of the file with the NUL padding removed; empty when missing.
+QByteArray lastField(const QString &file, int fieldWidth);
+// Decimal value of the last field; `fallback` when the file is missing or holds no number.
+int lastFieldValue(const QString &file, int fieldWidth, int fallback);
+
+} // namespace simfiles

@@ -1,0 +1,153 @@
+#include "simulator.h"
+
+#include "app/mainwindow.h"
+#include "app/menunames.h"
+#include "models/powerbutton.h"
+#include "models/usbstick.h"
+#include "panel.h"
+#include "platform/platform.h"
+#include "scenariorunner.h"
+#include "simlog.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+constexpr int kMaxHardwareVersion = 7;
+
+const char *const kUsage
+        = "usage: vemla8-sim [--root DIR] [--fresh] [--headless] [--scenario FILE]\n"
+          "                  [--epc-port PATH] [--hw-version N]\n";
+
+} // namespace
+
+bool Simulator::parseArguments(int argc, char **argv, Options *options, QString *error)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        auto value = [&](QString *target) {
+            if (i + 1 >= argc) {
+                *error = arg + " needs a value\n" + kUsage;
+                return false;
+            }
+            *target = QString::fromLocal8Bit(argv[++i]);
+            return true;
+        };
+        if (arg == "--fresh") {
+            options->fresh = true;
+        } else if (arg == "--headless") {
+            options->headless = true;
+        } else if (arg == "--root") {
+            if (!value(&options->root))
+                return false;
+        } else if (arg == "--scenario") {
+            if (!value(&options->scenarioFile))
+                return false;
+        } else if (arg == "--epc-port") {
+            if (!value(&options->epcPort))
+                return false;
+        } else if (arg == "--hw-version") {
+            QString text;
+            if (!value(&text))
+                return false;
+            bool ok = false;
+            options->hardwareVersion = text.toInt(&ok);
+            if (!ok || options->hardwareVersion < 0
+                || options->hardwareVersion > kMaxHardwareVersion) {
+                *error = "--hw-version takes 0 to 7\n";
+                return false;
+            }
+        } else {
+            *error = "unknown option " + arg + "\n" + kUsage;
+            return false;
+        }
+    }
+    return true;
+}
+
+Simulator::Simulator(const Options &options) : options(options), sandbox(options.root) { }
+
+Simulator::~Simulator()
+{
+    world.stop();
+    platform::setDeviceIo(nullptr);
+    platform::setCommandRunner({});
+    platform::setVolumeQuery({});
+}
+
+bool Simulator::prepare(QString *error)
+{
+    if (!sandbox.lay(options.fresh, options.hardwareVersion, error))
+        return false;
+    installSimLog(sandbox.appLog());
+
+    platform::setRoot(sandbox.root().toStdString());
+    platform::setDeviceIo(&deviceIo);
+    // The fake platform tools come first on the command path; sync, mkdir, cp and rm are the
+    // real ones and work on the sandbox.
+    const QByteArray path = QFile::encodeName(sandbox.toolsDir()) + ':' + qgetenv("PATH");
+    qputenv("PATH", path);
+    platform::setCommandRunner([this](const std::string &command) {
+        const int status = std::system(command.c_str());
+        if (QFileInfo::exists(sandbox.powerOffMarker()))
+            powerOff();
+        return status;
+    });
+
+    world.add<PowerButton>(sandbox.root());
+    world.add<UsbStick>(sandbox.root());
+    platform::setVolumeQuery([this] {
+        QStringList volumes;
+        world.with<UsbStick>([&](UsbStick &stick) { volumes = stick.mountedVolumes(); });
+        return volumes;
+    });
+    MainWindow::setStateObserver([this](int state) {
+        std::printf("state %d %s\n", state, qPrintable(menuName(state)));
+        std::fflush(stdout);
+        if (scenario)
+            scenario->stateEntered(state);
+    });
+    return true;
+}
+
+bool Simulator::attach(MainWindow &window, QString *error)
+{
+    // The models' thread needs the application object; it exists by now.
+    world.start();
+    if (!options.scenarioFile.isEmpty()) {
+        QFile file(options.scenarioFile);
+        if (!file.open(QIODevice::ReadOnly)) {
+            *error = "cannot read the scenario " + options.scenarioFile;
+            return false;
+        }
+        const ScenarioScript script = ScenarioScript::parse(QString::fromUtf8(file.readAll()));
+        if (!script.error.isEmpty()) {
+            *error = options.scenarioFile + ": " + script.error;
+            return false;
+        }
+        scenario = std::make_unique<ScenarioRunner>(script, window, world);
+        scenario->stateEntered(window.menuState());
+        scenario->start();
+    }
+    if (!options.headless) {
+        panel = std::make_unique<Panel>(world);
+        panel->move(window.geometry().right() + 20, window.geometry().top());
+        panel->show();
+    }
+    return true;
+}
+
+void Simulator::powerOff()
+{
+    // The board is off: nothing after this runs, as on the instrument.
+    const int code = scenario ? scenario->exitCodeAtPowerOff() : 0;
+    std::printf("poweroff\n");
+    std::fflush(stdout);
+    std::fflush(stderr);
+    ::_exit(code);
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "sandbox.h"
+#include "simdeviceio.h"
+#include "world.h"
+
+#include <memory>
+
+#include <QString>
+
+class MainWindow;
+class Panel;
+class ScenarioRunner;
+
+// The simulated instrument around one run of the program: the sandbox root, the device-I/O
+// backend, the hardware models, and what observes the screen (state lines, scenario, panel).
+class Simulator
+{
+public:
+    struct Options
+    {
+        QString root = "sim-root";
+        bool fresh = false;
+        bool headless = false;
+        QString scenarioFile;
+        QString epcPort;
+        int hardwareVersion = 1;
+    };
+
+    // Parses the command line; false with a message for a bad one.
+    static bool parseArguments(int argc, char **argv, Options *options, QString *error);
+
+    explicit Simulator(const Options &options);
+    ~Simulator();
+
+    // Lays the root, installs the platform backends and builds the models; runs before the
+    // QApplication exists.
+    bool prepare(QString *error);
+    // Starts the models and attaches to the constructed window (scenario runner, panel).
+    bool attach(MainWindow &window, QString *error);
+
+private:
+    void powerOff();
+
+    Options options;
+    Sandbox sandbox;
+    SimDeviceIo deviceIo;
+    World world;
+    std::unique_ptr<ScenarioRunner> scenario;
+    std::unique_ptr<Panel> panel;
+};

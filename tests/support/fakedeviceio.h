@@ -1,0 +1,74 @@
+#pragma once
+
+#include "platform/deviceio.h"
+
+#include <deque>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <QByteArray>
+
+// A scriptable stand-in for device nodes. Installed for its lifetime. Each opened path gets a
+// descriptor; reads are answered from the script queued for that path, writes and ioctls are
+// recorded. Failures can be scripted per path: open fails, next write fails, short answers.
+class FakeDeviceIo : public platform::DeviceIo
+{
+public:
+    struct Ioctl
+    {
+        int fd;
+        unsigned long request;
+        long argument; // integer arguments (e.g. I2C_SLAVE's address); 0 for pointers
+    };
+
+    FakeDeviceIo();
+    ~FakeDeviceIo() override;
+
+    // Script. Paths are the resolved paths the code opens.
+    void failOpen(const std::string &path, int error = 2 /* ENOENT */);
+    void queueRead(const std::string &path, const QByteArray &answer); // one read() each
+    void failNextWrites(const std::string &path, int count, int error = 5 /* EIO */);
+    void failIoctl(unsigned long request, int error);
+
+    // What happened.
+    QByteArray written(const std::string &path) const; // all writes, concatenated
+    std::vector<QByteArray> writes(const std::string &path) const; // one entry per write()
+    std::vector<Ioctl> ioctls() const;
+    int openCount(const std::string &path) const;
+    int openDescriptors() const;
+
+    int open(const char *path, int flags) override;
+    ssize_t read(int fd, void *buffer, size_t count) override;
+    ssize_t write(int fd, const void *buffer, size_t count) override;
+    int ioctl(int fd, unsigned long request, void *argument) override;
+    int close(int fd) override;
+    int tcgetattr(int fd, struct termios *settings) override;
+    int tcsetattr(int fd, int when, const struct termios *settings) override;
+    int tcflush(int fd, int queue) override;
+
+    // The last termios settings applied to a path (for link set-up tests).
+    bool lastTermios(const std::string &path, struct termios *settings) const;
+
+private:
+    struct Node
+    {
+        std::deque<QByteArray> answers;
+        std::vector<QByteArray> writes;
+        int failingWrites = 0;
+        int writeError = 0;
+        int openError = 0;
+        int opens = 0;
+        std::vector<unsigned char> termiosBytes;
+    };
+
+    Node *nodeOf(int fd);
+
+    mutable std::mutex mutex;
+    std::map<std::string, Node> nodes;
+    std::map<int, std::string> descriptors;
+    std::map<unsigned long, int> ioctlErrors;
+    std::vector<Ioctl> ioctlLog;
+    int nextFd = 100;
+};
