@@ -59,7 +59,7 @@ void I2C_IF::openBus(const std::string *busName, int address)
     usable = true;
 }
 
-void I2C_IF::writeBytes(const void *data, size_t length)
+bool I2C_IF::writeBytes(const void *data, size_t length)
 {
     errno = 0;
     const ssize_t written = platform::deviceIo().write(fd, data, length);
@@ -68,10 +68,12 @@ void I2C_IF::writeBytes(const void *data, size_t length)
         qDebug().nospace().noquote() << "Failed to write data to I2C device (fd: " << fd
                                      << "). Error: " << std::strerror(error);
         emit i2cWriteFailed();
+        return false;
     }
+    return true;
 }
 
-void I2C_IF::readBytes(void *data, size_t length)
+bool I2C_IF::readBytes(void *data, size_t length)
 {
     errno = 0;
     const ssize_t received = platform::deviceIo().read(fd, data, length);
@@ -80,5 +82,7 @@ void I2C_IF::readBytes(void *data, size_t length)
         qDebug().nospace().noquote() << "Failed to read data from I2C device. (fd: " << fd
                                      << "). Error: " << std::strerror(error);
         emit i2cReadFailed();
+        return false;
     }
+    return true;
 }

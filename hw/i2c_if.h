@@ -19,9 +19,10 @@ public:
     // Opens the bus node and selects the slave. The result is only visible through isUsable();
     // an interface that failed stays unusable, there is no reopen.
     void openBus(const std::string *busName, int address);
-    void writeBytes(const void *data, size_t length);
-    // Bytes the driver does not deliver keep what the caller put into data beforehand.
-    void readBytes(void *data, size_t length);
+    // Both return whether the whole length went over the bus; a failure is also logged and
+    // signalled. Bytes a read does not deliver keep what the caller put into data beforehand.
+    bool writeBytes(const void *data, size_t length);
+    bool readBytes(void *data, size_t length);
     bool isUsable() const { return usable; }
 
 signals:

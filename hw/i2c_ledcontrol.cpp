@@ -69,7 +69,8 @@ void I2C_LedControl::init()
     i2c = new I2C_IF;
     qDebug() << "I2C open:      LED";
     i2c->openBus(&kBus, kAddress);
-    qDebug() << "I2C_LedControl interface usability : " << (i2c->isUsable() ? "true" : "false");
+    qDebug().nospace() << "I2C_LedControl interface usability : "
+                       << (i2c->isUsable() ? "true" : "false");
     dimmingTimer = new QTimer(this);
     connect(dimmingTimer, &QTimer::timeout, this, &I2C_LedControl::updateDimming);
     // Direct: the re-send runs inside the failing write, bounded by the resend budget.
