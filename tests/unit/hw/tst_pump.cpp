@@ -167,7 +167,9 @@ void TestPump::enableAndDisable_driveLinesInOrder()
     Pump pump;
     pump.initPump();
     QCOMPARE(sandbox.read("/sys/class/gpio/export"),
-             QByteArray("89\0\0150\0149\0"
+             QByteArray("89\0\0"
+                        "150\0"
+                        "149\0"
                         "39\0\0",
                         16));
     QCOMPARE(sandbox.read("/sys/class/gpio/gpio39/direction"), QByteArray("in\0\0", 4));
