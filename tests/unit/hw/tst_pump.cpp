@@ -162,7 +162,9 @@ void TestPump::enable_nearlyFullWithSwitch_setsFlagOnly()
 void TestPump::enableAndDisable_driveLinesInOrder()
 {
     SandboxRoot sandbox;
-    for (const QString &file : {QString("/sys/class/gpio/export"), kMotor, kSecond, kRelease})
+    for (const QString &file :
+         {QString("/sys/class/gpio/export"), QString("/sys/class/gpio/gpio39/direction"), kMotor,
+          kSecond, kRelease})
         sandbox.write(file, {});
     Pump pump;
     pump.initPump();
