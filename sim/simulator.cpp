@@ -2,7 +2,10 @@
 
 #include "app/mainwindow.h"
 #include "app/menunames.h"
+#include "models/drawermotor.h"
+#include "models/fanmodel.h"
 #include "models/powerbutton.h"
+#include "models/pumpvessel.h"
 #include "models/usbstick.h"
 #include "panel.h"
 #include "platform/platform.h"
@@ -113,6 +116,11 @@ bool Simulator::prepare(QString *error)
 
     world.add<PowerButton>(sandbox.root());
     world.add<UsbStick>(sandbox.root());
+    // Drawer, pump and vessel, fan. The lane valves count as closed until the valve
+    // expander is modelled.
+    world.add<DrawerMotor>(sandbox.root());
+    world.add<PumpVessel>(sandbox.root());
+    world.add<FanModel>(sandbox.root());
     platform::setVolumeQuery([this] {
         QStringList volumes;
         world.with<UsbStick>([&](UsbStick &stick) { volumes = stick.mountedVolumes(); });
