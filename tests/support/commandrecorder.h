@@ -1,10 +1,12 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 // Records the shell commands the code under test runs instead of running them.
-// Installed for the recorder's lifetime; each command answers with `result`.
+// Installed for the recorder's lifetime; each command answers with `result`, or, passed
+// through, is also run by the shell and answers with its status.
 class CommandRecorder
 {
 public:
@@ -15,9 +17,17 @@ public:
 
     const std::vector<std::string> &commands() const { return recorded; }
     void setResult(int value) { result = value; }
+    // Commands containing `fragment` answer `value` instead (the first matching rule wins).
+    void setResultFor(const std::string &fragment, int value)
+    {
+        rules.emplace_back(fragment, value);
+    }
+    void setPassThrough(bool on) { passThrough = on; }
     void clear() { recorded.clear(); }
 
 private:
     std::vector<std::string> recorded;
     int result;
+    bool passThrough = false;
+    std::vector<std::pair<std::string, int>> rules;
 };

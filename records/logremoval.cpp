@@ -1,0 +1,46 @@
+#include "logremoval.h"
+
+#include "shellargument.h"
+
+#include "platform/platform.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+const QString kLogRoot = QStringLiteral("/usr/share/vemla/logs");
+
+// Visible entries only: hidden files are the file system's, not logs.
+QStringList entriesOf(const QString &resolvedDir)
+{
+    return QDir(resolvedDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+} // namespace
+
+int removeLogFiles()
+{
+    const QStringList entries = entriesOf(platform::path(kLogRoot));
+    int result = LOGS_NOTHING_TO_REMOVE;
+    for (const QString &entry : entries) {
+        const QString path = kLogRoot + "/" + entry;
+        const QString resolved = platform::path(path);
+        if (!QFileInfo(resolved).isDir()) {
+            qDebug().noquote() << "Invalid directory: " + path;
+            continue;
+        }
+        qDebug().noquote() << "Checking Dir:  " + path;
+        if (entriesOf(resolved).isEmpty())
+            continue;
+        qDebug().noquote() << "Deleting log files from:   " + path;
+        if (platform::run("rm -rf " + shellArgument(resolved.toStdString()) + "/*") != 0) {
+            qDebug().noquote() << "Failed to delete log files in: " + path;
+            result = LOGS_REMOVAL_FAILED;
+        } else if (result != LOGS_REMOVAL_FAILED) {
+            result = LOGS_REMOVED;
+        }
+    }
+    return result;
+}
