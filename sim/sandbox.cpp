@@ -61,8 +61,11 @@ bool Sandbox::lay(bool fresh, int hardwareVersion, QString *error)
         *error = "cannot lay out the instrument's files under " + rootDir;
         return false;
     }
-    // A power-off request belongs to the run that made it.
+    // A power-off or restart request belongs to the run that made it, and /tmp is a RAM disk
+    // that no boot inherits.
     QFile::remove(powerOffMarker());
+    QFile::remove(restartMarker());
+    QFile::remove(file("/tmp/vemla_sw_update.txt"));
     return true;
 }
 
@@ -162,16 +165,30 @@ bool Sandbox::layTools()
             && ok;
     ok = writeTool("/sim/bin/timedatectl", recordCall("timedatectl")) && ok;
     ok = writeTool("/sim/bin/hwclock", recordCall("hwclock")) && ok;
+    // Installs the stick's package: remembers it as the installed version, leaves the marker
+    // the new software looks for on the stick, and asks for the board's restart.
     ok = writeTool("/sim/bin/sysupgrade.sh",
-                   recordCall("sysupgrade.sh") + "touch \"$ROOT/sim/sysupgrade.started\"\n")
+                   recordCall("sysupgrade.sh")
+                           + "package=\"$ROOT/media/sda1/vemla8-update.swu\"\n"
+                             "if [ ! -f \"$package\" ]; then\n"
+                             "  echo 'sysupgrade.sh: no update package on the stick' >&2\n"
+                             "  exit 1\n"
+                             "fi\n"
+                             "cp \"$package\" \"$ROOT/sim/installed-update.swu\" || exit 1\n"
+                             "touch \"$ROOT/media/sda1/.swupgraded\" || exit 1\n"
+                             "sync\n"
+                             "touch \"$ROOT/sim/restart.request\"\n")
             && ok;
     // The installed scripts. The program sources them (". /usr/bin/x.sh"), so they run in the
     // calling shell and end with `true` rather than exit.
+    // A stick offers an update while its package differs from the one last installed.
     ok = writeTool("/usr/bin/usb_attached.sh",
                    recordCall("usb_attached.sh")
                            + "if [ -e \"$ROOT/dev/sda1\" ]; then\n"
                              "  ln -sfn \"$ROOT/sim/usb-stick\" \"$ROOT/media/sda1\"\n"
-                             "  if [ -f \"$ROOT/sim/usb-stick/vemla8-update.swu\" ]; then\n"
+                             "  package=\"$ROOT/sim/usb-stick/vemla8-update.swu\"\n"
+                             "  if [ -f \"$package\" ] &&\n"
+                             "     ! cmp -s \"$package\" \"$ROOT/sim/installed-update.swu\"; then\n"
                              "    touch \"$ROOT/tmp/vemla_sw_update.txt\"\n"
                              "  else\n"
                              "    rm -f \"$ROOT/tmp/vemla_sw_update.txt\"\n"

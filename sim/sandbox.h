@@ -21,6 +21,8 @@ public:
     QString toolsDir() const { return file("/sim/bin"); }
     QString usbStickDir() const { return file("/sim/usb-stick"); }
     QString powerOffMarker() const { return file("/sim/poweroff.request"); }
+    // Left by the simulated update script: the board restarts into the new software.
+    QString restartMarker() const { return file("/sim/restart.request"); }
 
 private:
     bool laySysfs(int hardwareVersion);

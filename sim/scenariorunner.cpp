@@ -30,8 +30,9 @@ ScenarioRunner::ScenarioRunner(const ScenarioScript &script, MainWindow &window,
     : QObject(parent), script(script), window(window), world(world)
 { }
 
-void ScenarioRunner::start()
+void ScenarioRunner::start(int firstStep)
 {
+    current = qBound(0, firstStep, int(script.steps.size()));
     timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, &ScenarioRunner::poll);
     timer->start(kPollMs);

@@ -21,7 +21,9 @@ public:
     ScenarioRunner(const ScenarioScript &script, MainWindow &window, World &world,
                    QObject *parent = nullptr);
 
-    void start();
+    // Plays from `firstStep` on (0 for a whole scenario; later after a restart of the board).
+    void start(int firstStep = 0);
+    int currentStep() const { return current; }
     // Every menu state the window enters (from its state observer).
     void stateEntered(int state);
     // Exit code for the moment the board powers off: 0 when the scenario was waiting in its

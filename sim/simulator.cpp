@@ -16,8 +16,11 @@
 #include <cstdlib>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+
+#include <vector>
 
 namespace {
 
@@ -25,7 +28,8 @@ constexpr int kMaxHardwareVersion = 7;
 
 const char *const kUsage
         = "usage: vemla8-sim [--root DIR] [--fresh] [--headless] [--scenario FILE]\n"
-          "                  [--epc-port PATH] [--hw-version N]\n";
+          "                  [--epc-port PATH] [--hw-version N] [--usb-inserted]\n"
+          "                  [--resume-step N]\n";
 
 } // namespace
 
@@ -63,6 +67,18 @@ bool Simulator::parseArguments(int argc, char **argv, Options *options, QString 
             if (!ok || options->hardwareVersion < 0
                 || options->hardwareVersion > kMaxHardwareVersion) {
                 *error = "--hw-version takes 0 to 7\n";
+                return false;
+            }
+        } else if (arg == "--usb-inserted") {
+            options->usbInserted = true;
+        } else if (arg == "--resume-step") {
+            QString text;
+            if (!value(&text))
+                return false;
+            bool ok = false;
+            options->resumeStep = text.toInt(&ok);
+            if (!ok || options->resumeStep < 0) {
+                *error = "--resume-step takes a step number\n";
                 return false;
             }
         } else {
@@ -111,11 +127,13 @@ bool Simulator::prepare(QString *error)
         const int status = std::system(command.c_str());
         if (QFileInfo::exists(sandbox.powerOffMarker()))
             powerOff();
+        if (QFileInfo::exists(sandbox.restartMarker()))
+            restart();
         return status;
     });
 
     world.add<PowerButton>(sandbox.root());
-    world.add<UsbStick>(sandbox.root());
+    world.add<UsbStick>(sandbox.root(), options.usbInserted);
     // Drawer, pump and vessel, fan. The lane valves count as closed until the valve
     // expander is modelled.
     world.add<DrawerMotor>(sandbox.root());
@@ -142,7 +160,7 @@ void Simulator::attach(MainWindow &window)
     if (!options.scenarioFile.isEmpty()) {
         scenario = std::make_unique<ScenarioRunner>(script, window, world);
         scenario->stateEntered(window.menuState());
-        scenario->start();
+        scenario->start(options.resumeStep);
     }
     if (!options.headless) {
         panel = std::make_unique<Panel>(world);
@@ -159,4 +177,36 @@ void Simulator::powerOff()
     std::fflush(stdout);
     std::fflush(stderr);
     ::_exit(code);
+}
+
+void Simulator::restart()
+{
+    // The installed update reboots the board into the new software: the same program on the
+    // same root (never laid fresh), with the stick still plugged in and the scenario at the step
+    // it was waiting in.
+    QStringList arguments {"--root", sandbox.root(), "--usb-inserted", "--hw-version",
+                           QString::number(options.hardwareVersion)};
+    if (options.headless)
+        arguments << "--headless";
+    if (!options.epcPort.isEmpty())
+        arguments << "--epc-port" << options.epcPort;
+    if (!options.scenarioFile.isEmpty()) {
+        arguments << "--scenario" << options.scenarioFile;
+        arguments << "--resume-step" << QString::number(scenario ? scenario->currentStep() : 0);
+    }
+    QFile::remove(sandbox.restartMarker());
+    std::printf("restart\n");
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const QByteArray program = QFile::encodeName(QCoreApplication::applicationFilePath());
+    std::vector<QByteArray> storage {program};
+    for (const QString &argument : arguments)
+        storage.push_back(QFile::encodeName(argument));
+    std::vector<char *> argv;
+    for (QByteArray &item : storage)
+        argv.push_back(item.data());
+    argv.push_back(nullptr);
+    ::execv(program.constData(), argv.data());
+    std::fprintf(stderr, "vemla8-sim: cannot restart %s\n", program.constData());
+    ::_exit(2);
 }

@@ -26,6 +26,10 @@ public:
         QString scenarioFile;
         QString epcPort;
         int hardwareVersion = 1;
+        // Set by the simulator itself when the update script restarts the board: the stick
+        // stays in the port and the scenario goes on at the step it was in.
+        bool usbInserted = false;
+        int resumeStep = 0;
     };
 
     // Parses the command line; false with a message for a bad one.
@@ -42,6 +46,7 @@ public:
 
 private:
     void powerOff();
+    void restart();
 
     Options options;
     Sandbox sandbox;

@@ -2,16 +2,19 @@
 
 #include "sim/simfiles.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
-UsbStick::UsbStick(const QString &root) : rootDir(root)
+UsbStick::UsbStick(const QString &root, bool insertedAtPowerOn) : rootDir(root)
 {
-    // A stick left in the node at the last power-off is gone at power-on: the sandbox starts
-    // with an empty port.
-    QFile::remove(rootDir + "/dev/sda1");
+    // Mounts do not survive a power cycle; the node does only if the stick is still plugged in.
     QFile::remove(rootDir + "/media/sda1");
+    if (insertedAtPowerOn)
+        inserted = simfiles::writeAtomically(rootDir + "/dev/sda1", {});
+    else
+        QFile::remove(rootDir + "/dev/sda1");
 }
 
 void UsbStick::insert(bool withUpdate)
@@ -20,7 +23,10 @@ void UsbStick::insert(bool withUpdate)
     QDir().mkpath(stick);
     const QString package = stick + "/" + kUpdatePackage;
     if (withUpdate)
-        simfiles::writeAtomically(package, "simulated update package\n");
+        simfiles::writeAtomically(package,
+                                  "simulated update package, version "
+                                          + QByteArray::number(QDateTime::currentMSecsSinceEpoch())
+                                          + "\n");
     else
         QFile::remove(package);
     inserted = simfiles::writeAtomically(rootDir + "/dev/sda1", {});

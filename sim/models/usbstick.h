@@ -4,13 +4,15 @@
 
 // The USB port. Inserting a stick makes the kernel node /dev/sda1 appear; the installed attach
 // script then mounts the stick's contents (<root>/sim/usb-stick) at /media/sda1. A stick
-// inserted with an update carries the update package the attach script looks for.
+// inserted with an update carries the update package the attach script looks for; each
+// insertion brings a new version of it. A board restarted with the stick in the port (after a
+// software update) finds the node again but nothing mounted.
 class UsbStick : public Model
 {
 public:
     static constexpr const char *kUpdatePackage = "vemla8-update.swu";
 
-    explicit UsbStick(const QString &root);
+    UsbStick(const QString &root, bool insertedAtPowerOn);
 
     QString name() const override { return "USB stick"; }
     void tick(int) override { }
