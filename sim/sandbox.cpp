@@ -179,6 +179,25 @@ bool Sandbox::layTools()
                              "sync\n"
                              "touch \"$ROOT/sim/restart.request\"\n")
             && ok;
+    // The real cp, unless a stick fault says a copy onto the stick cannot work.
+    ok = writeTool("/sim/bin/cp",
+                   record
+                           + "for target in \"$@\"; do :; done\n"
+                             "case \"$target\" in\n"
+                             "  \"$ROOT\"/media/sda1|\"$ROOT\"/media/sda1/*)\n"
+                             "    case \"$(cat \"$ROOT/sim/usb-stick.fault\" 2>/dev/null)\" in\n"
+                             "      usb-full)\n"
+                             "        echo \"cp: error writing '$target': No space left on "
+                             "device\" >&2\n"
+                             "        exit 1 ;;\n"
+                             "      usb-pulled-during-copy)\n"
+                             "        rm -f \"$ROOT/dev/sda1\" \"$ROOT/media/sda1\"\n"
+                             "        echo \"cp: cannot create '$target': No such device\" >&2\n"
+                             "        exit 1 ;;\n"
+                             "    esac ;;\n"
+                             "esac\n"
+                             "exec /bin/cp \"$@\"\n")
+            && ok;
     // The installed scripts. The program sources them (". /usr/bin/x.sh"), so they run in the
     // calling shell and end with `true` rather than exit.
     // A stick offers an update while its package differs from the one last installed.

@@ -119,8 +119,8 @@ bool Simulator::prepare(QString *error)
 
     platform::setRoot(sandbox.root().toStdString());
     platform::setDeviceIo(&deviceIo);
-    // The fake platform tools come first on the command path; sync, mkdir, cp and rm are the
-    // real ones and work on the sandbox.
+    // The fake platform tools come first on the command path; sync, mkdir and rm are the real
+    // ones and work on the sandbox, and so is cp unless a stick fault is in force.
     const QByteArray path = QFile::encodeName(sandbox.toolsDir()) + ':' + qgetenv("PATH");
     qputenv("PATH", path);
     platform::setCommandRunner([this](const std::string &command) {

@@ -41,6 +41,8 @@ private slots:
     void journal_currentBootIsTheAppLogAndFreshRootHasNoPrevious();
     void stick_attachMountsAndOffersUpdateRemoveUndoesIt();
     void update_marksStickRestartsAndIsNotOfferedAgain();
+    void stickFaults_failCopiesOntoTheStickOnly_data();
+    void stickFaults_failCopiesOntoTheStickOnly();
     void unmountAndPowerOff_recordAndAct();
     void logRemove_keepsTheNewestRunLogs();
 };
@@ -140,6 +142,51 @@ void TestPlatformTools::update_marksStickRestartsAndIsNotOfferedAgain()
     stick.insert(true);
     QCOMPARE(run(". " + at("/usr/bin/usb_attached.sh")), 0);
     QVERIFY(QFileInfo::exists(at("/tmp/vemla_sw_update.txt")));
+}
+
+void TestPlatformTools::stickFaults_failCopiesOntoTheStickOnly_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<bool>("copied");
+    QTest::addColumn<bool>("stillThere");
+    QTest::newRow("sound stick") << QString() << true << true;
+    QTest::newRow("full") << "usb-full" << false << true;
+    QTest::newRow("pulled during the copy") << "usb-pulled-during-copy" << false << false;
+}
+
+void TestPlatformTools::stickFaults_failCopiesOntoTheStickOnly()
+{
+    QFETCH(QString, fault);
+    QFETCH(bool, copied);
+    QFETCH(bool, stillThere);
+    UsbStick stick(sandbox->root(), false);
+    stick.insert(false);
+    QCOMPARE(run(". " + at("/usr/bin/usb_attached.sh")), 0);
+    QString reason;
+    if (!fault.isEmpty())
+        QVERIFY2(stick.setFault(fault, {}, &reason), qPrintable(reason));
+    QVERIFY(!stick.setFault(fault.isEmpty() ? "usb-full" : fault, {"1"}, &reason));
+    write("/usr/share/vemla/logs/errors.log", "error\n");
+    write("/usr/share/vemla/logs/production/run.csv", "row\n");
+
+    // The exporter's command line: its status is that of the final sync.
+    QCOMPARE(run("mkdir " + at("/media/sda1/logs") + " 2>/dev/null; cp -r "
+                 + at("/usr/share/vemla/logs") + "/* " + at("/media/sda1/logs")
+                 + "/ 2>/dev/null; sync"),
+             0);
+    QCOMPARE(QFileInfo::exists(at("/media/sda1/logs/production/run.csv")), copied);
+    QCOMPARE(QFileInfo::exists(at("/dev/sda1")), stillThere);
+    QCOMPARE(stick.mountedVolumes().isEmpty(), !stillThere);
+    // Copies elsewhere are never affected.
+    QCOMPARE(run("cp " + at("/usr/share/vemla/logs/errors.log") + " " + at("/tmp/e.log")), 0);
+    QVERIFY(QFileInfo::exists(at("/tmp/e.log")));
+
+    stick.clearFaults();
+    if (stillThere) {
+        QCOMPARE(run("cp -r " + at("/usr/share/vemla/logs") + "/* " + at("/media/sda1/logs") + "/"),
+                 0);
+        QVERIFY(QFileInfo::exists(at("/media/sda1/logs/production/run.csv")));
+    }
 }
 
 void TestPlatformTools::unmountAndPowerOff_recordAndAct()
