@@ -18,11 +18,24 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QTextEdit>
+#include <QThread>
 #include <QTimer>
 
 namespace {
 // Fine enough for the program's 25 ms loops, coarse enough to cost nothing.
 constexpr int kPollMs = 20;
+
+// The first polls can run before the main loop does (the splash screen processes events while
+// it paints); an exit asked for then would be forgotten when the loop starts, so it waits for
+// the loop.
+void exitProgram(int code)
+{
+    if (QThread::currentThread()->loopLevel() == 0) {
+        QTimer::singleShot(kPollMs, qApp, [code] { exitProgram(code); });
+        return;
+    }
+    QCoreApplication::exit(code);
+}
 } // namespace
 
 ScenarioRunner::ScenarioRunner(const ScenarioScript &script, MainWindow &window, World &world,
@@ -72,7 +85,7 @@ void ScenarioRunner::poll()
     timer->stop();
     std::printf("scenario: %d steps held\n", int(script.steps.size()));
     std::fflush(stdout);
-    QCoreApplication::exit(0);
+    exitProgram(0);
 }
 
 void ScenarioRunner::finishStep()
@@ -92,7 +105,7 @@ void ScenarioRunner::fail(const QString &why)
     std::fflush(stderr);
     std::fflush(stdout);
     current = script.steps.size();
-    QCoreApplication::exit(1);
+    exitProgram(1);
 }
 
 bool ScenarioRunner::runStep(const ScenarioStep &step)
