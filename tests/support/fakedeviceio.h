@@ -37,6 +37,7 @@ public:
     std::vector<QByteArray> writes(const std::string &path) const; // one entry per write()
     std::vector<Ioctl> ioctls() const;
     int openCount(const std::string &path) const;
+    int lastOpenFlags(const std::string &path) const; // -1 when never opened
     int openDescriptors() const;
 
     int open(const char *path, int flags) override;
@@ -60,6 +61,7 @@ private:
         int writeError = 0;
         int openError = 0;
         int opens = 0;
+        int openFlags = -1;
         std::vector<unsigned char> termiosBytes;
     };
 
