@@ -416,12 +416,18 @@ int EpcControl::sendRequest(int requestID, uint8_t *frame, int length)
     modbusrtu::putCrc(frame, length);
     if (crcLogs == 1)
         printFrame(frame, length);
-    if (flush != 0)
+    // A closed port is descriptor 0 here, which is also standard input: never write there.
+    const bool portOpen = fd > 0;
+    if (flush != 0 && portOpen)
         io.tcflush(fd, TCIOFLUSH);
 
     setTransceiver(Transceiver::Transmit);
     waitUs(wait1);
-    const ssize_t written = io.write(fd, frame, static_cast<size_t>(length));
+    ssize_t written = -1;
+    if (portOpen)
+        written = io.write(fd, frame, static_cast<size_t>(length));
+    else
+        errno = EBADF;
     if (written < length) {
         log("Error writing to serial port. Error: " + errorText());
         return -1;

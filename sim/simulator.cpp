@@ -2,7 +2,9 @@
 
 #include "app/mainwindow.h"
 #include "app/menunames.h"
+#include "modbusrtuserver.h"
 #include "models/powerbutton.h"
+#include "models/pressurecontrollers.h"
 #include "models/usbstick.h"
 #include "panel.h"
 #include "platform/platform.h"
@@ -101,6 +103,8 @@ bool Simulator::prepare(QString *error)
 
     world.add<PowerButton>(sandbox.root());
     world.add<UsbStick>(sandbox.root());
+    if (!connectEpcBus(error))
+        return false;
     platform::setVolumeQuery([this] {
         QStringList volumes;
         world.with<UsbStick>([&](UsbStick &stick) { volumes = stick.mountedVolumes(); });
@@ -138,6 +142,27 @@ bool Simulator::attach(MainWindow &window, QString *error)
         panel = std::make_unique<Panel>(world);
         panel->move(window.geometry().right() + 20, window.geometry().top());
         panel->show();
+    }
+    return true;
+}
+
+// The program's serial port /dev/ttymxc0 is a link: to the simulated controllers' pseudo-terminal,
+// or with --epc-port to a real device (a USB-RS485 adapter with controllers on the bench).
+bool Simulator::connectEpcBus(QString *error)
+{
+    QString target = options.epcPort;
+    if (target.isEmpty()) {
+        world.add<PressureControllers>(sandbox.root());
+        epcBus = std::make_unique<ModbusRtuServer>(world, sandbox.file("/sim/serial.trace"));
+        if (!epcBus->start(error))
+            return false;
+        target = QString::fromStdString(epcBus->devicePath());
+    }
+    const QString link = sandbox.file("/dev/ttymxc0");
+    QFile::remove(link);
+    if (!QFile::link(target, link)) {
+        *error = "cannot link " + link + " to " + target;
+        return false;
     }
     return true;
 }

@@ -9,6 +9,7 @@
 #include <QString>
 
 class MainWindow;
+class ModbusRtuServer;
 class Panel;
 class ScenarioRunner;
 
@@ -41,11 +42,13 @@ public:
 
 private:
     void powerOff();
+    bool connectEpcBus(QString *error);
 
     Options options;
     Sandbox sandbox;
     SimDeviceIo deviceIo;
     World world;
+    std::unique_ptr<ModbusRtuServer> epcBus; // declared after the world: stops before it
     std::unique_ptr<ScenarioRunner> scenario;
     std::unique_ptr<Panel> panel;
 };

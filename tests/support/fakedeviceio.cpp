@@ -82,10 +82,20 @@ int FakeDeviceIo::openDescriptors() const
     return static_cast<int>(descriptors.size());
 }
 
+int FakeDeviceIo::strayCalls() const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return stray;
+}
+
 FakeDeviceIo::Node *FakeDeviceIo::nodeOf(int fd)
 {
     auto it = descriptors.find(fd);
-    return it == descriptors.end() ? nullptr : &nodes[it->second];
+    if (it == descriptors.end()) {
+        ++stray;
+        return nullptr;
+    }
+    return &nodes[it->second];
 }
 
 int FakeDeviceIo::open(const char *path, int flags)

@@ -39,6 +39,8 @@ public:
     int openCount(const std::string &path) const;
     int lastOpenFlags(const std::string &path) const; // -1 when never opened
     int openDescriptors() const;
+    // read/write/flush calls on descriptors this fake never gave out (0 is standard input).
+    int strayCalls() const;
 
     int open(const char *path, int flags) override;
     ssize_t read(int fd, void *buffer, size_t count) override;
@@ -73,4 +75,5 @@ private:
     std::map<unsigned long, int> ioctlErrors;
     std::vector<Ioctl> ioctlLog;
     int nextFd = 100;
+    int stray = 0;
 };

@@ -232,6 +232,11 @@ void TestEpcControl::init_rs485PhaseReopenAndFailures()
         QVERIFY(output.text().contains("Could not configure /ev/ttymxc0. Error (25) "));
         QCOMPARE(io.openDescriptors(), 0);
         QCOMPARE(output.lines().last(), QString("EpcControl init() done."));
+        // The closed port is descriptor 0: the exchanges fail without touching standard input.
+        epc.readPressure(false);
+        QCOMPARE(output.text().count("Error writing to serial port. Error: Bad file descriptor"),
+                 3);
+        QCOMPARE(io.strayCalls(), 0);
     }
 
     io.failOpen(port());
