@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <termios.h>
 
 #include <QDebug>
@@ -36,6 +37,9 @@ constexpr uint16_t kFailedReadValue = 170;
 constexpr uint8_t kOtherChannelAddress = 170;
 // The driver holds RTS for this long after the last bit so the line is not cut short.
 constexpr __u32 kRtsDelayAfterSendMs = 100;
+// The waits of an exchange time the half-duplex bus in microseconds; the kernel's default timer
+// slack of 50 us would be added to every one of them.
+constexpr unsigned long kTimerSlackNs = 1000;
 
 void log(const std::string &text)
 {
@@ -188,6 +192,8 @@ void EpcControl::readConfiguration()
 int EpcControl::init()
 {
     log("EpcControl::init() ");
+    // init() runs first in the worker thread (and the slack is a per-thread setting).
+    prctl(PR_SET_TIMERSLACK, kTimerSlackNs);
     platform::DeviceIo &io = platform::deviceIo();
     if (fd > 0) {
         log("FD left open, Close and clean before new opening.");

@@ -401,6 +401,7 @@ void TestModbusPeer::epcControl_runsAgainstSimulatedControllers()
         epc.resetAndReadPressure();
         QCOMPARE(readDone.count(), 2);
         QVERIFY(output.text().contains("FD left open, Close and clean before new opening."));
+        QVERIFY2(!output.text().contains("Error from tcsetattr"), qPrintable(output.text()));
     }
     server.stop();
 }
