@@ -3,8 +3,11 @@
 #include "app/mainwindow.h"
 #include "app/menunames.h"
 #include "modbusrtuserver.h"
+#include "models/drawermotor.h"
+#include "models/fanmodel.h"
 #include "models/powerbutton.h"
 #include "models/pressurecontrollers.h"
+#include "models/pumpvessel.h"
 #include "models/usbstick.h"
 #include "panel.h"
 #include "platform/platform.h"
@@ -115,6 +118,11 @@ bool Simulator::prepare(QString *error)
 
     world.add<PowerButton>(sandbox.root());
     world.add<UsbStick>(sandbox.root());
+    // Drawer, pump and vessel, fan. The lane valves count as closed until the valve
+    // expander is modelled.
+    world.add<DrawerMotor>(sandbox.root());
+    world.add<PumpVessel>(sandbox.root());
+    world.add<FanModel>(sandbox.root());
     if (!connectEpcBus(error))
         return false;
     platform::setVolumeQuery([this] {
