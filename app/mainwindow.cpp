@@ -44,11 +44,13 @@ MainWindow::MainWindow(QWidget *parent)
 
     makePagesTranslucent();
     setUpStatusBar();
+    loadPressureSettings();
 
     hardwareVersion = readHardwareVersion();
 
     // Device blocks, in thread start order: drawer, fan, pump, EPC, I2C (temperature and
     // light share i2cThread, started after both), valves, log export.
+    connectPressureControl();
 
     connectPopUps();
 
@@ -66,6 +68,7 @@ MainWindow::MainWindow(QWidget *parent)
     setUpRunStartButtons();
     setUpRunEndButtons();
     setUpSettingsPasswordButtons();
+    setUpPressureTimers();
     setUpServiceMenu();
     setUpErrorScreen();
     setUpCalibration();

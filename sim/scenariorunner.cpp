@@ -18,6 +18,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QTextEdit>
+#include <QThread>
 #include <QTimer>
 
 namespace {
@@ -71,7 +72,7 @@ void ScenarioRunner::poll()
     timer->stop();
     std::printf("scenario: %d steps held\n", int(script.steps.size()));
     std::fflush(stdout);
-    QCoreApplication::exit(0);
+    exitApplication(0);
 }
 
 void ScenarioRunner::finishStep()
@@ -91,7 +92,17 @@ void ScenarioRunner::fail(const QString &why)
     std::fflush(stderr);
     std::fflush(stdout);
     current = script.steps.size();
-    QCoreApplication::exit(1);
+    exitApplication(1);
+}
+
+void ScenarioRunner::exitApplication(int code)
+{
+    // The splash screen processes events before the main loop runs; an exit asked for then
+    // would be lost, and the run would never end.
+    if (QThread::currentThread()->loopLevel() > 0)
+        QCoreApplication::exit(code);
+    else
+        QTimer::singleShot(kPollMs, this, [this, code] { exitApplication(code); });
 }
 
 bool ScenarioRunner::runStep(const ScenarioStep &step)

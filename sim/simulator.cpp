@@ -27,7 +27,7 @@ constexpr int kMaxHardwareVersion = 7;
 
 const char *const kUsage
         = "usage: vemla8-sim [--root DIR] [--fresh] [--headless] [--scenario FILE]\n"
-          "                  [--epc-port PATH] [--hw-version N]\n";
+          "                  [--epc-port PATH] [--hw-version N] [--pressure-settings FILE]\n";
 
 } // namespace
 
@@ -52,6 +52,9 @@ bool Simulator::parseArguments(int argc, char **argv, Options *options, QString 
                 return false;
         } else if (arg == "--scenario") {
             if (!value(&options->scenarioFile))
+                return false;
+        } else if (arg == "--pressure-settings") {
+            if (!value(&options->pressureSettings))
                 return false;
         } else if (arg == "--epc-port") {
             if (!value(&options->epcPort))
@@ -123,7 +126,7 @@ bool Simulator::prepare(QString *error)
     world.add<DrawerMotor>(sandbox.root());
     world.add<PumpVessel>(sandbox.root());
     world.add<FanModel>(sandbox.root());
-    if (!connectEpcBus(error))
+    if (!connectEpcBus(error) || !installPressureSettings(error))
         return false;
     platform::setVolumeQuery([this] {
         QStringList volumes;
@@ -157,6 +160,19 @@ void Simulator::attach(MainWindow &window)
 
 // The program's serial port /dev/ttymxc0 is a link: to the simulated controllers' pseudo-terminal,
 // or with --epc-port to a real device (a USB-RS485 adapter with controllers on the bench).
+bool Simulator::installPressureSettings(QString *error)
+{
+    if (options.pressureSettings.isEmpty())
+        return true;
+    const QString target = sandbox.file("/usr/share/vemla/resources/pressure_settings.inc");
+    QFile::remove(target);
+    if (!QFile::copy(options.pressureSettings, target)) {
+        *error = "cannot install the pressure settings " + options.pressureSettings;
+        return false;
+    }
+    return true;
+}
+
 bool Simulator::connectEpcBus(QString *error)
 {
     QString target = options.epcPort;

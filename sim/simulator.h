@@ -26,6 +26,7 @@ public:
         bool headless = false;
         QString scenarioFile;
         QString epcPort;
+        QString pressureSettings; // a settings file to install as the actual pressure settings
         int hardwareVersion = 1;
     };
 
@@ -44,6 +45,7 @@ public:
 private:
     void powerOff();
     bool connectEpcBus(QString *error);
+    bool installPressureSettings(QString *error);
 
     Options options;
     Sandbox sandbox;
