@@ -2,7 +2,12 @@
 
 #include "app/mainwindow.h"
 #include "app/menunames.h"
+#include "models/i2cbus.h"
+#include "models/i2cbuses.h"
+#include "models/leddriver.h"
 #include "models/powerbutton.h"
+#include "models/temperaturesensor.h"
+#include "models/valveexpander.h"
 #include "models/usbstick.h"
 #include "panel.h"
 #include "platform/platform.h"
@@ -99,6 +104,7 @@ bool Simulator::prepare(QString *error)
         return status;
     });
 
+    addI2cChips();
     world.add<PowerButton>(sandbox.root());
     world.add<UsbStick>(sandbox.root());
     platform::setVolumeQuery([this] {
@@ -140,6 +146,20 @@ bool Simulator::attach(MainWindow &window, QString *error)
         panel->show();
     }
     return true;
+}
+
+// The board's I2C chips on their buses: the sensor and the status light on i2c-2, the valve
+// expander on i2c-4. The program opens the nodes through the sandbox root.
+void Simulator::addI2cChips()
+{
+    auto *buses = world.add<I2cBuses>(sandbox.root());
+    const auto sensorBus = buses->bus(I2cBuses::kSensorBus);
+    const auto valveBus = buses->bus(I2cBuses::kValveBus);
+    sensorBus->attach(0x48, world.add<TemperatureSensor>(sandbox.root()));
+    sensorBus->attach(0x38, world.add<LedDriver>());
+    valveBus->attach(0x1F, world.add<ValveExpander>());
+    deviceIo.addDevice(platform::path("/dev/i2c-2"), sensorBus);
+    deviceIo.addDevice(platform::path("/dev/i2c-4"), valveBus);
 }
 
 void Simulator::powerOff()

@@ -40,6 +40,7 @@ public:
     bool attach(MainWindow &window, QString *error);
 
 private:
+    void addI2cChips();
     void powerOff();
 
     Options options;
