@@ -7,8 +7,8 @@
 #include "models/leddriver.h"
 #include "models/powerbutton.h"
 #include "models/temperaturesensor.h"
-#include "models/valveexpander.h"
 #include "models/usbstick.h"
+#include "models/valveexpander.h"
 #include "panel.h"
 #include "platform/platform.h"
 #include "scenariorunner.h"
@@ -155,9 +155,9 @@ void Simulator::addI2cChips()
     auto *buses = world.add<I2cBuses>(sandbox.root());
     const auto sensorBus = buses->bus(I2cBuses::kSensorBus);
     const auto valveBus = buses->bus(I2cBuses::kValveBus);
-    sensorBus->attach(0x48, world.add<TemperatureSensor>(sandbox.root()));
-    sensorBus->attach(0x38, world.add<LedDriver>());
-    valveBus->attach(0x1F, world.add<ValveExpander>());
+    sensorBus->attach(TemperatureSensor::kAddress, world.add<TemperatureSensor>(sandbox.root()));
+    sensorBus->attach(LedDriver::kAddress, world.add<LedDriver>());
+    valveBus->attach(ValveExpander::kAddress, world.add<ValveExpander>());
     deviceIo.addDevice(platform::path("/dev/i2c-2"), sensorBus);
     deviceIo.addDevice(platform::path("/dev/i2c-4"), valveBus);
 }

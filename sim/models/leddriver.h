@@ -14,6 +14,8 @@
 class LedDriver : public Model, public I2cChip
 {
 public:
+    static constexpr int kAddress = 0x38;
+
     struct Light
     {
         int level = 0; // drive current level 0..31

@@ -19,6 +19,8 @@
 class TemperatureSensor : public Model, public I2cChip
 {
 public:
+    static constexpr int kAddress = 0x48;
+
     static constexpr double kAmbientC = 23.0;
 
     explicit TemperatureSensor(const QString &root);

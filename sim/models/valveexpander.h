@@ -17,6 +17,8 @@
 class ValveExpander : public Model, public I2cChip
 {
 public:
+    static constexpr int kAddress = 0x1F;
+
     // The levels on the eight valve pins, bit n = pin n (1 = high).
     uint8_t valveMask() const;
     // Whether the program has made all eight pins outputs.
