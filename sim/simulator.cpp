@@ -2,10 +2,13 @@
 
 #include "app/mainwindow.h"
 #include "app/menunames.h"
+#include "models/drawermotor.h"
+#include "models/fanmodel.h"
 #include "models/i2cbus.h"
 #include "models/i2cbuses.h"
 #include "models/leddriver.h"
 #include "models/powerbutton.h"
+#include "models/pumpvessel.h"
 #include "models/temperaturesensor.h"
 #include "models/usbstick.h"
 #include "models/valveexpander.h"
@@ -107,6 +110,11 @@ bool Simulator::prepare(QString *error)
     addI2cChips();
     world.add<PowerButton>(sandbox.root());
     world.add<UsbStick>(sandbox.root());
+    // Drawer, pump and vessel, fan. The lane valves count as closed until the valve
+    // expander is modelled.
+    world.add<DrawerMotor>(sandbox.root());
+    world.add<PumpVessel>(sandbox.root());
+    world.add<FanModel>(sandbox.root());
     platform::setVolumeQuery([this] {
         QStringList volumes;
         world.with<UsbStick>([&](UsbStick &stick) { volumes = stick.mountedVolumes(); });

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "sim/model.h"
+
+#include <functional>
+
+// The pressure vessel and its pump. The pump runs while GPIO 89 is high, the release valve
+// vents while GPIO 150 is high, and every open lane valve draws a little air. The maximum-
+// pressure switch (GPIO 39) closes near the top of the range and opens again a little lower;
+// the sensor on in_voltage7_raw reads 1250 counts at no pressure and 2 mbar per count above.
+//
+// Faults:
+//   vessel-leak [R]     the vessel loses R mbar/s (default: more than the pump delivers, so
+//                       the pressure never rises)
+//   pump-dead           the pump motor does not run whatever GPIO 89 says
+//   switch-stuck-open   the maximum-pressure switch never closes
+class PumpVessel : public Model
+{
+public:
+    // Empty vessel to the switch in about ten seconds, so that scenarios stay short.
+    static constexpr double kPumpRiseMbarPerS = 540;
+    static constexpr double kReleaseMbarPerS = 1500;
+    // Seals and fittings of a sound vessel.
+    static constexpr double kNaturalLeakMbarPerS = 0.5;
+    // One open lane valve bleeding into a cartridge channel.
+    static constexpr double kLaneDrawMbarPerS = 4;
+    static constexpr double kDefaultLeakMbarPerS = 1.5 * kPumpRiseMbarPerS;
+    // The pump cannot push beyond this against the vessel.
+    static constexpr double kPumpMaxMbar = 5690;
+    static constexpr double kSwitchCloseMbar = 5300;
+    static constexpr double kSwitchOpenMbar = 5000;
+    static constexpr int kSensorZeroCounts = 1250;
+    static constexpr double kMbarPerCount = 2;
+    static constexpr int kAdcFullScale = 4095;
+
+    // `openLanes` tells how many lane valves are open now; empty: all closed.
+    PumpVessel(const QString &root, std::function<int()> openLanes = {});
+
+    QString name() const override { return "Pump and vessel"; }
+    void tick(int elapsedMs) override;
+    QStringList faultNames() const override;
+    bool setFault(const QString &name, const QStringList &arguments, QString *reason) override;
+    void clearFaults() override;
+    QList<Reading> readings() const override;
+
+    double pressureMbar() const { return pressure; }
+    void setPressureMbar(double mbar) { pressure = mbar; }
+    bool switchClosed() const { return switchState; }
+    // Sensor count for a pressure, as the ADC gives it.
+    static int rawForPressure(double mbar);
+
+private:
+    bool lineHigh(const QString &valueFile) const;
+    void publish();
+
+    QString motorValueFile;
+    QString releaseValueFile;
+    QString switchValueFile;
+    QString sensorFile;
+    std::function<int()> openLanes;
+    double pressure = 0;
+    bool pumpRunning = false;
+    bool venting = false;
+    bool switchState = false;
+    int lanes = 0;
+    int writtenRaw = -1;
+    int writtenSwitch = -1;
+    double leakMbarPerS = 0;
+    bool pumpDead = false;
+    bool switchStuckOpen = false;
+};

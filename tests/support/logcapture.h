@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QMutex>
+#include <QString>
+#include <QStringList>
+
+// Collects the program's debug-log lines while it lives (from any thread), so a test can check
+// the exact texts a device logs.
+class LogCapture
+{
+public:
+    LogCapture();
+    ~LogCapture();
+    LogCapture(const LogCapture &) = delete;
+    LogCapture &operator=(const LogCapture &) = delete;
+
+    QStringList lines() const;
+    bool contains(const QString &line) const { return lines().contains(line); }
+    // Lines that start with `prefix`, in order.
+    QStringList startingWith(const QString &prefix) const;
+    void clear();
+
+private:
+    static void handler(QtMsgType type, const QMessageLogContext &context, const QString &text);
+
+    mutable QMutex mutex;
+    QStringList captured;
+    QtMessageHandler previous;
+    static LogCapture *active;
+};

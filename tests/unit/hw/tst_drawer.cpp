@@ -1,0 +1,572 @@
+// The drawer's decisions on scripted motor-current samples: a clock that advances on every
+// sleep writes the next sample into the sandbox's ADC file, so moves run without real time.
+#include "hw/drawer.h"
+#include "hw/drawerclock.h"
+#include "hw/drawermath.h"
+#include "support/commandrecorder.h"
+#include "support/logcapture.h"
+#include "support/sandboxroot.h"
+
+#include <functional>
+
+#include <QtTest>
+
+namespace {
+
+const QString kOpenPwm = "/sys/class/leds/PWM<B>/brightness";
+const QString kClosePwm = "/sys/class/leds/PWM<C>/brightness";
+const QString kCurrent = "/sys/bus/iio/devices/iio:device0/in_voltage4_raw";
+const QString kIni = "/usr/share/vemla/vemla.ini";
+constexpr int kSamplePeriodMs = 25;
+
+class ScriptedClock : public DrawerClock
+{
+public:
+    explicit ScriptedClock(const SandboxRoot &sandbox) : sandbox(sandbox) { }
+
+    void script(const QList<int> &samples)
+    {
+        pending = samples;
+        taken = 0;
+    }
+    void sleepMs(int ms) override
+    {
+        now += ms;
+        if (ms != kSamplePeriodMs)
+            return;
+        // The value the ADC holds when the drawer reads after this sleep; the last scripted
+        // sample stays.
+        if (!pending.isEmpty())
+            last = pending.takeFirst();
+        sandbox.write(kCurrent, QByteArray::number(last) + '\n');
+        ++taken;
+        if (onSample)
+            onSample(taken);
+    }
+    qint64 nowMs() const override { return now; }
+    int timerIntervalMs(int) const override { return 10; }
+
+    int taken = 0;
+    std::function<void(int)> onSample;
+
+private:
+    const SandboxRoot &sandbox;
+    QList<int> pending;
+    int last = 0;
+    qint64 now = 1000000;
+};
+
+// A run of `count` samples of a drawer moving freely, then the end stop.
+QList<int> travel(int count)
+{
+    QList<int> samples;
+    for (int i = 0; i < count - 2; ++i)
+        samples << 350;
+    return samples << 10 << 5;
+}
+
+int storedPosition(const SandboxRoot &sandbox)
+{
+    QSettings ini(sandbox.file(kIni), QSettings::IniFormat);
+    return ini.value("drawer/drawer_position", -1).toInt();
+}
+
+// Last duty field the drawer appended to a PWM file ("" when never written).
+QByteArray lastDuty(const SandboxRoot &sandbox, const QString &file)
+{
+    QByteArray field = sandbox.read(file).right(3);
+    return field.left(field.indexOf('\0') < 0 ? field.size() : field.indexOf('\0'));
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(QList<int>)
+
+class TestDrawer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void supervisedOpening_endsOnTwoSampleDecision_data();
+    void supervisedOpening_endsOnTwoSampleDecision();
+    void closing_safetyZoneFromOpeningTime_data();
+    void closing_safetyZoneFromOpeningTime();
+    void closing_neverSeeingCurrentCease_isCutOffAtEightSeconds();
+    void abort_endsMoveAndSpoilsNextOpeningTime();
+    void abort_fromAnotherThreadEndsRunningMove();
+    void calibrationThreshold_fromProfile_data();
+    void calibrationThreshold_fromProfile();
+    void drawerLog_namesAndCalibrationSample();
+    void enableLogging_refusalsAndDirectory();
+    void unopenablePwm_neverDrivesAndEndsMove();
+    void init_recordedClosed_forcesClosingOnce();
+    void timedMode_ticksPerMove();
+
+private:
+    void setUpFiles(const SandboxRoot &sandbox, int threshold = 1500, int openingTime = 5500);
+};
+
+void TestDrawer::init()
+{
+    qRegisterMetaType<ErrorCode>("ErrorCode");
+    qRegisterMetaType<uint16_t>("uint16_t");
+}
+
+void TestDrawer::setUpFiles(const SandboxRoot &sandbox, int threshold, int openingTime)
+{
+    sandbox.write(kOpenPwm, "0\n");
+    sandbox.write(kClosePwm, "0\n");
+    sandbox.write(kCurrent, "0\n");
+    sandbox.write(kIni,
+                  QString("[drawer]\nsafety_threshold=%1\nopening_time=%2\ndrawer_position=2\n")
+                          .arg(threshold)
+                          .arg(openingTime)
+                          .toLatin1());
+}
+
+void TestDrawer::supervisedOpening_endsOnTwoSampleDecision_data()
+{
+    QTest::addColumn<QList<int>>("samples");
+    QTest::addColumn<bool>("highThreshold");
+    QTest::addColumn<int>("samplesTaken");
+    QTest::addColumn<bool>("obstacle");
+    QTest::newRow("12, 8: current ceased") << QList<int> {12, 8} << false << 2 << false;
+    QTest::newRow("12, 45: not yet") << QList<int> {12, 45, 10, 5} << false << 4 << false;
+    QTest::newRow("29, 29 is no current") << QList<int> {29, 29} << false << 2 << false;
+    QTest::newRow("30, 12 is current") << QList<int> {30, 12, 3} << false << 3 << false;
+    QTest::newRow("1600, 1700 over 1500") << QList<int> {1600, 1700} << false << 2 << true;
+    QTest::newRow("1400, 1700, 1800") << QList<int> {1400, 1700, 1800} << false << 3 << true;
+    QTest::newRow("1500 is not above") << QList<int> {1500, 1501, 20, 2} << false << 4 << false;
+    QTest::newRow("1300 breaks the pair")
+            << QList<int> {1400, 1700, 1300, 1600, 20, 2} << false << 6 << false;
+    QTest::newRow("high threshold ignores 1800")
+            << QList<int> {1600, 1700, 1800, 10, 5} << true << 5 << false;
+    QTest::newRow("high threshold: 3300, 3300") << QList<int> {3300, 3300} << true << 2 << true;
+}
+
+void TestDrawer::supervisedOpening_endsOnTwoSampleDecision()
+{
+    QFETCH(QList<int>, samples);
+    QFETCH(bool, highThreshold);
+    QFETCH(int, samplesTaken);
+    QFETCH(bool, obstacle);
+    SandboxRoot sandbox;
+    setUpFiles(sandbox);
+    CommandRecorder commands;
+    ScriptedClock clock(sandbox);
+    Drawer drawer(&clock);
+    drawer.setSafetyEnabled(true);
+    drawer.updateDrawerSettings();
+    if (highThreshold)
+        drawer.enableHighThreshold();
+    QSignalSpy opened(&drawer, &Drawer::drawerIsOpened);
+    QSignalSpy stopped(&drawer, &Drawer::drawerIsStopped);
+    QSignalSpy errors(&drawer, &Drawer::drawerError);
+
+    clock.script(samples);
+    drawer.moveDrawer(1);
+
+    QCOMPARE(clock.taken, samplesTaken);
+    QCOMPARE(opened.count(), obstacle ? 0 : 1);
+    QCOMPARE(stopped.count(), obstacle ? 1 : 0);
+    QCOMPARE(errors.count(), obstacle ? 1 : 0);
+    if (obstacle)
+        QCOMPARE(errors.first().first().value<ErrorCode>(), ERROR_DRAWER_OBSTACLE);
+    QCOMPARE(storedPosition(sandbox), obstacle ? 1 : 2);
+    // The motor is off and each position change went to the medium.
+    QCOMPARE(lastDuty(sandbox, kOpenPwm), QByteArray("0"));
+    QCOMPARE(lastDuty(sandbox, kClosePwm), QByteArray("0"));
+    QCOMPARE(commands.commands(),
+             (std::vector<std::string>(obstacle ? 1 : 2, std::string("sync"))));
+
+    // The high threshold lasts one move: the same samples now stop at 1500.
+    if (highThreshold && !obstacle) {
+        clock.script({1600, 1700});
+        drawer.moveDrawer(1);
+        QCOMPARE(stopped.count(), 1);
+    }
+}
+
+void TestDrawer::closing_safetyZoneFromOpeningTime_data()
+{
+    QTest::addColumn<int>("measuredOpeningSamples"); // 0: no opening before the closing
+    QTest::addColumn<int>("storedOpeningTime");
+    QTest::addColumn<bool>("positionUnknown");
+    QTest::addColumn<int>("safetyZone");
+    QTest::addColumn<QString>("note");
+    // 500 ms inrush delay + 200 samples of 25 ms.
+    QTest::newRow("measured 5500") << 200 << 9000 << false << 4500 << QString();
+    QTest::newRow("none measured, stored 5500")
+            << 0 << 5500 << false << 4500
+            << "Drawer: Opening time unknown, loaded from settings instead";
+    QTest::newRow("measured 1000 is too short, stored used")
+            << 20 << 6000 << false << 5000
+            << "Drawer: Opening time unknown, loaded from settings instead";
+    QTest::newRow("stored 1000: no zone")
+            << 0 << 1000 << false << 0 << "Drawer: Unable to determine proper safety zone";
+    QTest::newRow("position unknown ignores measured")
+            << 200 << 7000 << true << 6000
+            << "Drawer: Opening time unknown after error, loaded from settings instead";
+}
+
+void TestDrawer::closing_safetyZoneFromOpeningTime()
+{
+    QFETCH(int, measuredOpeningSamples);
+    QFETCH(int, storedOpeningTime);
+    QFETCH(bool, positionUnknown);
+    QFETCH(int, safetyZone);
+    QFETCH(QString, note);
+    SandboxRoot sandbox;
+    setUpFiles(sandbox, 1500, storedOpeningTime);
+    sandbox.write("/usr/share/vemla/logs/drawer/.keep", {});
+    CommandRecorder commands;
+    ScriptedClock clock(sandbox);
+    Drawer drawer(&clock);
+    drawer.setSafetyEnabled(true);
+    drawer.updateDrawerSettings();
+    QCOMPARE(drawer.enableLogging(1), 0);
+    if (measuredOpeningSamples > 0) {
+        clock.script(travel(measuredOpeningSamples));
+        drawer.moveDrawer(1);
+    }
+    drawer.setPositionUnknown(positionUnknown);
+    QSignalSpy closed(&drawer, &Drawer::drawerIsClosed);
+    QSignalSpy errors(&drawer, &Drawer::drawerError);
+    LogCapture log;
+
+    // Over-current all the way: it stops the closing only inside the zone.
+    QList<int> samples;
+    for (int i = 0; i < 400; ++i)
+        samples << 1600;
+    clock.script(samples << 10 << 5);
+    drawer.moveDrawer(-1);
+
+    QVERIFY(log.contains(QString("Drawer closing time: %1").arg(safetyZone)));
+    if (!note.isEmpty())
+        QVERIFY2(log.contains(note), qPrintable(log.lines().join('\n')));
+    const QStringList logs
+            = QDir(sandbox.file("/usr/share/vemla/logs/drawer")).entryList({"drawer_move_in_*"});
+    QCOMPARE(logs.size(), 1);
+    const QList<QByteArray> lines
+            = sandbox.read("/usr/share/vemla/logs/drawer/" + logs.first()).split('\n');
+    if (safetyZone > 0) {
+        // Obstacle at the second sample inside the zone; no marker, drawer stays between.
+        QCOMPARE(errors.count(), 1);
+        QCOMPARE(closed.count(), 0);
+        QCOMPARE(storedPosition(sandbox), 1);
+        QCOMPARE(clock.taken, 2);
+    } else {
+        QCOMPARE(errors.count(), 0);
+        QCOMPARE(closed.count(), 1);
+        QCOMPARE(storedPosition(sandbox), 0);
+        QVERIFY(!lines.contains("-1"));
+    }
+}
+
+void TestDrawer::closing_neverSeeingCurrentCease_isCutOffAtEightSeconds()
+{
+    SandboxRoot sandbox;
+    setUpFiles(sandbox, 1500, 4000);
+    sandbox.write("/usr/share/vemla/logs/drawer/.keep", {});
+    CommandRecorder commands;
+    ScriptedClock clock(sandbox);
+    Drawer drawer(&clock);
+    drawer.setSafetyEnabled(true);
+    drawer.updateDrawerSettings();
+    drawer.enableLogging(1);
+    QSignalSpy closed(&drawer, &Drawer::drawerIsClosed);
+    LogCapture log;
+
+    clock.script({350}); // the drawer never reaches its end stop
+    drawer.moveDrawer(-1);
+
+    // Zone 3000 ms: supervised until 500 + 25 * 101 ms; cut off at the first sample past
+    // 8000 ms, 500 + 25 * 301.
+    QCOMPARE(clock.taken, 301);
+    QVERIFY(log.contains("Drawer error: motor active for too long, abort"));
+    QCOMPARE(closed.count(), 1);
+    QCOMPARE(storedPosition(sandbox), 0);
+    QCOMPARE(lastDuty(sandbox, kClosePwm), QByteArray("0"));
+    const QStringList logs
+            = QDir(sandbox.file("/usr/share/vemla/logs/drawer")).entryList({"drawer_move_in_*"});
+    QCOMPARE(logs.size(), 1);
+    const QList<QByteArray> lines
+            = sandbox.read("/usr/share/vemla/logs/drawer/" + logs.first()).split('\n');
+    QCOMPARE(lines.indexOf("-1"), 101); // the end of the zone, after sample 101
+    QCOMPARE(lines.size(), 301 + 1 + 1); // samples, the marker, the final newline
+}
+
+void TestDrawer::abort_endsMoveAndSpoilsNextOpeningTime()
+{
+    SandboxRoot sandbox;
+    setUpFiles(sandbox);
+    CommandRecorder commands;
+    ScriptedClock clock(sandbox);
+    Drawer drawer(&clock);
+    drawer.setSafetyEnabled(true);
+    drawer.updateDrawerSettings();
+    QSignalSpy opened(&drawer, &Drawer::drawerIsOpened);
+    QSignalSpy stopped(&drawer, &Drawer::drawerIsStopped);
+    QSignalSpy errors(&drawer, &Drawer::drawerError);
+    LogCapture log;
+
+    clock.script(travel(200)); // a complete opening: 5500 ms
+    drawer.moveDrawer(1);
+    QVERIFY(log.contains("Drawer opening time: 5500"));
+
+    clock.script({350});
+    clock.onSample = [&](int taken) {
+        if (taken == 10)
+            drawer.requestAbort(1);
+    };
+    drawer.moveDrawer(1);
+    clock.onSample = nullptr;
+    QCOMPARE(clock.taken, 10); // ends at the sample that saw the request
+    QCOMPARE(opened.count(), 1);
+    QCOMPARE(stopped.count(), 0); // the user's stop is no obstacle
+    QCOMPARE(errors.count(), 0);
+    QCOMPARE(storedPosition(sandbox), 1);
+    QCOMPARE(lastDuty(sandbox, kOpenPwm), QByteArray("0"));
+
+    log.clear();
+    clock.script(travel(100));
+    drawer.moveDrawer(1);
+    QVERIFY(log.contains("Drawer: Opening was interrupted, opening time not saved"));
+    QVERIFY(log.contains("Drawer opening time: 5500"));
+    QCOMPARE(storedPosition(sandbox), 2);
+
+    // A request between moves is forgotten when the next move starts.
+    drawer.requestAbort(1);
+    log.clear();
+    clock.script(travel(120));
+    drawer.moveDrawer(1);
+    QCOMPARE(clock.taken, 120);
+    QVERIFY(log.contains("Drawer: Complete opening, opening time saved"));
+    QVERIFY(log.contains("Drawer opening time: 3500"));
+}
+
+void TestDrawer::abort_fromAnotherThreadEndsRunningMove()
+{
+    SandboxRoot sandbox;
+    setUpFiles(sandbox);
+    sandbox.write(kCurrent, "350\n"); // the drawer never reaches an end by itself
+    CommandRecorder commands;
+    auto *drawer = new Drawer; // the instrument's clock: real sleeps
+    drawer->setSafetyEnabled(true);
+    QThread thread;
+    drawer->moveToThread(&thread);
+    connect(&thread, &QThread::finished, drawer, &QObject::deleteLater);
+    thread.start();
+    QMetaObject::invokeMethod(drawer, "updateDrawerSettings");
+    QMetaObject::invokeMethod(drawer, "moveDrawer", Q_ARG(int, 1));
+
+    QTRY_COMPARE_WITH_TIMEOUT(QString(lastDuty(sandbox, kOpenPwm)), QString("255"), 5000);
+    QTest::qWait(700); // past the inrush delay: the loop samples now
+    QElapsedTimer sinceAbort;
+    sinceAbort.start();
+    drawer->requestAbort(1);
+    QTRY_COMPARE_WITH_TIMEOUT(QString(lastDuty(sandbox, kOpenPwm)), QString("0"), 5000);
+    // One sample period and the settings write, not the rest of a travel.
+    QVERIFY2(sinceAbort.elapsed() < 1000, qPrintable(QString::number(sinceAbort.elapsed())));
+    thread.quit();
+    QVERIFY(thread.wait(5000));
+    QCOMPARE(storedPosition(sandbox), 1);
+}
+
+void TestDrawer::calibrationThreshold_fromProfile_data()
+{
+    QTest::addColumn<QList<int>>("samples");
+    QTest::addColumn<int>("threshold");
+    QTest::newRow("raised to the floor") << QList<int> {900, 1100, -1, 2000} << 1500;
+    QTest::newRow("max plus 300") << QList<int> {1900, 2100} << 2400;
+    QTest::newRow("marker ends the opening") << QList<int> {1900, -1, 3000} << 2200;
+    QTest::newRow("capped at full scale") << QList<int> {3900} << 4095;
+    QTest::newRow("3795 just fits") << QList<int> {3795} << 4095;
+    QTest::newRow("3794") << QList<int> {3794} << 4094;
+    QTest::newRow("empty") << QList<int> {} << 1500;
+    QTest::newRow("marker first") << QList<int> {-1, 3000} << 1500;
+}
+
+void TestDrawer::calibrationThreshold_fromProfile()
+{
+    QFETCH(QList<int>, samples);
+    QFETCH(int, threshold);
+    QCOMPARE(
+            int(drawermath::calibrationThreshold(std::vector<int>(samples.begin(), samples.end()))),
+            threshold);
+}
+
+void TestDrawer::drawerLog_namesAndCalibrationSample()
+{
+    const QDateTime when(QDate(2024, 3, 5), QTime(14, 15, 2));
+    QCOMPARE(drawermath::drawerLogFileName(false, "move_in", when),
+             QString("drawer_move_in_20240305_141502.log"));
+    QCOMPARE(drawermath::drawerLogFileName(false, "move_out", when),
+             QString("drawer_move_out_20240305_141502.log"));
+    QCOMPARE(drawermath::drawerLogFileName(true, "move_out", when),
+             QString("calibration_move_out_20240305_141502.log"));
+
+    // A calibration opening: high threshold, a calibration log and one sample to the window.
+    SandboxRoot sandbox;
+    setUpFiles(sandbox);
+    sandbox.write("/usr/share/vemla/logs/drawer/.keep", {});
+    CommandRecorder commands;
+    ScriptedClock clock(sandbox);
+    Drawer drawer(&clock);
+    drawer.setSafetyEnabled(true);
+    drawer.updateDrawerSettings();
+    QSignalSpy calibration(&drawer, &Drawer::setNewCalibrationSample);
+    QSignalSpy stopped(&drawer, &Drawer::drawerIsStopped);
+    drawer.enableCalibration();
+    QList<int> samples = travel(120);
+    samples[50] = 2000;
+    samples[51] = 2100; // above 1500, below the high threshold
+    clock.script(samples);
+    drawer.moveDrawer(1);
+    QCOMPARE(stopped.count(), 0);
+    QCOMPARE(calibration.count(), 1);
+    QCOMPARE(calibration.first().at(0).value<uint16_t>(), uint16_t(2400));
+    QCOMPARE(calibration.first().at(1).value<uint16_t>(), uint16_t(500 + 120 * 25));
+    const QDir dir(sandbox.file("/usr/share/vemla/logs/drawer"));
+    const QStringList files = dir.entryList({"calibration_move_out_*.log"});
+    QCOMPARE(files.size(), 1);
+    QCOMPARE(sandbox.read("/usr/share/vemla/logs/drawer/" + files.first()).count('\n'), 120);
+    QVERIFY(dir.entryList({"drawer_*"}).isEmpty()); // logging itself was never switched on
+
+    // One-shot: the next opening records nothing and is supervised at 1500 again.
+    clock.script(samples);
+    drawer.moveDrawer(1);
+    QCOMPARE(stopped.count(), 1);
+    QCOMPARE(calibration.count(), 1);
+}
+
+void TestDrawer::enableLogging_refusalsAndDirectory()
+{
+    SandboxRoot sandbox;
+    CommandRecorder commands;
+    Drawer drawer;
+    QCOMPARE(drawer.enableLogging(0), -1);
+    QCOMPARE(drawer.enableLogging(1), -1); // no logs directory
+    QVERIFY(commands.commands().empty());
+
+    sandbox.write("/usr/share/vemla/logs/errors.log", {});
+    commands.setResult(256); // mkdir failed
+    QCOMPARE(drawer.enableLogging(1), -1);
+    const std::string mkdir = "mkdir " + sandbox.file("/usr/share/vemla/logs/drawer").toStdString();
+    QCOMPARE(commands.commands(), std::vector<std::string> {mkdir});
+
+    commands.setResult(0);
+    QCOMPARE(drawer.enableLogging(3), 0);
+    sandbox.write("/usr/share/vemla/logs/drawer/.keep", {});
+    commands.clear();
+    QCOMPARE(drawer.enableLogging(3), 0); // the directory is there: nothing to run
+    QVERIFY(commands.commands().empty());
+}
+
+void TestDrawer::unopenablePwm_neverDrivesAndEndsMove()
+{
+    SandboxRoot sandbox;
+    setUpFiles(sandbox);
+    // The open channel's LED device is missing: nothing can be written there.
+    QDir(sandbox.file("/sys/class/leds/PWM<B>")).removeRecursively();
+    CommandRecorder commands;
+    ScriptedClock clock(sandbox);
+    Drawer drawer(&clock);
+    drawer.setSafetyEnabled(true);
+    drawer.updateDrawerSettings();
+    QSignalSpy opened(&drawer, &Drawer::drawerIsOpened);
+    QSignalSpy closed(&drawer, &Drawer::drawerIsClosed);
+    QSignalSpy errors(&drawer, &Drawer::drawerError);
+    LogCapture log;
+
+    drawer.moveDrawer(1);
+    QVERIFY(log.contains("Drawer: Invalid parameter: 1\n"));
+    QCOMPARE(clock.taken, 0);
+    QCOMPARE(storedPosition(sandbox), 2); // untouched
+    QVERIFY(commands.commands().empty());
+
+    // A forced closing drives PWM<C> first; with PWM<B> unwritable it must not stay driven.
+    drawer.forceDrawer(-1);
+    QCOMPARE(lastDuty(sandbox, kClosePwm), QByteArray("0"));
+    QVERIFY(log.contains("Drawer: Invalid parameter: -1\n"));
+    QCOMPARE(clock.taken, 0);
+    QCOMPARE(opened.count() + closed.count() + errors.count(), 0);
+}
+
+void TestDrawer::init_recordedClosed_forcesClosingOnce()
+{
+    SandboxRoot sandbox;
+    setUpFiles(sandbox);
+    sandbox.write(kIni, "[drawer]\ndrawer_position=0\n");
+    CommandRecorder commands;
+    ScriptedClock clock(sandbox);
+    Drawer drawer(&clock);
+    drawer.setSafetyEnabled(true);
+    QSignalSpy closed(&drawer, &Drawer::drawerIsClosed);
+    QSignalSpy errors(&drawer, &Drawer::drawerError);
+    clock.script({1600, 1700, 2500, 8, 3}); // over-current does not count when forced
+    drawer.init();
+    QCOMPARE(clock.taken, 5);
+    QCOMPARE(closed.count(), 1);
+    QCOMPARE(errors.count(), 0);
+    QVERIFY(commands.commands().empty()); // a forced move saves no position
+
+    // Stuck: the forced closing never sees the current cease and gives up after 8 s.
+    clock.script({2500});
+    drawer.init();
+    QCOMPARE(closed.count(), 1);
+    QCOMPARE(errors.count(), 1);
+    QCOMPARE(errors.first().first().value<ErrorCode>(), ERROR_DRAWER_STUCK_INSIDE);
+    QCOMPARE(clock.taken, 8000 / 25 + 1);
+    QCOMPARE(lastDuty(sandbox, kClosePwm), QByteArray("0"));
+
+    // Recorded open: no move at start.
+    sandbox.write(kIni, "[drawer]\ndrawer_position=2\n");
+    clock.script({});
+    drawer.init();
+    QCOMPARE(clock.taken, 0);
+}
+
+void TestDrawer::timedMode_ticksPerMove()
+{
+    SandboxRoot sandbox;
+    setUpFiles(sandbox);
+    CommandRecorder commands;
+    ScriptedClock clock(sandbox);
+    Drawer drawer(&clock);
+    drawer.setSafetyEnabled(false);
+    drawer.init();
+    QSignalSpy opened(&drawer, &Drawer::drawerIsOpened);
+    QSignalSpy closed(&drawer, &Drawer::drawerIsClosed);
+    // Every tick up to the last driven one releases the other channel once: count them.
+    auto fields = [&](const QString &file) {
+        return sandbox.read(file).size() / 3;
+    };
+
+    const int closeBefore = fields(kClosePwm);
+    drawer.moveDrawer(1);
+    QVERIFY(opened.wait(2000));
+    // Ticks 0..5 drive, tick 6 stops (one more field on each channel).
+    QCOMPARE(fields(kClosePwm) - closeBefore, 6 + 1);
+    QCOMPARE(lastDuty(sandbox, kOpenPwm), QByteArray("0"));
+    QVERIFY(commands.commands().empty()); // timed mode saves no position
+
+    // A closing interrupted after ticks 0..2 is reversed in 2 + 1 ticks.
+    const int openBefore = fields(kOpenPwm);
+    drawer.moveDrawer(-1);
+    // One timer event at a time, so that the reversal comes right after tick 2.
+    QElapsedTimer waited;
+    waited.start();
+    while (fields(kOpenPwm) - openBefore < 3 && waited.elapsed() < 2000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    const int closeAtReverse = fields(kClosePwm);
+    drawer.moveDrawer(1);
+    QVERIFY(opened.wait(2000));
+    QCOMPARE(closed.count(), 0);
+    // Driving PWM<B> once, ticks 3..5, then the stop.
+    QCOMPARE(fields(kClosePwm) - closeAtReverse, 3 + 1);
+}
+
+QTEST_GUILESS_MAIN(TestDrawer)
+#include "tst_drawer.moc"

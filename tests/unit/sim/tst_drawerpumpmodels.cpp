@@ -1,0 +1,242 @@
+// The simulated drawer motor, pump and vessel, driven through the files the program writes.
+#include "sim/models/drawermotor.h"
+#include "sim/models/fanmodel.h"
+#include "sim/models/pumpvessel.h"
+#include "support/sandboxroot.h"
+
+#include <QtTest>
+
+namespace {
+
+const QString kOpenPwm = "/sys/class/leds/PWM<B>/brightness";
+const QString kClosePwm = "/sys/class/leds/PWM<C>/brightness";
+const QString kCurrent = "/sys/bus/iio/devices/iio:device0/in_voltage4_raw";
+const QString kMotor = "/sys/class/gpio/gpio89/value";
+const QString kRelease = "/sys/class/gpio/gpio150/value";
+const QString kSwitch = "/sys/class/gpio/gpio39/value";
+const QString kSensor = "/sys/bus/iio/devices/iio:device0/in_voltage7_raw";
+constexpr int kTick = 5;
+
+// The program appends fixed-width fields; the models read the last one.
+void appendField(const SandboxRoot &sandbox, const QString &file, int value, int width)
+{
+    QByteArray field = QByteArray::number(value);
+    field.append(QByteArray(width - field.size(), '\0'));
+    sandbox.write(file, sandbox.read(file) + field);
+}
+
+void drive(const SandboxRoot &sandbox, int open, int close)
+{
+    appendField(sandbox, kOpenPwm, open, 3);
+    appendField(sandbox, kClosePwm, close, 3);
+}
+
+int fileValue(const SandboxRoot &sandbox, const QString &file)
+{
+    return sandbox.read(file).trimmed().toInt();
+}
+
+// Ticks until `done` or `limitMs`; returns the simulated time spent.
+template<typename Done> int runUntil(Model &model, Done done, int limitMs)
+{
+    int ms = 0;
+    while (!done() && ms < limitMs) {
+        model.tick(kTick);
+        ms += kTick;
+    }
+    return ms;
+}
+
+} // namespace
+
+class TestDrawerPumpModels : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void drawer_travelTimeAndCurrent_data();
+    void drawer_travelTimeAndCurrent();
+    void drawer_obstacleStopsHalfWayOnce();
+    void drawer_stuckStallsAndBrakeHolds();
+    void vessel_pumpReleaseAndSwitch();
+    void vessel_faults_data();
+    void vessel_faults();
+    void faults_refuseBadArguments();
+};
+
+void TestDrawerPumpModels::drawer_travelTimeAndCurrent_data()
+{
+    QTest::addColumn<int>("duty");
+    QTest::addColumn<QString>("slow");
+    QTest::addColumn<int>("travelMs");
+    QTest::newRow("full duty") << 255 << QString() << 5500;
+    QTest::newRow("half duty") << 128 << QString() << 10957;
+    QTest::newRow("slow, default factor") << 255 << QString("") << 8800;
+    QTest::newRow("slow 2") << 255 << QString("2") << 11000;
+}
+
+void TestDrawerPumpModels::drawer_travelTimeAndCurrent()
+{
+    QFETCH(int, duty);
+    QFETCH(QString, slow);
+    QFETCH(int, travelMs);
+    SandboxRoot sandbox;
+    DrawerMotor drawer(sandbox.root());
+    QString reason;
+    if (!slow.isNull())
+        QVERIFY(drawer.setFault("drawer-slow", slow.isEmpty() ? QStringList() : QStringList {slow},
+                                &reason));
+    drive(sandbox, duty, 0);
+    int lowest = 4095, highest = 0;
+    const int ms = runUntil(
+            drawer,
+            [&] {
+                if (drawer.position() > 0 && drawer.position() < 1) {
+                    lowest = std::min(lowest, fileValue(sandbox, kCurrent));
+                    highest = std::max(highest, fileValue(sandbox, kCurrent));
+                }
+                return drawer.position() >= 1;
+            },
+            20000);
+    QVERIFY2(qAbs(ms - travelMs) <= 2 * kTick, qPrintable(QString::number(ms)));
+    // Moving: a few hundred counts scaled by the duty, well clear of the no-current level.
+    QVERIFY(lowest > 100);
+    QVERIFY(highest < 400);
+    drawer.tick(kTick);
+    QVERIFY(fileValue(sandbox, kCurrent) < 30); // the end-stop switch has cut the motor
+    drive(sandbox, 0, 255);
+    drawer.tick(kTick);
+    QVERIFY(drawer.position() < 1);
+    QVERIFY(fileValue(sandbox, kCurrent) > 300);
+}
+
+void TestDrawerPumpModels::drawer_obstacleStopsHalfWayOnce()
+{
+    SandboxRoot sandbox;
+    DrawerMotor drawer(sandbox.root());
+    QString reason;
+    QVERIFY(drawer.setFault("drawer-obstacle", {}, &reason));
+    drive(sandbox, 255, 0);
+    runUntil(
+            drawer, [&] { return fileValue(sandbox, kCurrent) > 1500; }, 10000);
+    QCOMPARE(drawer.position(), 0.5);
+    const int rise = runUntil(
+            drawer, [&] { return fileValue(sandbox, kCurrent) >= 3600; }, 5000);
+    QVERIFY(rise < 1000); // the stall current, above the calibration's high threshold
+    QCOMPARE(drawer.position(), 0.5);
+    drive(sandbox, 0, 0);
+    drawer.tick(kTick);
+    QVERIFY(fileValue(sandbox, kCurrent) < 30);
+    // Cleared by the stop: the next move runs to the end.
+    drive(sandbox, 255, 0);
+    runUntil(
+            drawer, [&] { return drawer.position() >= 1; }, 5000);
+    QCOMPARE(drawer.position(), 1.0);
+}
+
+void TestDrawerPumpModels::drawer_stuckStallsAndBrakeHolds()
+{
+    SandboxRoot sandbox;
+    DrawerMotor drawer(sandbox.root());
+    QString reason;
+    drawer.setPosition(0.3);
+    drive(sandbox, 255, 255); // both channels: brake
+    runUntil(
+            drawer, [] { return false; }, 500);
+    QCOMPARE(drawer.position(), 0.3);
+    QVERIFY(drawer.setFault("drawer-stuck", {}, &reason));
+    drive(sandbox, 0, 255);
+    runUntil(
+            drawer, [] { return false; }, 2000);
+    QCOMPARE(drawer.position(), 0.3);
+    QCOMPARE(fileValue(sandbox, kCurrent), DrawerMotor::kStallCurrent);
+    drawer.clearFaults();
+    runUntil(
+            drawer, [&] { return drawer.position() <= 0; }, 10000);
+    QCOMPARE(drawer.position(), 0.0);
+}
+
+void TestDrawerPumpModels::vessel_pumpReleaseAndSwitch()
+{
+    SandboxRoot sandbox;
+    PumpVessel vessel(sandbox.root());
+    appendField(sandbox, kMotor, 1, 4);
+    const int fill = runUntil(
+            vessel, [&] { return fileValue(sandbox, kSwitch) == 1; }, 30000);
+    QVERIFY2(fill >= 9000 && fill <= 11000, qPrintable(QString::number(fill)));
+    // The sensor: 1250 counts at no pressure, 2 mbar per count.
+    QCOMPARE(fileValue(sandbox, kSensor), PumpVessel::rawForPressure(vessel.pressureMbar()));
+    QCOMPARE(PumpVessel::rawForPressure(0), 1250);
+    QCOMPARE(PumpVessel::rawForPressure(5690), 4095);
+    QCOMPARE(PumpVessel::rawForPressure(9000), 4095);
+    // Pumping on tops out below the sensor's full scale.
+    runUntil(
+            vessel, [] { return false; }, 5000);
+    QVERIFY(vessel.pressureMbar() <= PumpVessel::kPumpMaxMbar);
+    // Switch hysteresis while venting: still closed a little below the closing point.
+    appendField(sandbox, kMotor, 0, 4);
+    appendField(sandbox, kRelease, 1, 4);
+    runUntil(
+            vessel, [&] { return vessel.pressureMbar() < 5100; }, 5000);
+    QCOMPARE(fileValue(sandbox, kSwitch), 1);
+    runUntil(
+            vessel, [&] { return fileValue(sandbox, kSwitch) == 0; }, 5000);
+    QVERIFY(vessel.pressureMbar() < PumpVessel::kSwitchOpenMbar);
+    runUntil(
+            vessel, [&] { return vessel.pressureMbar() <= 0; }, 10000);
+    QCOMPARE(fileValue(sandbox, kSensor), 1250);
+}
+
+void TestDrawerPumpModels::vessel_faults_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<double>("maxAfter20s");
+    QTest::addColumn<bool>("switchCloses");
+    QTest::newRow("none") << QString() << QStringList() << 6000.0 << true;
+    QTest::newRow("leak") << QString("vessel-leak") << QStringList() << 0.0 << false;
+    QTest::newRow("slow leak") << QString("vessel-leak") << QStringList {"200"} << 6000.0 << true;
+    QTest::newRow("pump dead") << QString("pump-dead") << QStringList() << 0.0 << false;
+    QTest::newRow("switch stuck") << QString("switch-stuck-open") << QStringList() << 6000.0
+                                  << false;
+}
+
+void TestDrawerPumpModels::vessel_faults()
+{
+    QFETCH(QString, fault);
+    QFETCH(QStringList, arguments);
+    QFETCH(double, maxAfter20s);
+    QFETCH(bool, switchCloses);
+    SandboxRoot sandbox;
+    PumpVessel vessel(sandbox.root());
+    QString reason;
+    if (!fault.isEmpty())
+        QVERIFY(vessel.setFault(fault, arguments, &reason));
+    appendField(sandbox, kMotor, 1, 4);
+    bool closed = false;
+    runUntil(
+            vessel, [&] { return (closed = closed || vessel.switchClosed()), false; }, 20000);
+    QVERIFY(vessel.pressureMbar() <= maxAfter20s);
+    QCOMPARE(closed, switchCloses);
+}
+
+void TestDrawerPumpModels::faults_refuseBadArguments()
+{
+    SandboxRoot sandbox;
+    DrawerMotor drawer(sandbox.root());
+    PumpVessel vessel(sandbox.root());
+    QString reason;
+    QVERIFY(!drawer.setFault("drawer-slow", {"0.5"}, &reason));
+    QVERIFY(!drawer.setFault("drawer-slow", {"fast"}, &reason));
+    QVERIFY(!vessel.setFault("vessel-leak", {"-3"}, &reason));
+    QVERIFY(!vessel.setFault("drawer-stuck", {}, &reason));
+    QVERIFY(!reason.isEmpty());
+
+    FanModel fan(sandbox.root());
+    appendField(sandbox, "/sys/class/leds/PWM<D>/brightness", 10, 3);
+    fan.tick(kTick);
+    QCOMPARE(fan.duty(), 10);
+}
+
+QTEST_GUILESS_MAIN(TestDrawerPumpModels)
+#include "tst_drawerpumpmodels.moc"
