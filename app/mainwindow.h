@@ -131,6 +131,7 @@ private:
     // Each device joins with one block: create it, move it to its thread, connect it and
     // start the thread (e.g. connectDrawer()). The window runs without the absent ones.
     static void startWorker(QThread &thread);
+    void connectI2cDevices();
     void connectPopUps();
     // Button wiring: every button's clicked goes, with the button as context, to one action.
     void connectButton(QPushButton *button, std::function<void()> action);

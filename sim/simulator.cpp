@@ -4,9 +4,14 @@
 #include "app/menunames.h"
 #include "models/drawermotor.h"
 #include "models/fanmodel.h"
+#include "models/i2cbus.h"
+#include "models/i2cbuses.h"
+#include "models/leddriver.h"
 #include "models/powerbutton.h"
 #include "models/pumpvessel.h"
+#include "models/temperaturesensor.h"
 #include "models/usbstick.h"
+#include "models/valveexpander.h"
 #include "panel.h"
 #include "platform/platform.h"
 #include "scenariorunner.h"
@@ -114,6 +119,7 @@ bool Simulator::prepare(QString *error)
         return status;
     });
 
+    addI2cChips();
     world.add<PowerButton>(sandbox.root());
     world.add<UsbStick>(sandbox.root());
     // Drawer, pump and vessel, fan. The lane valves count as closed until the valve
@@ -149,6 +155,20 @@ void Simulator::attach(MainWindow &window)
         panel->move(window.geometry().right() + 20, window.geometry().top());
         panel->show();
     }
+}
+
+// The board's I2C chips on their buses: the sensor and the status light on i2c-2, the valve
+// expander on i2c-4. The program opens the nodes through the sandbox root.
+void Simulator::addI2cChips()
+{
+    auto *buses = world.add<I2cBuses>(sandbox.root());
+    const auto sensorBus = buses->bus(I2cBuses::kSensorBus);
+    const auto valveBus = buses->bus(I2cBuses::kValveBus);
+    sensorBus->attach(TemperatureSensor::kAddress, world.add<TemperatureSensor>(sandbox.root()));
+    sensorBus->attach(LedDriver::kAddress, world.add<LedDriver>());
+    valveBus->attach(ValveExpander::kAddress, world.add<ValveExpander>());
+    deviceIo.addDevice(platform::path("/dev/i2c-2"), sensorBus);
+    deviceIo.addDevice(platform::path("/dev/i2c-4"), valveBus);
 }
 
 void Simulator::powerOff()

@@ -41,6 +41,7 @@ public:
     void attach(MainWindow &window);
 
 private:
+    void addI2cChips();
     void powerOff();
 
     Options options;
