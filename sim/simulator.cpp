@@ -4,14 +4,20 @@
 #include "app/menunames.h"
 #include "models/drawermotor.h"
 #include "models/fanmodel.h"
+#include "models/i2cbus.h"
+#include "models/i2cbuses.h"
+#include "models/leddriver.h"
 #include "models/powerbutton.h"
 #include "models/pumpvessel.h"
+#include "models/temperaturesensor.h"
 #include "models/usbstick.h"
+#include "models/valveexpander.h"
 #include "panel.h"
 #include "platform/platform.h"
 #include "scenariorunner.h"
 #include "simlog.h"
 
+#include <bitset>
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
@@ -102,13 +108,10 @@ bool Simulator::prepare(QString *error)
         return status;
     });
 
+    addI2cChips();
     world.add<PowerButton>(sandbox.root());
     world.add<UsbStick>(sandbox.root());
-    // Drawer, pump and vessel, fan. The lane valves count as closed until the valve
-    // expander is modelled.
-    world.add<DrawerMotor>(sandbox.root());
-    world.add<PumpVessel>(sandbox.root());
-    world.add<FanModel>(sandbox.root());
+    addDrawerPumpAndFan();
     platform::setVolumeQuery([this] {
         QStringList volumes;
         world.with<UsbStick>([&](UsbStick &stick) { volumes = stick.mountedVolumes(); });
@@ -148,6 +151,36 @@ bool Simulator::attach(MainWindow &window, QString *error)
         panel->show();
     }
     return true;
+}
+
+// The board's I2C chips on their buses: the sensor and the status light on i2c-2, the valve
+// expander on i2c-4. The program opens the nodes through the sandbox root.
+void Simulator::addI2cChips()
+{
+    auto *buses = world.add<I2cBuses>(sandbox.root());
+    const auto sensorBus = buses->bus(I2cBuses::kSensorBus);
+    const auto valveBus = buses->bus(I2cBuses::kValveBus);
+    sensorBus->attach(TemperatureSensor::kAddress, world.add<TemperatureSensor>(sandbox.root()));
+    sensorBus->attach(LedDriver::kAddress, world.add<LedDriver>());
+    valveBus->attach(ValveExpander::kAddress, world.add<ValveExpander>());
+    deviceIo.addDevice(platform::path("/dev/i2c-2"), sensorBus);
+    deviceIo.addDevice(platform::path("/dev/i2c-4"), valveBus);
+}
+
+// The drawer motor, the pump with its vessel, and the fan. A lane valve is open while its
+// expander pin is driven low (a selected lane's bit is 0); each open lane draws on the vessel.
+void Simulator::addDrawerPumpAndFan()
+{
+    world.add<DrawerMotor>(sandbox.root());
+    ValveExpander *valves = nullptr;
+    world.with<ValveExpander>([&](ValveExpander &expander) { valves = &expander; });
+    world.add<PumpVessel>(sandbox.root(), [valves]() -> int {
+        constexpr int kLanes = 8;
+        if (!valves || !valves->driven())
+            return 0;
+        return kLanes - static_cast<int>(std::bitset<kLanes>(valves->valveMask()).count());
+    });
+    world.add<FanModel>(sandbox.root());
 }
 
 void Simulator::powerOff()

@@ -40,6 +40,8 @@ public:
     bool attach(MainWindow &window, QString *error);
 
 private:
+    void addI2cChips();
+    void addDrawerPumpAndFan();
     void powerOff();
 
     Options options;
