@@ -4,20 +4,26 @@
 
 #include "hw/gpio.h"
 #include "hw/hardwareversion.h"
+#include "platform/platform.h"
+#include "records/appsettings.h"
 #include "softwareversion.h"
+#include "windowstyles.h"
 
 #include <QApplication>
+#include <QDebug>
 #include <QLabel>
+#include <QTimer>
 
 namespace {
 // The board's reset line of the touch controller wants a low pulse of at least 5 ms.
 constexpr unsigned long kGpio89PulseMs = 5;
-const char *const kStatusLabelStyle
-        = "color: rgb(255, 255, 255); font-size: 16pt; background-color:rgba(0,0,0,0);";
+constexpr int kLaneCount = 8;
 } // namespace
 
-MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent), ui(new Ui::MainWindow), errorLogPath("/usr/share/vemla/logs/errors.log")
 {
+    fillStyleStrings();
     ui->setupUi(this);
     QApplication::setFont(QFont("Open Sans", 16));
     setAttribute(Qt::WA_AcceptTouchEvents);
@@ -27,27 +33,73 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
 
     pulseGpio89();
 
-    ui->centralWidget->setAttribute(Qt::WA_TranslucentBackground);
-    ui->stackedWidget->setAttribute(Qt::WA_TranslucentBackground);
-    for (int i = 0; i < ui->stackedWidget->count(); ++i)
-        ui->stackedWidget->widget(i)->setAttribute(Qt::WA_TranslucentBackground);
+    createPopUps();
+    createTimers();
 
+    ui->pushButton_sw_update->setStyleSheet(roundTransparentStyle);
+    ui->pushButton_sw_update->setEnabled(false);
+
+    for (int lane = 1; lane <= kLaneCount; ++lane)
+        laneSelection.insert(QString("lane_%1").arg(lane), false);
+
+    makePagesTranslucent();
     setUpStatusBar();
 
     hardwareVersion = readHardwareVersion();
 
+    // Device blocks, in thread start order: drawer, fan, pump, EPC, I2C (temperature and
+    // light share i2cThread, started after both), valves, log export.
+
+    connectPopUps();
+
+    emit initPump();
+    emit drawerInit();
+    emit ledInit();
+    emit temperatureInit();
+    emit valveInit();
+
     state = 1;
-    setState(2);
+    decideStartUp();
+
+    setUpDrawerButtons();
+    setUpModeAndLaneButtons();
+    setUpRunStartButtons();
+    setUpRunEndButtons();
+    setUpSettingsPasswordButtons();
+    setUpServiceMenu();
+    setUpErrorScreen();
+    setUpCalibration();
+    setUpSettingsMenu();
 }
 
 MainWindow::~MainWindow()
 {
     for (QThread *thread : {&drawerThread, &fanThread, &pumpThread, &valveThread, &i2cThread,
-                            &pressureThread, &exportThread}) {
+                            &pressureThread, &exportThread})
         thread->quit();
+    // A QThread destroyed while its loop still runs aborts the process.
+    for (QThread *thread : {&drawerThread, &fanThread, &pumpThread, &valveThread, &i2cThread,
+                            &pressureThread, &exportThread})
         thread->wait();
-    }
+    deletePopUps();
     delete ui;
+}
+
+void MainWindow::fillStyleStrings()
+{
+    progressBlueStyle = windowstyles::progressBlue;
+    progressGreenStyle = windowstyles::progressGreen;
+    progressStepStyle = windowstyles::progressStep;
+    roundTransparentStyle = windowstyles::roundTransparent;
+    roundBlueStyle = windowstyles::roundBlue;
+    roundGreenStyle = windowstyles::roundGreen;
+    roundRedBigStyle = windowstyles::roundRedBig;
+    roundGreyStyle = windowstyles::roundGrey;
+    rectBlueStyle = windowstyles::rectBlue;
+    rectGreenStyle = windowstyles::rectGreen;
+    rectRedStyle = windowstyles::rectRed;
+    rectGreyStyle = windowstyles::rectGrey;
+    statusLabelStyle = windowstyles::statusLabel;
 }
 
 void MainWindow::pulseGpio89()
@@ -58,6 +110,63 @@ void MainWindow::pulseGpio89()
     GPIO::writeValue("0", gpio89ValuePath);
     QThread::msleep(kGpio89PulseMs);
     GPIO::writeValue("1", gpio89ValuePath);
+}
+
+void MainWindow::createTimers()
+{
+    setPressureWatchdog = new QTimer(this);
+    readPressureWatchdog = new QTimer(this);
+    temperatureTimer = new QTimer(this);
+    pressurizingTimer = new QTimer(this);
+    shutdownTimer = new QTimer(this);
+    productionTimer = new QTimer(this);
+    dateTimeTimer = new QTimer(this);
+    preRampTimer = new QTimer(this);
+    dpcrRampTimer = new QTimer(this);
+    dmdaRampTimer = new QTimer(this);
+    rampProgressTimer1 = new QTimer(this);
+    rampProgressTimer2 = new QTimer(this);
+    rampProgressTimer3 = new QTimer(this);
+    testTimer = new QTimer(this);
+    testTimer->setSingleShot(true);
+
+    connect(pressurizingTimer, &QTimer::timeout, this, &MainWindow::checkPressurizing);
+    connect(shutdownTimer, &QTimer::timeout, this, &MainWindow::shutdownStep);
+    connect(productionTimer, &QTimer::timeout, this, &MainWindow::dropletProduction);
+    connect(dateTimeTimer, &QTimer::timeout, this, &MainWindow::onShowDateAndTimeTimeout);
+}
+
+void MainWindow::makePagesTranslucent()
+{
+    ui->centralWidget->setAttribute(Qt::WA_TranslucentBackground);
+    ui->stackedWidget->setAttribute(Qt::WA_TranslucentBackground);
+    for (QWidget *page : {ui->vesselPressureScreen,
+                          ui->HomeScreen,
+                          ui->OpenScreen,
+                          ui->ModeSelectionScreen,
+                          ui->LaneSelectionScreen,
+                          ui->PreRampScreen,
+                          ui->PressureRampScreen,
+                          ui->RunningScreen,
+                          ui->DropletsReadyScreen,
+                          ui->StopScreen,
+                          ui->SettingsScreen,
+                          ui->SettingsMenuScreen,
+                          ui->serviceMenu,
+                          ui->SettingsMenuScreen_2,
+                          ui->saveSettingsScreen,
+                          ui->swUpdateScreen,
+                          ui->swUpdateScreen_main,
+                          ui->shutDown_Screen,
+                          ui->errorScreen,
+                          ui->CalibrationStartScreen,
+                          ui->CalibrationOpenScreen,
+                          ui->CalibrationInsertScreen,
+                          ui->CalibrationInProgressScreen,
+                          ui->CalibrationReadyScreen,
+                          ui->CalibrationFinishedScreen,
+                          ui->CalibrationCancelScreen})
+        page->setAttribute(Qt::WA_TranslucentBackground);
 }
 
 void MainWindow::setUpStatusBar()
@@ -75,12 +184,13 @@ void MainWindow::setUpStatusBar()
     statusLabelRight->setObjectName("statusLabelRight");
     for (QLabel *label :
          {statusLabelLeft, versionLabel, pressureTextLabel, pressureValueLabel, statusLabelRight})
-        label->setStyleSheet(kStatusLabelStyle);
+        label->setStyleSheet(statusLabelStyle);
 
     versionLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     versionLabel->setFrameStyle(QFrame::NoFrame);
     versionLabel->setText(QString("Version ") + kSoftwareVersion);
     pressureTextLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    pressureTextLabel->setText(displayPressure ? "Pressure: " : "");
     pressureValueLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     pressureValueLabel->setFrameStyle(QFrame::NoFrame);
 
@@ -89,4 +199,59 @@ void MainWindow::setUpStatusBar()
     ui->statusBar->addWidget(pressureTextLabel, 35);
     ui->statusBar->addWidget(pressureValueLabel, 5);
     ui->statusBar->addWidget(statusLabelRight, 10);
+}
+
+void MainWindow::startWorker(QThread &thread)
+{
+    // Workers run at the priority of the GUI thread: the drawer's current supervision must
+    // not starve behind the screen, nor the other way round.
+    thread.start(QThread::InheritPriority);
+}
+
+void MainWindow::decideStartUp()
+{
+    AppSettings settings;
+    productionId = settings.loadProductionSetting(AppSettings::PRODUCTION_ID);
+
+    // A 0 means the previous boot's journal was never saved; its capture joins here.
+    if (settings.loadSystemSetting(AppSettings::SYSTEM_LOG) != 0)
+        settings.saveSystemSetting(AppSettings::SYSTEM_LOG, 0);
+
+    if (settings.loadDrawerSetting(AppSettings::DRAWER_STATE) == 0) {
+        if (settings.loadSystemSetting(AppSettings::SYSTEM_ERROR) == 0)
+            setState(2);
+        else
+            emit systemError(ERROR_PREVIOUS);
+    } else {
+        // Power was lost with the drawer out or moving: its position is unknown and the
+        // vessel has been vented by the power loss.
+        vesselPressure = 0;
+        emit systemError(ERROR_UNEXPECTED_SHUTDOWN);
+    }
+}
+
+void MainWindow::connectButton(QPushButton *button, std::function<void()> action)
+{
+    connect(
+            button, &QAbstractButton::clicked, button, [action = std::move(action)] { action(); },
+            Qt::DirectConnection);
+}
+
+void MainWindow::onPumpEnabled()
+{
+    pumpEnabled = true;
+    qDebug().noquote() << "*************Pump Enabled************"
+                       << (pumpEnabled ? "true" : "false");
+}
+
+void MainWindow::onPumpDisabled()
+{
+    pumpEnabled = false;
+    if (pumpStopRequested)
+        emit stopPumpAutoStart();
+}
+
+void MainWindow::saveTemperature(int8_t currentTemperature)
+{
+    this->currentTemperature = currentTemperature;
 }

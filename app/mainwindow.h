@@ -1,16 +1,50 @@
 #pragma once
 
-#include <functional>
+#include "hw/i2c_ledcontrol.h"
+#include "records/errorcode.h"
+#include "ui/dateformat.h"
 
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include <QElapsedTimer>
+#include <QList>
 #include <QMainWindow>
+#include <QMap>
+#include <QString>
 #include <QThread>
 
 class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+class PopUp;
+class ErrorPopUp;
+class settingsPopUp;
+class LicensePopUp;
+class Drawer;
+class Fan;
+class Pump;
+class I2C_InternalTemp;
+class I2C_ValveControl;
+class ConfigHandler;
+class EpcControl;
+class LogExporter;
+class ButtonHandler;
+class QFileSystemWatcher;
 
 namespace Ui {
 class MainWindow;
 }
 
+// The instrument's one window: the form of 27 pages, the menu state machine and the owner of
+// every device object. Devices live in worker threads and are reached only through the signals
+// below (queued); their answers come back as queued calls of the slots.
+//
+// The meta-object holds exactly the signals and slots below, in this order; every other
+// handler is a plain member connected with a function pointer or a lambda.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -29,9 +63,170 @@ public:
 
     void setState(int newState);
 
+signals:
+    void setPressure(int pressureValue_1, int pressureValue_2, int pressureValue_3);
+    void readPressure(bool contReading);
+    void initEpc();
+    void initPump();
+    void disablePumpAutoStart();
+    void enablePump();
+    void disablePump();
+    void pressureRelease();
+    void stopPumpAutoStart();
+    void startPumpAutoStart();
+    void ledReset();
+    void ledInit();
+    void ledOutput(I2C_LedControl::LedColor color);
+    void temperatureInit();
+    void fanStart(int pwmDuty);
+    void fanStop();
+    void valveInit();
+    void valveOutput(uint8_t outputPins);
+    void drawerInit();
+    void drawerMove(int value);
+    void drawerForce(int value);
+    void drawerLogEnabled(int);
+    void drawerLogDisabled();
+    void drawerUpdateSettings();
+    void enableDrawerCalibration();
+    void enableTemporaryHighThreshold();
+    void logExportRun();
+    void playAnimation();
+    void stopAnimation();
+    void systemError(ErrorCode err);
+
+private slots:
+    void saveTemperature(int8_t currentTemperature);
+    void channel_1_value(uint16_t value);
+    void channel_2_value(uint16_t value);
+    void channel_3_value(uint16_t value);
+    void onSetPressureDone();
+    void onReadPressureDone();
+    void updateCurrentPressure(uint16_t pressureVal, int pressureMax);
+    void dropletProduction();
+    void onPopUpOkPressed();
+    void onPopUpYesPressed();
+    void onPopUpNoPressed();
+    void onErrorPopUpBackPressed();
+    void onPbSettingsGenInfoPressed();
+    void onPbSettingsTdPressed();
+    void onPbSettingsLanguagePressed();
+    void onPbSettingsAdvancedPressed();
+    void onPbSettingsAboutPressed();
+    void onShowDateAndTimeTimeout();
+    void onLicensePopUpOkPressed();
+    void onChangeStatusLabel(QString info);
+    void checkAndReleasePressure();
+
 private:
+    // --- construction and wiring (mainwindow.cpp)
+    void fillStyleStrings();
     void pulseGpio89();
+    void createPopUps();
+    void deletePopUps();
+    void createTimers();
     void setUpStatusBar();
+    void makePagesTranslucent();
+    void decideStartUp();
+    // Each device joins with one block: create it, move it to its thread, connect it and
+    // start the thread (e.g. connectDrawer()). The window runs without the absent ones.
+    static void startWorker(QThread &thread);
+    void connectPopUps();
+    // Button wiring: every button's clicked goes, with the button as context, to one action.
+    void connectButton(QPushButton *button, std::function<void()> action);
+    void setUpDrawerButtons();
+    void setUpModeAndLaneButtons();
+    void setUpRunStartButtons();
+    void setUpRunEndButtons();
+    void setUpSettingsPasswordButtons();
+    void setUpErrorScreen();
+    void setUpServiceMenu();
+    void setUpCalibration();
+    void setUpSettingsMenu();
+    void onPumpEnabled();
+    void onPumpDisabled();
+
+    // --- menu states and pop-up questions (mainwindow_states.cpp)
+    void setSystemMode(const QString &mode);
+    void showCalibrationPage(QWidget *page, QProgressBar *steps, int step);
+    void runPendingDrawerAction();
+    void startConfirmedInitialTest();
+    void resetProductionId();
+    void releasePressureQuestion();
+    void leavePressurizingScreen();
+    void enterErrorMenu();
+    void showQuestion(const QString &line1, const QString &line2);
+    void showMessage(const QString &line1, const QString &line2);
+    void closePopUp();
+    void hideOverlays();
+    void showButton(QPushButton *button, bool shown);
+
+    // --- drawer screen (mainwindow_drawerscreen.cpp)
+    void toggleDrawer();
+    void abortDrawerMove();
+    void onDrawerStopPressed();
+    void showDrawerHalted();
+    void onDrawerOpen();
+    void onDrawerClose();
+    void onDrawerStopped();
+
+    // --- production run (mainwindow_run.cpp)
+    void selectRunMode(const QString &mode);
+    void toggleLane(int lane);
+    uint8_t laneMask();
+    void startRunOrPressurize();
+    void startRun();
+    void askStopRun(const QString &stage);
+    void onStopRunYes();
+    void onStopRunNo();
+    void finishRun();
+
+    // --- errors (mainwindow_errors.cpp)
+    void handleSystemError(ErrorCode err);
+    void reloadPendingError();
+    void showErrorOnScreen(int code);
+    void updateErrorButtons(int code);
+    void onErrorDrawerButton(int drawerAction);
+
+    // --- settings password screen (mainwindow_password.cpp)
+    void enterSettings();
+    void onPasswordDigit(int digit);
+    void onPasswordKey(const QString &key);
+    QString handlePasswordKey(const QString &key, const QString &mode);
+    void showPasswordEntry();
+    void onPasswordChangePressed();
+    QString &currentPasswordEntry();
+    void saveNewPassword();
+
+    // --- settings menu pages (mainwindow_settings.cpp)
+    void resetSettingsMenu2();
+    bool toggleSettingsSubPage(QPushButton *owner);
+    void showSettingsSubPage(const QList<QWidget *> &widgets, bool shown);
+    void setDisplayPressure(bool on);
+    QString currentDateTimeText() const;
+    void onChangeDatePressed();
+    void onDateAndTimeEntered(QString dateAndTime, ::dateFormat currentFormat);
+    void askLogTransfer();
+
+    // --- service menu (mainwindow_service.cpp)
+    void prepareServiceMenu();
+    void showServiceLevel();
+    void onServiceGroupPressed(QPushButton *group);
+    void onServiceRowPressed(QPushButton *row);
+    void onServiceBackPressed();
+    void stepSafetyThreshold(int step);
+    void askServiceQuestion(bool *flag, const QString &question);
+
+    // --- power button and shutdown (mainwindow_shutdown.cpp)
+    void onPowerButtonPressed();
+    void enterShutdownMenu();
+    void shutdownStep();
+
+    // --- pressure logic of the run (pressure/mainwindow_pressure.cpp)
+    void setPreRampPressure(const QString &mode);
+
+    // --- vessel pressure (pressure/mainwindow_vessel.cpp)
+    void checkPressurizing();
 
     QThread drawerThread;
     QThread fanThread;
@@ -43,10 +238,32 @@ private:
 
     Ui::MainWindow *ui = nullptr;
 
+    PopUp *popUp = nullptr;
+    ErrorPopUp *errorPopUp = nullptr;
+    settingsPopUp *keypadPopUp = nullptr;
+    LicensePopUp *licensePopUp = nullptr;
+
+    Drawer *drawer = nullptr;
+    Fan *fan = nullptr;
+    Pump *pump = nullptr;
+    I2C_InternalTemp *internalTemp = nullptr;
+    I2C_ValveControl *valveControl = nullptr;
+    I2C_LedControl *ledControl = nullptr;
+    ConfigHandler *configHandler = nullptr;
+    EpcControl *pressureControl = nullptr;
+    LogExporter *logExporter = nullptr;
+    ButtonHandler *buttonHandler = nullptr;
+    QFileSystemWatcher *usbWatcher = nullptr;
+
+    std::string errorLogPath;
+    std::string runLogPath;
     const char *gpio89DirectionPath = "/sys/class/gpio/gpio89/direction";
     const char *gpio89ValuePath = "/sys/class/gpio/gpio89/value";
 
+    QMap<QString, bool> laneSelection;
+    QMap<std::string, int> pressureSettings;
     int hardwareVersion = 0;
+    int productionId = 0;
     int state = 0;
     bool startingUp = true;
 
@@ -55,6 +272,96 @@ private:
     QLabel *pressureValueLabel = nullptr;
     QLabel *statusLabelLeft = nullptr;
     QLabel *statusLabelRight = nullptr;
+
+    QString progressBlueStyle;
+    QString progressGreenStyle;
+    QString progressStepStyle;
+    QString roundTransparentStyle;
+    QString roundBlueStyle;
+    QString roundGreenStyle;
+    QString roundRedBigStyle;
+    QString roundGreyStyle;
+    QString rectBlueStyle;
+    QString rectGreenStyle;
+    QString rectRedStyle;
+    QString rectGreyStyle;
+    QString statusLabelStyle;
+
+    QTimer *setPressureWatchdog = nullptr;
+    QTimer *readPressureWatchdog = nullptr;
+    QTimer *temperatureTimer = nullptr;
+    QTimer *pressurizingTimer = nullptr;
+    QTimer *shutdownTimer = nullptr;
+    QTimer *productionTimer = nullptr;
+    QTimer *dateTimeTimer = nullptr;
+    QTimer *preRampTimer = nullptr;
+    QTimer *dpcrRampTimer = nullptr;
+    QTimer *dmdaRampTimer = nullptr;
+    QTimer *rampProgressTimer1 = nullptr;
+    QTimer *rampProgressTimer2 = nullptr;
+    QTimer *rampProgressTimer3 = nullptr;
+    QTimer *testTimer = nullptr;
+
+    // Menu state machine.
+    bool errorActive = false;
+    bool runAfterPressurizing = false;
+    bool pumpEnabled = false;
+    bool pumpStopRequested = false;
+    bool drawerClosedSeen = false;
+    bool drawerToggleOpens = false;
+    bool drawerMidway = false;
+    bool releasePressureAsked = false;
+    bool logTransferAsked = false;
+    bool resetProductionIdAsked = false;
+    bool removeLogsAsked = false;
+    bool pressurizeFirstAsked = false;
+    int pendingDrawerAction = 0;
+
+    // Vessel pressure, kept up to date by the pump's reports.
+    uint16_t vesselPressure = 0;
+    int vesselPressureMax = 0;
+    uint8_t vesselPercent = 0;
+    uint8_t vesselReportCount = 0;
+    QList<uint8_t> pressurizingHistory;
+    bool displayPressure = false;
+
+    // Production run.
+    QString runMode;
+    QString runStage;
+    int remainingSeconds = 0;
+    int currentTemperature = 0;
+    int setPoints[3] = {0, 0, 0};
+    bool stopReading = false;
+
+    // Initial tests.
+    bool initialTestActive = false;
+    int initialTestType = 0;
+    int testLane = 0;
+
+    // Drawer calibration: closings measured per calibration, and those done so far.
+    int calibrationCycles = 3;
+    int calibrationCycle = 0;
+    QElapsedTimer pumpTestClock;
+
+    // Settings area.
+    QString passwordMode;
+    QString enteredPassword;
+    QString newPasswordOne;
+    QString newPasswordTwo;
+    bool infoPageOpen = false;
+    QPushButton *openSubPageButton = nullptr;
+    int dateFormat = 0;
+    bool defaultPressureActive = false;
+    int serviceLevel = 1;
+    QPushButton *serviceGroup = nullptr;
+    QPushButton *serviceRow = nullptr;
+    bool drawerLoggingEnabled = false;
+
+    // USB stick.
+    bool usbAvailable = false;
+
+    // Shutdown: seconds left before the board powers off.
+    int shutdownCountdown = 0;
 
     static inline StateObserver stateObserver;
 };

@@ -2,10 +2,39 @@
 
 #include "ui_mainwindow.h"
 
+#include "platform/platform.h"
+#include "records/appsettings.h"
 #include "softwareversion.h"
 
 #include <QDebug>
 #include <QLabel>
+#include <QTimer>
+
+namespace {
+constexpr int kTemperaturePeriodMs = 10000;
+constexpr int kPressurizingCheckMs = 1000;
+constexpr int kProductionTickMs = 1000;
+constexpr int kSetPressureWatchdogMs = 500;
+// The EPCs need a moment after their link is reopened before the first set-point.
+constexpr unsigned long kEpcSettleMs = 10;
+// Fan duty while the instrument is up: enough for the electronics, quiet on the bench.
+constexpr int kIdleFanDuty = 10;
+// Time the pump's release valve needs to vent the vessel.
+constexpr int kPumpTestVentMs = 2000;
+// Steps of the calibration pages' indicator.
+constexpr int kCalibrationSteps = 9;
+
+const char *const kRunModeStyle
+        = "font-size: 18pt; color: rgb(255,255,255); background-color:rgba(0,0,0,0);";
+const char *const kNoLaneStyle
+        = "font-size: 28pt; color: rgb(255,255,255); background-color:rgba(0,0,0,0);";
+} // namespace
+
+void MainWindow::showButton(QPushButton *button, bool shown)
+{
+    button->setEnabled(shown);
+    button->setVisible(shown);
+}
 
 void MainWindow::setState(int newState)
 {
@@ -16,12 +45,293 @@ void MainWindow::setState(int newState)
     switch (newState) {
     case 2:
         versionLabel->setText(QString("Version ") + kSoftwareVersion);
-        ui->pushButton_vesselPress_back->setEnabled(false);
-        ui->pushButton_vesselPress_back->setVisible(false);
+        temperatureTimer->start(kTemperaturePeriodMs);
+        emit fanStart(kIdleFanDuty);
+        showButton(ui->pushButton_vesselPress_back, false);
         ui->stackedWidget->setCurrentWidget(ui->vesselPressureScreen);
+        setSystemMode("idle");
+        pressurizingTimer->start(kPressurizingCheckMs);
+        // Magenta tells the operator the instrument is still coming up.
+        emit ledOutput(startingUp ? I2C_LedControl::LED_MAGENTA : I2C_LedControl::LED_GREEN);
+        break;
+    case 3:
+        if (errorActive) {
+            setState(15);
+            return;
+        }
+        emit ledOutput(I2C_LedControl::LED_GREEN);
+        ui->stackedWidget->setCurrentWidget(ui->HomeScreen);
+        break;
+    case 4:
+        drawerToggleOpens = true;
+        drawerClosedSeen = false;
+        drawerMidway = true;
+        ui->label_title_drawer_menu->setText("Opening cartridge drawer...");
+        showButton(ui->pushButton_close, false);
+        showButton(ui->pushButton_drawer_stop, true);
+        ui->stackedWidget->setCurrentWidget(ui->OpenScreen);
+        emit ledOutput(I2C_LedControl::LED_YELLOW);
+        emit drawerMove(1);
+        break;
+    case 5:
+        ui->stackedWidget->setCurrentWidget(ui->OpenScreen);
+        ui->label_title_drawer_menu->setText(drawerToggleOpens ? "Closing cartridge drawer..."
+                                                               : "Opening cartridge drawer...");
+        if (drawerMidway)
+            abortDrawerMove();
+        toggleDrawer();
+        break;
+    case 6:
+        emit ledOutput(I2C_LedControl::LED_RED);
+        ui->stackedWidget->setCurrentWidget(ui->StopScreen);
+        break;
+    case 7:
+        ui->stackedWidget->setCurrentWidget(ui->ModeSelectionScreen);
+        break;
+    case 8:
+        ui->stackedWidget->setCurrentWidget(ui->LaneSelectionScreen);
+        ui->label_run_mode->setText("Run mode: " + runMode);
+        ui->label_run_mode->setStyleSheet(kRunModeStyle);
+        ui->label_noLaneSelected->setText(tr("No channels selected"));
+        ui->label_noLaneSelected->setStyleSheet(kNoLaneStyle);
+        break;
+    case 9:
+        startRun();
+        break;
+    case 10:
+        emit ledOutput(I2C_LedControl::LED_BLUE);
+        ui->stackedWidget->setCurrentWidget(ui->RunningScreen);
+        productionTimer->start(kProductionTickMs);
+        emit playAnimation();
+        break;
+    case 11:
+        emit ledOutput(I2C_LedControl::LED_GREEN);
+        ui->stackedWidget->setCurrentWidget(ui->DropletsReadyScreen);
+        ui->label_dropletReady->setText("Production ID: " + QString::number(productionId));
+        finishRun();
+        break;
+    case 12:
+        if (!pumpEnabled)
+            emit enablePump();
+        if (!initialTestActive) {
+            runAfterPressurizing = true;
+            showButton(ui->pushButton_vesselPress_back, true);
+        } else {
+            showButton(ui->pushButton_vesselPress_back, false);
+        }
+        ui->progressBar_vesselPress->setValue(vesselPercent);
+        ui->progressBar_vesselPress->setStyleSheet(progressBlueStyle);
+        ui->stackedWidget->setCurrentWidget(ui->vesselPressureScreen);
+        pressurizingTimer->start(kPressurizingCheckMs);
+        break;
+    case 13:
+        emit ledOutput(I2C_LedControl::LED_GREEN);
+        ui->stackedWidget->setCurrentWidget(ui->SettingsScreen);
+        break;
+    case 14:
+        ui->stackedWidget->setCurrentWidget(ui->serviceMenu);
+        break;
+    case 15:
+        enterErrorMenu();
+        break;
+    case 16:
+        enterShutdownMenu();
+        break;
+    case 17:
+        emit ledOutput(I2C_LedControl::LED_CYAN);
+        showCalibrationPage(ui->CalibrationStartScreen, ui->progressBar_CalibrationStartScreen, 1);
+        break;
+    case 18:
+        ui->label_CalibrationOpenScreen_title->setText("Opening cartridge drawer...");
+        ui->pushButton_CalibrationOpenScreen_stop_open->setText("Stop");
+        showCalibrationPage(ui->CalibrationOpenScreen, ui->progressBar_CalibrationOpenScreen, 2);
+        drawerToggleOpens = true;
+        drawerMidway = true;
+        drawerClosedSeen = false;
+        emit drawerMove(1);
+        break;
+    case 19:
+        ui->label_CalibrationInsertScreen_title->setText("Cartridge drawer opened");
+        ui->label_CalibrationInsertScreen_text->setText("Please insert unused cartridge");
+        ui->pushButton_CalibrationInsertScreen_ready->setText("Ready");
+        showCalibrationPage(ui->CalibrationInsertScreen, ui->progressBar_CalibrationInsertScreen,
+                            3);
+        break;
+    case 20:
+        ui->label_CalibrationInsertScreen_title->setText("Caution");
+        ui->label_CalibrationInsertScreen_text->setText(
+                "Do not touch the instrument during calibration!\n\n"
+                "Cartridge drawer will close and open several times");
+        ui->pushButton_CalibrationInsertScreen_ready->setText("Start");
+        showCalibrationPage(ui->CalibrationInsertScreen, ui->progressBar_CalibrationInsertScreen,
+                            4);
+        calibrationCycle = 0;
+        emit enableDrawerCalibration();
+        break;
+    case 21:
+        showCalibrationPage(ui->CalibrationInProgressScreen,
+                            ui->progressBar_CalibrationInProgressScreen, 5);
+        toggleDrawer();
+        break;
+    case 22:
+        showCalibrationPage(ui->CalibrationReadyScreen, ui->progressBar_CalibrationReadyScreen, 8);
+        break;
+    case 23:
+        showCalibrationPage(ui->CalibrationFinishedScreen,
+                            ui->progressBar_CalibrationFinishedScreen, 9);
+        emit drawerUpdateSettings();
+        break;
+    case 24:
+        showCalibrationPage(ui->CalibrationCancelScreen, ui->progressBar_CalibrationCancelScreen,
+                            8);
         break;
     default:
         qDebug() << "State management: Undefined state";
         break;
     }
+}
+
+void MainWindow::showCalibrationPage(QWidget *page, QProgressBar *steps, int step)
+{
+    steps->setMaximum(kCalibrationSteps);
+    steps->setValue(step);
+    steps->setStyleSheet(progressStepStyle);
+    ui->stackedWidget->setCurrentWidget(page);
+}
+
+void MainWindow::setSystemMode(const QString &mode)
+{
+    // "initialized", "inactive" and "active" are accepted and need nothing.
+    if (mode != "idle")
+        return;
+    emit valveOutput(0);
+    stopReading = true;
+    emit initEpc();
+    QThread::msleep(kEpcSettleMs);
+    setPressureWatchdog->start(kSetPressureWatchdogMs);
+    setPoints[0] = setPoints[1] = setPoints[2] = 0;
+    emit setPressure(0, 0, 0);
+    emit enablePump();
+}
+
+void MainWindow::leavePressurizingScreen()
+{
+    ui->stackedWidget->setCurrentWidget(ui->LaneSelectionScreen);
+    pressurizingTimer->stop();
+    pressurizingHistory.clear();
+    pumpStopRequested = true;
+    runAfterPressurizing = false;
+    emit disablePump();
+}
+
+void MainWindow::releasePressureQuestion()
+{
+    releasePressureAsked = true;
+    showQuestion("This will release the system pressure.", "Do you want to proceed?");
+}
+
+void MainWindow::onPopUpYesPressed()
+{
+    if (initialTestActive) {
+        closePopUp();
+        startConfirmedInitialTest();
+    } else if (releasePressureAsked) {
+        closePopUp();
+        checkAndReleasePressure();
+        releasePressureAsked = false;
+    } else if (logTransferAsked) {
+        logTransferAsked = false;
+        if (usbAvailable) {
+            closePopUp();
+            emit logExportRun();
+        } else {
+            showMessage("Invalid or missing USB device", "");
+        }
+    } else if (resetProductionIdAsked) {
+        resetProductionIdAsked = false;
+        resetProductionId();
+        showMessage("Production ID is 0", "");
+    } else if (removeLogsAsked) {
+        removeLogsAsked = false;
+        closePopUp();
+    } else if (pressurizeFirstAsked) {
+        // pendingDrawerAction stays for the OK of "Pressurizing system completed".
+        closePopUp();
+        setState(2);
+    } else {
+        saveNewPassword();
+    }
+}
+
+void MainWindow::onPopUpNoPressed()
+{
+    closePopUp();
+    if (initialTestActive) {
+        initialTestActive = false;
+    } else if (releasePressureAsked) {
+        releasePressureAsked = false;
+    } else if (logTransferAsked) {
+        logTransferAsked = false;
+    } else if (resetProductionIdAsked) {
+        resetProductionIdAsked = false;
+    } else if (removeLogsAsked) {
+        removeLogsAsked = false;
+    } else if (pressurizeFirstAsked) {
+        runPendingDrawerAction();
+    } else {
+        newPasswordOne.clear();
+        newPasswordTwo.clear();
+        ui->stackedWidget->setCurrentWidget(ui->SettingsMenuScreen);
+    }
+}
+
+void MainWindow::onPopUpOkPressed()
+{
+    closePopUp();
+    if (pressurizeFirstAsked)
+        runPendingDrawerAction();
+}
+
+void MainWindow::runPendingDrawerAction()
+{
+    const int action = pendingDrawerAction;
+    pressurizeFirstAsked = false;
+    pendingDrawerAction = 0;
+    if (action == 1)
+        setState(4);
+    else if (action == 2)
+        setState(5);
+}
+
+void MainWindow::startConfirmedInitialTest()
+{
+    switch (initialTestType) {
+    case 0:
+    case 1:
+    case 2:
+    case 3:
+        // Every test starts with the drawer out, to check or place the cartridge.
+        setState(4);
+        break;
+    case 4:
+        ui->stackedWidget->setCurrentWidget(ui->vesselPressureScreen);
+        emit stopPumpAutoStart();
+        emit pressureRelease();
+        // The pump test times the filling of an empty vessel: let the vent finish first.
+        QTimer::singleShot(kPumpTestVentMs, this, [this] {
+            pumpTestClock.start();
+            setState(12);
+        });
+        break;
+    default:
+        qDebug() << "onPopUpYesPressed(): undefined initial test type";
+        break;
+    }
+}
+
+void MainWindow::resetProductionId()
+{
+    productionId = 0;
+    AppSettings().saveProductionSetting(AppSettings::PRODUCTION_ID, 0);
+    platform::run("sync");
 }

@@ -1,0 +1,171 @@
+// Raised errors: the error screen, the pending-error flag and its reload after a restart.
+#include "mainwindow.h"
+
+#include "ui_mainwindow.h"
+
+#include "platform/platform.h"
+#include "records/appsettings.h"
+#include "ui/errorpopup.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QTimer>
+
+namespace {
+constexpr int kBlockingClass = 2;
+// Field of an error-log record that holds the code ("time|last menu|code|...").
+constexpr int kRecordCodeField = 2;
+constexpr uint16_t kVesselRecommendedMbar = 3000;
+// Records the error list pop-up shows.
+constexpr int kErrorListLength = 8;
+
+// Up to `count` records of the error log, newest first; false when the log cannot be read.
+bool latestErrorRecords(const std::string &logPath, int count, std::vector<std::string> *records)
+{
+    QFile file(platform::path(QString::fromStdString(logPath)));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+    std::vector<std::string> all;
+    while (!file.atEnd()) {
+        const QByteArray line = file.readLine().trimmed();
+        // The header line names its columns, "time" first.
+        if (!line.isEmpty() && !line.contains("time"))
+            all.push_back(line.toStdString());
+    }
+    for (auto it = all.rbegin(); it != all.rend() && int(records->size()) < count; ++it)
+        records->push_back(*it);
+    return true;
+}
+} // namespace
+
+void MainWindow::handleSystemError(ErrorCode err)
+{
+    if (state == 16)
+        return;
+    // An obstacle met while the calibration drives the drawer spoils the calibration.
+    if (err == ERROR_DRAWER_OBSTACLE && state == 21)
+        err = ERROR_DRAWER_CALIBRATION;
+    if (err == ERROR_PREVIOUS) {
+        reloadPendingError();
+        return;
+    }
+    if (errorClass(err) != kBlockingClass)
+        return;
+    showErrorOnScreen(err);
+    AppSettings().saveSystemSetting(AppSettings::SYSTEM_ERROR, 1);
+    platform::run("sync");
+    setState(15);
+}
+
+void MainWindow::reloadPendingError()
+{
+    std::vector<std::string> records;
+    if (!latestErrorRecords(errorLogPath, 1, &records))
+        return;
+    bool ok = false;
+    const int code = records.empty()
+            ? 0
+            : QString::fromStdString(records.front()).split('|').value(kRecordCodeField).toInt(&ok);
+    if (!ok || errorClass(code) != kBlockingClass) {
+        qDebug() << "Error: Unable to load previous uncleared error";
+        AppSettings().saveSystemSetting(AppSettings::SYSTEM_ERROR, 0);
+        platform::run("sync");
+        return;
+    }
+    qDebug() << "Error: Uncleared error retriggered";
+    showErrorOnScreen(code);
+    setState(15);
+}
+
+void MainWindow::showErrorOnScreen(int code)
+{
+    ui->label_err_description_input->setText(errorDescription(code));
+    ui->label_err_code_input->setText(QString::number(code));
+    ui->label_err_reference_input->setText(QString::fromStdString(errorLogPath));
+    updateErrorButtons(code);
+}
+
+void MainWindow::updateErrorButtons(int code)
+{
+    switch (code) {
+    case ERROR_DRAWER_STUCK_INSIDE:
+    case ERROR_DRAWER_CALIBRATION:
+    case ERROR_PRESSURE_LEAKAGE:
+        showButton(ui->button_err_open, true);
+        showButton(ui->button_err_close, false);
+        break;
+    case ERROR_INSUFFICIENT_PRESSURE:
+    case ERROR_PRESSURE_REGULATION:
+        // These end a run: its log is written before the screen changes.
+        finishRun();
+        showButton(ui->button_err_open, true);
+        showButton(ui->button_err_close, false);
+        break;
+    case ERROR_DRAWER_STUCK_OUTSIDE:
+        showButton(ui->button_err_open, false);
+        showButton(ui->button_err_close, true);
+        break;
+    case ERROR_UNEXPECTED_SHUTDOWN: {
+        // Offer the move that brings the drawer to a known end position.
+        const uint16_t position = AppSettings().loadDrawerSetting(AppSettings::DRAWER_STATE);
+        if (position == 1) {
+            showButton(ui->button_err_open, true);
+            showButton(ui->button_err_close, false);
+        } else if (position == 2) {
+            showButton(ui->button_err_open, false);
+            showButton(ui->button_err_close, true);
+        }
+        break;
+    }
+    default:
+        showButton(ui->button_err_open, true);
+        showButton(ui->button_err_close, true);
+        break;
+    }
+}
+
+void MainWindow::enterErrorMenu()
+{
+    errorActive = true;
+    pendingDrawerAction = 0;
+    emit ledOutput(I2C_LedControl::LED_RED);
+    ui->stackedWidget->setCurrentWidget(ui->errorScreen);
+    if (pumpEnabled)
+        emit disablePump();
+    emit stopPumpAutoStart();
+    std::vector<std::string> recent;
+    if (latestErrorRecords(errorLogPath, kErrorListLength, &recent))
+        errorPopUp->setErrors(recent);
+    if (pressurizingTimer->isActive()) {
+        pressurizingTimer->stop();
+        pressurizingHistory.clear();
+    }
+    if (initialTestActive) {
+        if (initialTestType == 3)
+            ui->pushButton_drawer_test->setStyleSheet(rectRedStyle);
+        initialTestActive = false;
+        testTimer->stop();
+    }
+}
+
+void MainWindow::onErrorDrawerButton(int drawerAction)
+{
+    AppSettings().saveSystemSetting(AppSettings::SYSTEM_ERROR, 0);
+    platform::run("sync");
+    errorActive = false;
+    if (vesselPressure < kVesselRecommendedMbar) {
+        pressurizeFirstAsked = true;
+        pendingDrawerAction = drawerAction;
+        showQuestion("It is recommended to pressurize the system first.",
+                     "Do you want to proceed?");
+    } else {
+        setState(drawerAction == 1 ? 4 : 5);
+    }
+}
+
+void MainWindow::setUpErrorScreen()
+{
+    connectButton(ui->button_err_open, [this] { onErrorDrawerButton(1); });
+    connectButton(ui->button_err_close, [this] { onErrorDrawerButton(2); });
+    connectButton(ui->button_err_settings, [this] { enterSettings(); });
+}

@@ -1,0 +1,220 @@
+// The droplet production run: mode and lane selection, start, countdown, stop and finish.
+#include "mainwindow.h"
+
+#include "ui_mainwindow.h"
+
+#include "countdowntext.h"
+#include "platform/platform.h"
+#include "records/appsettings.h"
+#include "windowstyles.h"
+
+#include <QDateTime>
+#include <QDebug>
+#include <QTimer>
+
+namespace {
+constexpr int kLaneCount = 8;
+// Below this vessel pressure a run would lose its lines during the ramp: pressurize first.
+constexpr uint16_t kRunMinimumVesselMbar = 3000;
+// Below half of a full vessel the lines can no longer be held during the active time.
+constexpr int kRunMinimumVesselPercent = 50;
+
+const char *const kNoLaneStyle
+        = "font-size: 28pt; color: rgb(255,255,255); background-color:rgba(0,0,0,0);";
+
+QString laneKey(int lane)
+{
+    return QString("lane_%1").arg(lane);
+}
+
+} // namespace
+
+void MainWindow::selectRunMode(const QString &mode)
+{
+    runMode = mode;
+    setState(8);
+}
+
+void MainWindow::toggleLane(int lane)
+{
+    const QList<QPushButton *> buttons
+            = {ui->pushButton_lane_1, ui->pushButton_lane_2, ui->pushButton_lane_3,
+               ui->pushButton_lane_4, ui->pushButton_lane_5, ui->pushButton_lane_6,
+               ui->pushButton_lane_7, ui->pushButton_lane_8};
+    if (lane >= 1 && lane <= kLaneCount) {
+        const bool selected = !laneSelection.value(laneKey(lane));
+        laneSelection[laneKey(lane)] = selected;
+        buttons[lane - 1]->setStyleSheet(selected ? windowstyles::laneSelected
+                                                  : windowstyles::laneUnselected);
+    } else if (lane == 0) {
+        for (int i = 1; i <= kLaneCount; ++i) {
+            laneSelection[laneKey(i)] = false;
+            buttons[i - 1]->setStyleSheet(windowstyles::laneUnselected);
+        }
+    }
+    const bool anySelected = laneSelection.values().contains(true);
+    ui->label_noLaneSelected->setText(anySelected ? " " : tr("No channels selected"));
+    ui->label_noLaneSelected->setStyleSheet(kNoLaneStyle);
+}
+
+uint8_t MainWindow::laneMask()
+{
+    // Lane 8 first: the text reads as the binary number of the valve expander's port, where a
+    // 0 opens the lane.
+    QString bits;
+    for (int lane = kLaneCount; lane >= 1; --lane)
+        bits += laneSelection.value(laneKey(lane)) ? '0' : '1';
+    qDebug().noquote() << bits;
+    const auto mask = static_cast<uint8_t>(bits.toUInt(nullptr, 2) & 0xFF);
+    qDebug() << mask;
+    return mask;
+}
+
+void MainWindow::startRunOrPressurize()
+{
+    if (vesselPressure < kRunMinimumVesselMbar)
+        setState(12);
+    else
+        setState(9);
+}
+
+void MainWindow::startRun()
+{
+    runAfterPressurizing = false;
+    emit ledOutput(I2C_LedControl::LED_BLUE);
+    pumpStopRequested = false;
+    emit startPumpAutoStart();
+    ui->stackedWidget->setCurrentWidget(ui->PreRampScreen);
+
+    {
+        AppSettings settings;
+        productionId = settings.loadProductionSetting(AppSettings::PRODUCTION_ID) + 1;
+        settings.saveProductionSetting(AppSettings::PRODUCTION_ID, productionId);
+        AppSettings::ProductionSetting counter = AppSettings::PRODUCTION_UNDEFINED;
+        if (runMode == "dPCR")
+            counter = AppSettings::PRODUCTION_DPCR_RUN;
+        else if (runMode == "dMDA")
+            counter = AppSettings::PRODUCTION_DMDA_RUN;
+        if (counter != AppSettings::PRODUCTION_UNDEFINED)
+            settings.saveProductionSetting(counter, settings.loadProductionSetting(counter) + 1);
+    }
+    platform::run("sync");
+
+    const QDateTime now = QDateTime::currentDateTime();
+    const std::string folder = initialTestActive ? "/usr/share/vemla/logs/init_testing/"
+                                                 : "/usr/share/vemla/logs/production/";
+    runLogPath = folder + std::to_string(productionId) + "_"
+            + now.toString("yyyyMMdd").toStdString() + "_" + now.toString("hhmmss").toStdString()
+            + ".log";
+
+    qDebug().noquote() << runMode;
+
+    for (QProgressBar *bar :
+         {ui->progressBar_pressureRamp_line_1, ui->progressBar_pressureRamp_line_2,
+          ui->progressBar_pressureRamp_line_3}) {
+        bar->setStyleSheet(progressBlueStyle);
+        bar->setValue(0);
+    }
+    stopReading = false;
+    setPreRampPressure(runMode);
+}
+
+void MainWindow::dropletProduction()
+{
+    remainingSeconds -= 1;
+    ui->label_time_remaining_value->setText(remainingTimeText(remainingSeconds));
+    if (remainingSeconds <= 0) {
+        productionTimer->stop();
+        setState(11);
+    } else if (vesselPercent < kRunMinimumVesselPercent) {
+        // Raised every second until the error screen has taken over and finished the run.
+        emit systemError(ERROR_INSUFFICIENT_PRESSURE);
+    }
+}
+
+void MainWindow::askStopRun(const QString &stage)
+{
+    runStage = stage;
+    setState(6);
+}
+
+void MainWindow::onStopRunNo()
+{
+    // The run went on behind the question; state stays 6 until the run moves on itself.
+    emit ledOutput(I2C_LedControl::LED_BLUE);
+    if (runStage == "PressureRampUp")
+        ui->stackedWidget->setCurrentWidget(ui->PressureRampScreen);
+    else if (runStage == "Running")
+        ui->stackedWidget->setCurrentWidget(ui->RunningScreen);
+}
+
+void MainWindow::onStopRunYes()
+{
+    if (initialTestActive) {
+        testTimer->stop();
+        ui->stackedWidget->setCurrentWidget(ui->testResults_screen);
+        emit ledOutput(I2C_LedControl::LED_GREEN);
+    } else {
+        setState(3);
+    }
+    if (runStage == "Running") {
+        productionTimer->stop();
+    } else if (runStage == "PressureRampUp") {
+        if (runMode == "dMDA")
+            dmdaRampTimer->stop();
+        else if (runMode == "dPCR")
+            dpcrRampTimer->stop();
+    }
+    finishRun();
+}
+
+void MainWindow::finishRun()
+{
+    productionTimer->stop();
+    if (pumpEnabled) {
+        pumpStopRequested = true;
+        emit disablePump();
+    } else {
+        emit stopPumpAutoStart();
+    }
+    emit stopAnimation();
+    setPoints[0] = setPoints[1] = setPoints[2] = 0;
+    emit setPressure(0, 0, 0);
+    toggleLane(0);
+    emit valveOutput(0);
+    stopReading = true;
+    emit readPressure(true);
+    readPressureWatchdog->stop();
+}
+
+void MainWindow::setUpModeAndLaneButtons()
+{
+    connectButton(ui->pushButton_dpcr, [this] { selectRunMode("dPCR"); });
+    connectButton(ui->pushButton_dmda, [this] { selectRunMode("dMDA"); });
+    connectButton(ui->pushButton_mode_back, [this] { setState(3); });
+    connectButton(ui->pushButton_lane_back, [this] {
+        toggleLane(0);
+        ui->stackedWidget->setCurrentWidget(ui->ModeSelectionScreen);
+    });
+    const QList<QPushButton *> lanes
+            = {ui->pushButton_lane_1, ui->pushButton_lane_2, ui->pushButton_lane_3,
+               ui->pushButton_lane_4, ui->pushButton_lane_5, ui->pushButton_lane_6,
+               ui->pushButton_lane_7, ui->pushButton_lane_8};
+    for (int lane = 1; lane <= kLaneCount; ++lane)
+        connectButton(lanes[lane - 1], [this, lane] { toggleLane(lane); });
+}
+
+void MainWindow::setUpRunStartButtons()
+{
+    connectButton(ui->pushButton_run, [this] { startRunOrPressurize(); });
+    connectButton(ui->pushButton_vesselPress_back, [this] { leavePressurizingScreen(); });
+}
+
+void MainWindow::setUpRunEndButtons()
+{
+    connectButton(ui->pushButton_pressureramp_stop, [this] { askStopRun("PressureRampUp"); });
+    connectButton(ui->pushButton_running_stop, [this] { askStopRun("Running"); });
+    connectButton(ui->pushButton_running_stop_yes, [this] { onStopRunYes(); });
+    connectButton(ui->pushButton_running_stop_no, [this] { onStopRunNo(); });
+    connectButton(ui->pushButton_dropletsReady_finish, [this] { setState(3); });
+}

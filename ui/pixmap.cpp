@@ -1,0 +1,3 @@
+#include "pixmap.h"
+
+Pixmap::Pixmap(const QPixmap &pixmap) : QGraphicsPixmapItem(pixmap) { }
