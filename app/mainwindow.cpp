@@ -2,6 +2,7 @@
 
 #include "ui_mainwindow.h"
 
+#include "hw/drawer.h"
 #include "hw/gpio.h"
 #include "hw/hardwareversion.h"
 #include "platform/platform.h"
@@ -49,6 +50,9 @@ MainWindow::MainWindow(QWidget *parent)
 
     // Device blocks, in thread start order: drawer, fan, pump, EPC, I2C (temperature and
     // light share i2cThread, started after both), valves, log export.
+    connectDrawer();
+    connectFan();
+    connectPump();
 
     connectPopUps();
 
@@ -225,6 +229,8 @@ void MainWindow::decideStartUp()
     } else {
         // Power was lost with the drawer out or moving: its position is unknown and the
         // vessel has been vented by the power loss.
+        if (drawer)
+            drawer->setPositionUnknown(true);
         vesselPressure = 0;
         emit systemError(ERROR_UNEXPECTED_SHUTDOWN);
     }
