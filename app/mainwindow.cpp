@@ -2,6 +2,7 @@
 
 #include "ui_mainwindow.h"
 
+#include "hw/drawer.h"
 #include "hw/gpio.h"
 #include "hw/hardwareversion.h"
 #include "hw/i2c_internaltemp.h"
@@ -52,6 +53,9 @@ MainWindow::MainWindow(QWidget *parent)
 
     // Device blocks, in thread start order: drawer, fan, pump, EPC, I2C (temperature and
     // light share i2cThread, started after both), valves, log export.
+    connectDrawer();
+    connectFan();
+    connectPump();
     connectI2cDevices();
 
     connectPopUps();
@@ -257,6 +261,8 @@ void MainWindow::decideStartUp()
     } else {
         // Power was lost with the drawer out or moving: its position is unknown and the
         // vessel has been vented by the power loss.
+        if (drawer)
+            drawer->setPositionUnknown(true);
         vesselPressure = 0;
         emit systemError(ERROR_UNEXPECTED_SHUTDOWN);
     }
