@@ -132,6 +132,11 @@ private:
     // Each device joins with one block: create it, move it to its thread, connect it and
     // start the thread (e.g. connectDrawer()). The window runs without the absent ones.
     static void startWorker(QThread &thread);
+    // mainwindow_drawerpumpfan.cpp
+    void connectDrawer();
+    void connectFan();
+    void connectPump();
+    void connectI2cDevices();
     void connectPopUps();
     // Button wiring: every button's clicked goes, with the button as context, to one action.
     void connectButton(QPushButton *button, std::function<void()> action);

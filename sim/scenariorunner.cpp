@@ -3,6 +3,7 @@
 #include "app/mainwindow.h"
 #include "models/powerbutton.h"
 #include "models/usbstick.h"
+#include "platform/platform.h"
 #include "screencapture.h"
 #include "world.h"
 
@@ -12,6 +13,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -49,7 +51,7 @@ int ScenarioRunner::exitCodeAtPowerOff() const
         return 0;
     const ScenarioStep &step = script.steps[current];
     const bool waiting = step.kind == ScenarioStep::WaitState || step.kind == ScenarioStep::WaitText
-            || step.kind == ScenarioStep::Sleep;
+            || step.kind == ScenarioStep::Sleep || step.kind == ScenarioStep::WaitFile;
     if (waiting && current == script.steps.size() - 1)
         return 0;
     std::fprintf(stderr, "scenario: line %d: the board powered off with steps left: %s\n",
@@ -72,7 +74,7 @@ void ScenarioRunner::poll()
     timer->stop();
     std::printf("scenario: %d steps held\n", int(script.steps.size()));
     std::fflush(stdout);
-    exitApplication(0);
+    exitLater(0);
 }
 
 void ScenarioRunner::finishStep()
@@ -92,17 +94,17 @@ void ScenarioRunner::fail(const QString &why)
     std::fflush(stderr);
     std::fflush(stdout);
     current = script.steps.size();
-    exitApplication(1);
+    exitLater(1);
 }
 
-void ScenarioRunner::exitApplication(int code)
+void ScenarioRunner::exitLater(int code)
 {
-    // The splash screen processes events before the main loop runs; an exit asked for then
-    // would be lost, and the run would never end.
+    // The poll may run before the event loop does (the splash screen processes events while
+    // it is shown), and an exit asked for then is lost: ask again once the loop runs.
     if (QThread::currentThread()->loopLevel() > 0)
         QCoreApplication::exit(code);
     else
-        QTimer::singleShot(kPollMs, this, [this, code] { exitApplication(code); });
+        QTimer::singleShot(kPollMs, qApp, [code] { exitLater(code); });
 }
 
 bool ScenarioRunner::runStep(const ScenarioStep &step)
@@ -212,6 +214,16 @@ bool ScenarioRunner::runStep(const ScenarioStep &step)
     case ScenarioStep::FaultClear:
         world.clearFaults();
         return true;
+    case ScenarioStep::WaitFile: {
+        QFile file(platform::path(step.object));
+        if (file.open(QIODevice::ReadOnly) && file.readAll().contains(step.text.toUtf8()))
+            return true;
+        if (timedOut)
+            fail(QString("%1 does not hold \"%2\" within %3 s")
+                         .arg(step.object, step.text)
+                         .arg(step.seconds));
+        return false;
+    }
     }
     return true;
 }

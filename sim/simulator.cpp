@@ -5,15 +5,21 @@
 #include "modbusrtuserver.h"
 #include "models/drawermotor.h"
 #include "models/fanmodel.h"
+#include "models/i2cbus.h"
+#include "models/i2cbuses.h"
+#include "models/leddriver.h"
 #include "models/powerbutton.h"
 #include "models/pressurecontrollers.h"
 #include "models/pumpvessel.h"
+#include "models/temperaturesensor.h"
 #include "models/usbstick.h"
+#include "models/valveexpander.h"
 #include "panel.h"
 #include "platform/platform.h"
 #include "scenariorunner.h"
 #include "simlog.h"
 
+#include <bitset>
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
@@ -119,13 +125,10 @@ bool Simulator::prepare(QString *error)
         return status;
     });
 
+    addI2cChips();
     world.add<PowerButton>(sandbox.root());
     world.add<UsbStick>(sandbox.root());
-    // Drawer, pump and vessel, fan. The lane valves count as closed until the valve
-    // expander is modelled.
-    world.add<DrawerMotor>(sandbox.root());
-    world.add<PumpVessel>(sandbox.root());
-    world.add<FanModel>(sandbox.root());
+    addDrawerPumpAndFan();
     if (!connectEpcBus(error) || !installPressureSettings(error))
         return false;
     platform::setVolumeQuery([this] {
@@ -158,8 +161,36 @@ void Simulator::attach(MainWindow &window)
     }
 }
 
-// The program's serial port /dev/ttymxc0 is a link: to the simulated controllers' pseudo-terminal,
-// or with --epc-port to a real device (a USB-RS485 adapter with controllers on the bench).
+// The board's I2C chips on their buses: the sensor and the status light on i2c-2, the valve
+// expander on i2c-4. The program opens the nodes through the sandbox root.
+void Simulator::addI2cChips()
+{
+    auto *buses = world.add<I2cBuses>(sandbox.root());
+    const auto sensorBus = buses->bus(I2cBuses::kSensorBus);
+    const auto valveBus = buses->bus(I2cBuses::kValveBus);
+    sensorBus->attach(TemperatureSensor::kAddress, world.add<TemperatureSensor>(sandbox.root()));
+    sensorBus->attach(LedDriver::kAddress, world.add<LedDriver>());
+    valveBus->attach(ValveExpander::kAddress, world.add<ValveExpander>());
+    deviceIo.addDevice(platform::path("/dev/i2c-2"), sensorBus);
+    deviceIo.addDevice(platform::path("/dev/i2c-4"), valveBus);
+}
+
+// The drawer motor, the pump with its vessel, and the fan. A lane valve is open while its
+// expander pin is driven low (a selected lane's bit is 0); each open lane draws on the vessel.
+void Simulator::addDrawerPumpAndFan()
+{
+    world.add<DrawerMotor>(sandbox.root());
+    ValveExpander *valves = nullptr;
+    world.with<ValveExpander>([&](ValveExpander &expander) { valves = &expander; });
+    world.add<PumpVessel>(sandbox.root(), [valves]() -> int {
+        constexpr int kLanes = 8;
+        if (!valves || !valves->driven())
+            return 0;
+        return kLanes - static_cast<int>(std::bitset<kLanes>(valves->valveMask()).count());
+    });
+    world.add<FanModel>(sandbox.root());
+}
+
 bool Simulator::installPressureSettings(QString *error)
 {
     if (options.pressureSettings.isEmpty())
@@ -173,6 +204,8 @@ bool Simulator::installPressureSettings(QString *error)
     return true;
 }
 
+// The program's serial port /dev/ttymxc0 is a link: to the simulated controllers' pseudo-terminal,
+// or with --epc-port to a real device (a USB-RS485 adapter with controllers on the bench).
 bool Simulator::connectEpcBus(QString *error)
 {
     QString target = options.epcPort;

@@ -43,6 +43,8 @@ public:
     void attach(MainWindow &window);
 
 private:
+    void addI2cChips();
+    void addDrawerPumpAndFan();
     void powerOff();
     bool connectEpcBus(QString *error);
     bool installPressureSettings(QString *error);
