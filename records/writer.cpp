@@ -163,6 +163,8 @@ void Writer::writeErrorLog(const std::string &path, const ErrorLogEntry &entry)
 int Writer::readLatestErrors(const std::string &path, std::vector<std::string> *lines,
                              unsigned count)
 {
+    if (!lines)
+        return 1;
     QReadLocker locker(&errorLogLock);
     const QString target = resolved(path);
     QFile file(target);

@@ -6,7 +6,6 @@
 #include "support/sandboxroot.h"
 
 #include <QElapsedTimer>
-#include <QRegularExpression>
 #include <QtTest>
 
 namespace {
@@ -14,39 +13,29 @@ const std::string kLog = "/usr/share/vemla/logs/errors.log";
 const QString kLogQ = QString::fromStdString(kLog);
 const QByteArray kHeader = "time|last menu|code|error|filename|software|run id|run log|"
                            "vessel (mbar)|line 1 (mbar)|line 2 (mbar)|line 3 (mbar)|active lanes\n";
-const QString kTimeField = "^\\d{8}-\\d{6}\\|";
+constexpr int kTimeFieldBytes = 15; // "20240131-142501"
 
-QMap<QString, bool> lanes(const QString &digits)
+ErrorLogEntry entryOf(int menu, int code, uint16_t runId = 0,
+                      const QMap<QString, bool> *lanes = nullptr)
 {
-    QMap<QString, bool> selection;
-    for (int lane = 0; lane < digits.size(); ++lane)
-        selection.insert(QString("lane_%1").arg(lane + 1), digits.at(lane) == '1');
-    return selection;
+    return {menu,
+            code,
+            "1.3.0",
+            runId,
+            "/logs/production/7_20240131_142501.log",
+            5210,
+            {1000, 2000, 65535},
+            lanes};
 }
 
-ErrorLogEntry entryOf(int menu, int code, uint16_t runId, const QMap<QString, bool> *selection)
-{
-    ErrorLogEntry entry;
-    entry.lastMenu = menu;
-    entry.errorCode = code;
-    entry.software = "1.3.0";
-    entry.runId = runId;
-    entry.runLog = "/usr/share/vemla/logs/production/7_20240131_142501.log";
-    entry.vesselPressure = 5210;
-    entry.linePressure = {1000, 2000, 65535};
-    entry.activeLanes = selection;
-    return entry;
-}
-
-// A record line as the log holds it, for the read-back tests; 0 is one of a run whose log
-// name holds "time".
+// A record line as the log holds it; 0 is one of a run whose log name holds "time".
 QByteArray record(int n)
 {
     if (n == 0)
         return "20240131-142502|Running menu|8|Pressure regulation failure|"
                "/usr/share/vemla/logs/errors.log|1.3.0|3|/logs/runtime.log|0|0|0|0|11000000\n";
-    return "20240131-1425" + QByteArray::number(n).rightJustified(2, '0') + "|Home menu|7|"
-            + "System pressure leakage|/usr/share/vemla/logs/errors.log|1.3.0\n";
+    return "20240131-1425" + QByteArray::number(n).rightJustified(2, '0')
+            + "|Home menu|7|System pressure leakage|/usr/share/vemla/logs/errors.log|1.3.0\n";
 }
 } // namespace
 
@@ -61,7 +50,7 @@ private slots:
     void writeErrorLog_damagedDisk_keepsEveryRecordWhole();
     void readLatestErrors_newestFirst_data();
     void readLatestErrors_newestFirst();
-    void readLatestErrors_hugeLog_readsOnlyItsEnd();
+    void readLatestErrors_hugeOrUnreadableLog();
 };
 
 void TestErrorLog::writeErrorLog_formatsRecord_data()
@@ -69,29 +58,22 @@ void TestErrorLog::writeErrorLog_formatsRecord_data()
     QTest::addColumn<int>("menu");
     QTest::addColumn<int>("code");
     QTest::addColumn<int>("runId");
-    QTest::addColumn<QString>("laneDigits"); // empty: no lane map
+    QTest::addColumn<bool>("withLanes"); // lanes 1 and 3 of eight selected
     QTest::addColumn<QByteArray>("afterTime");
-    QTest::addColumn<QString>("message");
 
-    const QByteArray prefix = "/usr/share/vemla/logs/errors.log|1.3.0";
-    const QByteArray run = "|7|/usr/share/vemla/logs/production/7_20240131_142501.log|5210|1000|"
-                           "2000|65535|";
+    const QByteArray fixed = "/usr/share/vemla/logs/errors.log|1.3.0";
+    const QByteArray run = "|7|/logs/production/7_20240131_142501.log|5210|1000|2000|65535|";
     QTest::newRow("before any run: six fields")
-            << 2 << 7 << 0 << "10000000"
-            << "Initial pressurizing menu|7|System pressure leakage|" + prefix + "\n"
-            << "Logged error: System pressure leakage (code: 7)";
-    QTest::newRow("during a run: lanes 1 and 3")
-            << 10 << 6 << 7 << "10100000"
-            << "Running menu|6|Insufficient system pressure|" + prefix + run + "10100000\n"
-            << "Logged error: Insufficient system pressure (code: 6)";
-    QTest::newRow("no lane map") << 10 << 8 << 7 << ""
-                                 << "Running menu|8|Pressure regulation failure|" + prefix + run
-                    + "<NOT FOUND>|\n"
-                                 << "Logged error: Pressure regulation failure (code: 8)";
-    QTest::newRow("unnamed menu and unknown code")
-            << 14 << 42 << 0 << ""
-            << "<NOT FOUND>|<NOT FOUND>|<NOT FOUND>|" + prefix + "\n"
-            << "Error 42 NOT found";
+            << 2 << 7 << 0 << true
+            << "|Initial pressurizing menu|7|System pressure leakage|" + fixed + "\n";
+    QTest::newRow("during a run") << 10 << 6 << 7 << true
+                                  << "|Running menu|6|Insufficient system pressure|" + fixed + run
+                    + "10100000\n";
+    QTest::newRow("no lane map") << 10 << 8 << 7 << false
+                                 << "|Running menu|8|Pressure regulation failure|" + fixed + run
+                    + "<NOT FOUND>|\n";
+    QTest::newRow("unnamed menu, unknown code")
+            << 14 << 42 << 0 << false << "|<NOT FOUND>|<NOT FOUND>|<NOT FOUND>|" + fixed + "\n";
 }
 
 void TestErrorLog::writeErrorLog_formatsRecord()
@@ -99,41 +81,33 @@ void TestErrorLog::writeErrorLog_formatsRecord()
     QFETCH(int, menu);
     QFETCH(int, code);
     QFETCH(int, runId);
-    QFETCH(QString, laneDigits);
+    QFETCH(bool, withLanes);
     QFETCH(QByteArray, afterTime);
-    QFETCH(QString, message);
     SandboxRoot sandbox;
-    const QMap<QString, bool> selection = lanes(laneDigits);
-    const ErrorLogEntry entry
-            = entryOf(menu, code, uint16_t(runId), laneDigits.isEmpty() ? nullptr : &selection);
-    Writer writer(menuName);
-    ConsoleCapture console;
+    QMap<QString, bool> lanes;
+    for (int lane = 1; lane <= 8; ++lane)
+        lanes.insert(QString("lane_%1").arg(lane), lane == 1 || lane == 3);
 
-    writer.writeErrorLog(kLog, entry);
-    writer.writeErrorLog(kLog, entry);
+    Writer(menuName).writeErrorLog(kLog, entryOf(menu, code, runId, withLanes ? &lanes : nullptr));
 
     const QByteArray file = sandbox.read(kLogQ);
-    QVERIFY2(file.startsWith(kHeader), file.constData());
-    const QList<QByteArray> records = file.mid(kHeader.size()).split('\n');
-    QCOMPARE(records.size(), 3); // two records, the header written once
-    for (const QByteArray &line : records.mid(0, 2)) {
-        QVERIFY2(QRegularExpression(kTimeField).match(QString::fromLatin1(line)).hasMatch(),
-                 line.constData());
-        QCOMPARE(line.mid(16) + "\n", afterTime);
-    }
-    QVERIFY(console.contains(message.toStdString()));
+    QCOMPARE(file.left(kHeader.size()), kHeader);
+    const QByteArray time = file.mid(kHeader.size(), kTimeFieldBytes);
+    QCOMPARE(time,
+             QDateTime::fromString(time, "yyyyMMdd-hhmmss").toString("yyyyMMdd-hhmmss").toLatin1());
+    QCOMPARE(file.mid(kHeader.size() + kTimeFieldBytes), afterTime);
 }
 
 void TestErrorLog::writeErrorLog_damagedDisk_keepsEveryRecordWhole_data()
 {
-    QTest::addColumn<QByteArray>("before"); // "-" no file at all, not even the directory
-    QTest::addColumn<QByteArray>("kept"); // what must precede the new record afterwards
+    QTest::addColumn<QByteArray>("before"); // "-": not even the directory
+    QTest::addColumn<QByteArray>("kept"); // what precedes the new record afterwards
 
     QTest::newRow("directory missing") << QByteArray("-") << kHeader;
     QTest::newRow("empty: header lost with the power") << QByteArray() << kHeader;
-    QTest::newRow("last record torn")
+    QTest::newRow("last record torn, no second header")
             << kHeader + record(1) + "20240131-14" << kHeader + record(1) + "20240131-14\n";
-    QTest::newRow("foreign file, no header, kept as it is")
+    QTest::newRow("foreign file kept as it is")
             << QByteArray("\x01\x02 not ours\n") << QByteArray("\x01\x02 not ours\n");
 }
 
@@ -146,24 +120,23 @@ void TestErrorLog::writeErrorLog_damagedDisk_keepsEveryRecordWhole()
         sandbox.write(kLogQ, before);
     Writer writer(menuName);
 
-    writer.writeErrorLog(kLog, entryOf(3, 5, 0, nullptr));
+    writer.writeErrorLog(kLog, entryOf(3, 5));
 
     const QByteArray file = sandbox.read(kLogQ);
-    QVERIFY2(file.startsWith(kept), file.constData());
-    QCOMPARE(file.mid(kept.size()).mid(15),
-             QByteArray(
-                     "|Home menu|5|Unexpected shutdown|/usr/share/vemla/logs/errors.log|1.3.0\n"));
+    QCOMPARE(file.left(kept.size()), kept);
+    const QByteArray added = file.mid(kept.size());
+    QCOMPARE(added.mid(kTimeFieldBytes),
+             "|Home menu|5|Unexpected shutdown|/usr/share/vemla/logs/errors.log|1.3.0\n");
     std::vector<std::string> newest;
     QCOMPARE(writer.readLatestErrors(kLog, &newest, 1), 0);
-    QCOMPARE(newest.size(), size_t(1));
-    QCOMPARE(QByteArray::fromStdString(newest[0]) + "\n", file.mid(kept.size()));
+    QCOMPARE(newest, std::vector<std::string> {added.chopped(1).toStdString()});
 }
 
 void TestErrorLog::readLatestErrors_newestFirst_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<int>("count");
-    QTest::addColumn<QList<int>>("expected"); // record numbers, newest first (0: `named`)
+    QTest::addColumn<QList<int>>("expected"); // record numbers, newest first
 
     QByteArray twenty = kHeader;
     for (int n = 1; n <= 20; ++n)
@@ -171,12 +144,12 @@ void TestErrorLog::readLatestErrors_newestFirst_data()
     QTest::newRow("header only") << kHeader << 8 << QList<int> {};
     QTest::newRow("three of eight")
             << kHeader + record(1) + record(2) + record(3) << 8 << QList<int> {3, 2, 1};
-    QTest::newRow("twenty: newest eight")
-            << twenty << 8 << QList<int> {20, 19, 18, 17, 16, 15, 14, 13};
-    QTest::newRow("start-up: the newest only") << twenty << 1 << QList<int> {20};
-    QTest::newRow("torn last record is not the newest") << kHeader + record(1) + record(2)
-                    + "20240131-142503|Home me" << 8 << QList<int> {2, 1};
-    // Only the column-title line is passed over, not every record that mentions "time".
+    QTest::newRow("twenty") << twenty << 8 << QList<int> {20, 19, 18, 17, 16, 15, 14, 13};
+    QTest::newRow("start-up: the newest") << twenty << 1 << QList<int> {20};
+    QTest::newRow("torn last record passed over")
+            << kHeader + record(1) + record(2) + "20240131-142503|Home me" << 8
+            << QList<int> {2, 1};
+    // Only the column-title line is dropped, not every record that mentions "time".
     QTest::newRow("record naming a runtime log")
             << kHeader + record(1) + record(0) << 8 << QList<int> {0, 1};
     QTest::newRow("no header, blank lines")
@@ -190,10 +163,9 @@ void TestErrorLog::readLatestErrors_newestFirst()
     QFETCH(QList<int>, expected);
     SandboxRoot sandbox;
     sandbox.write(kLogQ, content);
-    Writer writer(menuName);
     std::vector<std::string> lines {"kept"};
 
-    QCOMPARE(writer.readLatestErrors(kLog, &lines, unsigned(count)), 0);
+    QCOMPARE(Writer(menuName).readLatestErrors(kLog, &lines, unsigned(count)), 0);
 
     std::vector<std::string> wanted {"kept"};
     for (const int n : expected)
@@ -201,51 +173,37 @@ void TestErrorLog::readLatestErrors_newestFirst()
     QCOMPARE(lines, wanted);
 }
 
-void TestErrorLog::readLatestErrors_hugeLog_readsOnlyItsEnd()
+void TestErrorLog::readLatestErrors_hugeOrUnreadableLog()
 {
     SandboxRoot sandbox;
     Writer writer(menuName);
     std::vector<std::string> lines;
-    {
-        ConsoleCapture console;
-        QCOMPARE(writer.readLatestErrors(kLog, &lines, 8), 1);
-        QVERIFY(console.contains("Unable to create error log file"));
-    }
-    // A directory under the log's name is not a log.
+    QCOMPARE(writer.readLatestErrors(kLog, &lines, 8), 1);
+    // A directory under the log's name is no log to write or read.
     QVERIFY(QDir().mkpath(sandbox.file(kLogQ)));
     {
         ConsoleCapture console;
-        writer.writeErrorLog(kLog, entryOf(3, 1, 0, nullptr));
+        writer.writeErrorLog(kLog, entryOf(3, 1));
         QCOMPARE(writer.readLatestErrors(kLog, &lines, 8), 1);
         QVERIFY(console.contains("Unable to create error log file"));
-        QVERIFY(!console.contains("Logged error: Drawer is stuck inside (code: 1)"));
     }
     QVERIFY(QDir(sandbox.file(kLogQ)).removeRecursively());
-    // Years of records, and a gigabyte of zeros where the medium lost blocks: one "line" no
-    // reader could hold. Only the tail may be read.
+
+    // A gigabyte of zeros where the medium lost blocks (one "line" no reader could hold), then
+    // twenty records: only the tail may be read.
     sandbox.write(kLogQ, kHeader);
     QFile file(sandbox.file(kLogQ));
-    QVERIFY(file.open(QIODevice::ReadWrite));
-    QVERIFY(file.resize(qint64(1) << 30));
-    QVERIFY(file.seek(file.size()));
+    QVERIFY(file.open(QIODevice::ReadWrite) && file.resize(qint64(1) << 30) && file.seek(1 << 30));
     file.write("\n");
     for (int n = 1; n <= 20; ++n)
         file.write(record(n));
     file.close();
-
     QElapsedTimer timer;
     timer.start();
     QCOMPARE(writer.readLatestErrors(kLog, &lines, 8), 0);
     QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
     QCOMPARE(lines.size(), size_t(8));
-    QCOMPARE(lines.front(), record(20).chopped(1).toStdString());
     QCOMPARE(lines.back(), record(13).chopped(1).toStdString());
-    // The next record is appended after them, not into the zeros.
-    writer.writeErrorLog(kLog, entryOf(3, 1, 0, nullptr));
-    lines.clear();
-    QCOMPARE(writer.readLatestErrors(kLog, &lines, 2), 0);
-    QVERIFY(QString::fromStdString(lines[0]).contains("|1|Drawer is stuck inside|"));
-    QCOMPARE(lines[1], record(20).chopped(1).toStdString());
 }
 
 QTEST_GUILESS_MAIN(TestErrorLog)
