@@ -145,7 +145,6 @@ void TestErrorLog::readLatestErrors_newestFirst_data()
     QTest::newRow("three of eight")
             << kHeader + record(1) + record(2) + record(3) << 8 << QList<int> {3, 2, 1};
     QTest::newRow("twenty") << twenty << 8 << QList<int> {20, 19, 18, 17, 16, 15, 14, 13};
-    QTest::newRow("start-up: the newest") << twenty << 1 << QList<int> {20};
     QTest::newRow("torn last record passed over")
             << kHeader + record(1) + record(2) + "20240131-142503|Home me" << 8
             << QList<int> {2, 1};

@@ -94,8 +94,6 @@ void TestRunLog::createLogFile_existingOrUnwritable_leavesDiskAndSaysSo()
     const std::vector<uint32_t> row {0, 5400, 1000, 1000, 1000};
     storage.addRow(&row);
     Writer writer(menuName);
-    writer.setTemperature(20, false);
-    writer.setTemperature(20, true);
 
     // The production directory belongs to the installed system and is not laid by the writer.
     {
@@ -113,10 +111,6 @@ void TestRunLog::createLogFile_existingOrUnwritable_leavesDiskAndSaysSo()
         QVERIFY(console.contains("Log file already exists: " + kRunLog));
         QVERIFY(!console.contains("Creating log file: " + kRunLog));
     }
-    // Rows survive the failed writes for the caller to clear.
-    QCOMPARE(storage.rows().size(), size_t(1));
-    storage.clear();
-    QVERIFY(storage.rows().empty());
 }
 
 QTEST_GUILESS_MAIN(TestRunLog)
