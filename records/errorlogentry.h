@@ -5,7 +5,12 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
+
+// Name of a menu state; empty when the state has none. Supplied by the window, which owns the
+// state table.
+using MenuNameLookup = std::function<QString(int state)>;
 
 // The context of one raised error, filled by the main window and appended to the error log.
 struct ErrorLogEntry

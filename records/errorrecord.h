@@ -2,15 +2,8 @@
 
 #include "errorlogentry.h"
 
-#include <QString>
-
-#include <functional>
 #include <string>
 #include <vector>
-
-// Name of a menu state; empty when the state has none. Supplied by the window, which owns the
-// state table.
-using MenuNameLookup = std::function<QString(int state)>;
 
 // The first line of a new error log, "\n" included.
 extern const char kErrorLogHeader[];

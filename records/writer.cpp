@@ -2,6 +2,7 @@
 
 #include "consolemessage.h"
 #include "durablefile.h"
+#include "errorrecord.h"
 #include "logtail.h"
 #include "timetext.h"
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "errorlogentry.h"
-#include "errorrecord.h"
 #include "storage.h"
 
 #include <fstream>
