@@ -151,6 +151,9 @@ void TestErrorLog::readLatestErrors_newestFirst_data()
     // Only the column-title line is dropped, not every record that mentions "time".
     QTest::newRow("record naming a runtime log")
             << kHeader + record(1) + record(0) << 8 << QList<int> {0, 1};
+    // The log is read backwards in 64 KiB blocks: record 2 straddles the last block's start.
+    QTest::newRow("record across read blocks")
+            << kHeader + record(1) + record(2) + QByteArray(65500, '\n') << 8 << QList<int> {2, 1};
     QTest::newRow("no header, blank lines")
             << record(1) + "\n\n" + record(2) << 8 << QList<int> {2, 1};
 }
