@@ -2,6 +2,7 @@
 
 #include "hw/i2c_ledcontrol.h"
 #include "records/errorcode.h"
+#include "records/storage.h"
 #include "ui/dateformat.h"
 
 #include <cstdint>
@@ -366,8 +367,8 @@ private:
     int activeTime = 0;
     // The row of the read cycle being collected (stage time, vessel, line 1, 2, 3), and the
     // rows of the run so far for the run log.
-    std::vector<uint32_t> runRow;
-    QList<std::vector<uint32_t>> runRows;
+    Storage::Row runRow;
+    Storage storage;
 
     // Initial tests.
     bool initialTestActive = false;

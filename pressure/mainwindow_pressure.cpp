@@ -114,7 +114,7 @@ void MainWindow::setPreRampPressure(const QString &mode)
     preRampTime = rampTime = targetTime = 0;
     phaseClock.start();
     runRow.clear();
-    runRows.clear();
+    storage.clear();
     if (!modePrefix(mode).isEmpty()) {
         for (int line = 0; line < 3; ++line)
             setPoints[line] = pressureSetting(mode, "line_%1_preRamp", line + 1);
@@ -257,7 +257,7 @@ void MainWindow::onReadPressureDone()
     // The read was confirmed: its watchdog has nothing left to repeat.
     readPressureWatchdog->stop();
     if (!stopReading)
-        runRows.append(runRow);
+        storage.addRow(&runRow);
     runRow.clear();
     if (stopReading)
         return;

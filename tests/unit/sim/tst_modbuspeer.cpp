@@ -9,6 +9,7 @@
 #include "sim/rtuwire.h"
 #include "sim/simdeviceio.h"
 #include "sim/world.h"
+#include "support/consolecapture.h"
 #include "support/sandboxroot.h"
 
 #include <atomic>
@@ -31,18 +32,6 @@ namespace {
 constexpr int kLinkBaud = 38400; // what the shipped link file selects
 // Long enough for a line to settle after a set-point step (a few lag time constants).
 constexpr int kSettleMs = 1500;
-
-class OutputCapture
-{
-public:
-    OutputCapture() : previous(std::cout.rdbuf(captured.rdbuf())) { }
-    ~OutputCapture() { std::cout.rdbuf(previous); }
-    QString text() const { return QString::fromStdString(captured.str()); }
-
-private:
-    std::stringstream captured;
-    std::streambuf *previous;
-};
 
 // The shipped link file, and the program's serial port linked to `device`.
 void layLink(const SandboxRoot &sandbox, const std::string &device, const QByteArray &extra = {})
@@ -144,6 +133,11 @@ private:
     std::atomic<bool> running {false};
     std::thread thread;
 };
+
+QString consoleText(const ConsoleCapture &capture)
+{
+    return QString::fromStdString(capture.text());
+}
 
 } // namespace
 
@@ -323,7 +317,7 @@ void TestModbusPeer::epcControl_framesAcceptedByLibmodbusServer()
     SimulatedBoard board;
     LibmodbusSlave slave;
     layLink(sandbox, slave.slavePath, "parsing_logs:\"1\"\n");
-    OutputCapture output;
+    ConsoleCapture output;
     EpcControl epc;
     QCOMPARE(epc.init(), 0);
     QSignalSpy done(&epc, &EpcControl::setPressureDone);
@@ -334,7 +328,7 @@ void TestModbusPeer::epcControl_framesAcceptedByLibmodbusServer()
     slave.stop();
     QCOMPARE(int(slave.mapping->tab_registers[1]), 16000);
     QCOMPARE(slave.replies.load(), 1);
-    QCOMPARE(output.text().count("MESSAGE PARSED SUCCESFULLY"), 1);
+    QCOMPARE(consoleText(output).count("MESSAGE PARSED SUCCESFULLY"), 1);
     QCOMPARE(done.count(), 0); // addresses 2 and 3 have no controller here
 
     slave.mapping->tab_registers[0] = 16000;
@@ -342,7 +336,7 @@ void TestModbusPeer::epcControl_framesAcceptedByLibmodbusServer()
     epc.readPressure(false);
     slave.stop();
     QCOMPARE(slave.replies.load(), 2);
-    QCOMPARE(output.text().count("MESSAGE PARSED SUCCESFULLY"), 2);
+    QCOMPARE(consoleText(output).count("MESSAGE PARSED SUCCESFULLY"), 2);
 }
 
 void TestModbusPeer::epcControl_runsAgainstSimulatedControllers()
@@ -357,11 +351,11 @@ void TestModbusPeer::epcControl_runsAgainstSimulatedControllers()
     QVERIFY(server.start(&error));
     layLink(sandbox, server.devicePath());
 
-    OutputCapture output;
+    ConsoleCapture output;
     {
         EpcControl epc;
         QCOMPARE(epc.init(), 0);
-        QVERIFY(output.text().contains("RS485 configuration for EPC done."));
+        QVERIFY(consoleText(output).contains("RS485 configuration for EPC done."));
         QList<int> values;
         auto collect = [&](uint16_t v) {
             values << v;
@@ -391,17 +385,17 @@ void TestModbusPeer::epcControl_runsAgainstSimulatedControllers()
               Case {"epc-wrong-address", "Wrong channel."}}) {
             QString reason;
             QVERIFY(world.setFault(c.fault, {"3"}, &reason));
-            const int before = output.text().count(c.message);
+            const int before = consoleText(output).count(c.message);
             epc.readPressure(false);
             QCOMPARE(readDone.count(), 1);
-            QVERIFY2(output.text().count(c.message) == before + 1, c.fault);
+            QVERIFY2(consoleText(output).count(c.message) == before + 1, c.fault);
             world.clearFaults();
         }
         // The watchdog's recovery reopens the port and the cycle reports again.
         epc.resetAndReadPressure();
         QCOMPARE(readDone.count(), 2);
-        QVERIFY(output.text().contains("FD left open, Close and clean before new opening."));
-        QVERIFY2(!output.text().contains("Error from tcsetattr"), qPrintable(output.text()));
+        QVERIFY(consoleText(output).contains("FD left open, Close and clean before new opening."));
+        QVERIFY2(!consoleText(output).contains("Error from tcsetattr"), qPrintable(consoleText(output)));
     }
     server.stop();
 }
