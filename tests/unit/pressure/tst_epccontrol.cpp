@@ -2,8 +2,8 @@
 #include "platform/platform.h"
 #include "pressure/epccontrol.h"
 #include "pressure/modbusrtu.h"
-#include "support/fakedeviceio.h"
 #include "support/consolecapture.h"
+#include "support/fakedeviceio.h"
 #include "support/sandboxroot.h"
 
 #include <iostream>
@@ -152,9 +152,6 @@ void TestEpcControl::init_configurationSelectsLink_data()
     QTest::newRow("console port") << QByteArray("port:\"1\"\n") << "/dev/ttymxc1" << O_RDWR
                                   << int(B19200) << 0 << 0 << 0
                                   << "Port:\t\t/dev/ttymxc1 (Serial console)";
-    QTest::newRow("no controlling terminal")
-            << QByteArray("opening_flags:\"1\"\n") << "/dev/ttymxc0" << (O_RDWR | O_NOCTTY)
-            << int(B19200) << 0 << 0 << 0 << "Opening_flags:\t1";
     QTest::newRow("non-blocking") << QByteArray("opening_flags:\"3\"\n") << "/dev/ttymxc0"
                                   << (O_RDWR | O_NOCTTY | O_NONBLOCK) << int(B19200) << 0 << 0 << 0
                                   << "Opening_flags:\t3";
@@ -164,9 +161,6 @@ void TestEpcControl::init_configurationSelectsLink_data()
     QTest::newRow("termios flags 2 undo canonical")
             << QByteArray("canonical_mode:\"1\"\ntermios_flags:\"2\"\n") << "/dev/ttymxc0" << O_RDWR
             << int(B19200) << 0 << 0 << int(ICANON) << "Termios flags:\t2";
-    QTest::newRow("channel id 5 logged as read")
-            << QByteArray("channel_id:\"5\"\n") << "/dev/ttymxc0" << O_RDWR << int(B19200) << 0 << 0
-            << 0 << "Channel ID:\t5";
 }
 
 void TestEpcControl::init_configurationSelectsLink()
@@ -231,7 +225,8 @@ void TestEpcControl::init_rs485PhaseReopenAndFailures()
         QCOMPARE(consoleLines(output).last(), QString("EpcControl init() done."));
         // The closed port is descriptor 0: the exchanges fail without touching standard input.
         epc.readPressure(false);
-        QCOMPARE(consoleText(output).count("Error writing to serial port. Error: Bad file descriptor"),
+        QCOMPARE(consoleText(output).count(
+                         "Error writing to serial port. Error: Bad file descriptor"),
                  3);
         QCOMPARE(io.strayCalls(), 0);
     }
