@@ -232,6 +232,8 @@ private:
     // --- pressure logic of the run (pressure/mainwindow_pressure.cpp)
     void connectPressureControl();
     void loadPressureSettings();
+    void loadDefaultPressureSettings();
+    void restoreActualPressureSettings();
     void setUpPressureTimers();
     void setPreRampPressure(const QString &mode);
     void checkPreRamp();

@@ -51,6 +51,7 @@ void MainWindow::handleSystemError(ErrorCode err)
     }
     if (errorClass(err) != kBlockingClass)
         return;
+    restoreActualPressureSettings();
     showErrorOnScreen(err);
     AppSettings().saveSystemSetting(AppSettings::SYSTEM_ERROR, 1);
     platform::run("sync");

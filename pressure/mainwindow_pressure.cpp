@@ -17,6 +17,8 @@
 namespace {
 
 const char *const kPressureSettingsPath = "/usr/share/vemla/resources/pressure_settings.inc";
+const char *const kDefaultPressureSettingsPath
+        = "/usr/share/vemla/resources/default_pressure_settings.inc";
 // A confirmation not back within this time is taken as lost: the link is reopened and the
 // request repeated.
 constexpr int kWatchdogMs = 500;
@@ -76,6 +78,24 @@ void MainWindow::loadPressureSettings()
     if (!configHandler)
         configHandler = new ConfigHandler(this);
     pressureSettings = configHandler->readSettings(kPressureSettingsPath);
+}
+
+// The service menu's initial tests run on the default settings until it is left (or an error
+// ends the test).
+void MainWindow::loadDefaultPressureSettings()
+{
+    pressureSettings = configHandler->readSettings(kDefaultPressureSettingsPath);
+    defaultPressureActive = true;
+    qDebug() << "Settings:  Default";
+}
+
+void MainWindow::restoreActualPressureSettings()
+{
+    if (!defaultPressureActive)
+        return;
+    loadPressureSettings();
+    defaultPressureActive = false;
+    qDebug() << "Settings:  Actual";
 }
 
 void MainWindow::setUpPressureTimers()
