@@ -16,15 +16,33 @@ constexpr int kScreenHeight = 600;
 // A line's height includes the leading below it: two lines may touch a borderless edge.
 constexpr int kLeadingTolerancePx = 2;
 
-const QStringList kPages = {
-        "vesselPressureScreen", "HomeScreen", "OpenScreen", "ModeSelectionScreen",
-        "LaneSelectionScreen", "PreRampScreen", "PressureRampScreen", "RunningScreen",
-        "DropletsReadyScreen", "StopScreen", "SettingsScreen", "SettingsMenuScreen",
-        "serviceMenu", "testResults_screen", "SettingsMenuScreen_2", "saveSettingsScreen",
-        "CalibrationStartScreen", "CalibrationOpenScreen", "CalibrationInsertScreen",
-        "CalibrationInProgressScreen", "CalibrationReadyScreen", "CalibrationFinishedScreen",
-        "CalibrationCancelScreen", "swUpdateScreen", "swUpdateScreen_main", "shutDown_Screen",
-        "errorScreen"};
+const QStringList kPages = {"vesselPressureScreen",
+                            "HomeScreen",
+                            "OpenScreen",
+                            "ModeSelectionScreen",
+                            "LaneSelectionScreen",
+                            "PreRampScreen",
+                            "PressureRampScreen",
+                            "RunningScreen",
+                            "DropletsReadyScreen",
+                            "StopScreen",
+                            "SettingsScreen",
+                            "SettingsMenuScreen",
+                            "serviceMenu",
+                            "testResults_screen",
+                            "SettingsMenuScreen_2",
+                            "saveSettingsScreen",
+                            "CalibrationStartScreen",
+                            "CalibrationOpenScreen",
+                            "CalibrationInsertScreen",
+                            "CalibrationInProgressScreen",
+                            "CalibrationReadyScreen",
+                            "CalibrationFinishedScreen",
+                            "CalibrationCancelScreen",
+                            "swUpdateScreen",
+                            "swUpdateScreen_main",
+                            "shutDown_Screen",
+                            "errorScreen"};
 
 QSize textSize(const QWidget *widget, const QString &text)
 {
@@ -37,7 +55,7 @@ bool textFitsButton(const QAbstractButton *button, const QSize &text)
             QString("border-radius: %1px").arg(button->width() / 2));
     if (!round)
         return text.width() <= button->width()
-            && text.height() <= button->height() + kLeadingTolerancePx;
+                && text.height() <= button->height() + kLeadingTolerancePx;
     const double radius = button->width() / 2.0;
     const double halfWidth = text.width() / 2.0;
     const double halfHeight = (text.height() - kLeadingTolerancePx) / 2.0;
@@ -135,7 +153,6 @@ void TestMainWindowForm::pages_textsFitTheirWidgets()
         QVERIFY2(shown->rect().contains(onPage),
                  qPrintable(child->objectName() + " leaves the page"));
     }
-
 }
 
 QTEST_MAIN(TestMainWindowForm)
