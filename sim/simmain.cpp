@@ -24,14 +24,5 @@ int main(int argc, char *argv[])
         return 2;
     }
     QApplication app(argc, argv);
-    bool attached = true;
-    const int result = runInstrument(app, [&](MainWindow &window) {
-        attached = simulator.attach(window, &error);
-        if (!attached)
-            QMetaObject::invokeMethod(
-                    &app, [] { QCoreApplication::exit(2); }, Qt::QueuedConnection);
-    });
-    if (!attached)
-        std::fprintf(stderr, "vemla8-sim: %s\n", qPrintable(error));
-    return result;
+    return runInstrument(app, [&](MainWindow &window) { simulator.attach(window); });
 }

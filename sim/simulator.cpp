@@ -91,6 +91,18 @@ Simulator::~Simulator()
 
 bool Simulator::prepare(QString *error)
 {
+    if (!options.scenarioFile.isEmpty()) {
+        QFile file(options.scenarioFile);
+        if (!file.open(QIODevice::ReadOnly)) {
+            *error = "cannot read the scenario " + options.scenarioFile;
+            return false;
+        }
+        script = ScenarioScript::parse(QString::fromUtf8(file.readAll()));
+        if (!script.error.isEmpty()) {
+            *error = options.scenarioFile + ": " + script.error;
+            return false;
+        }
+    }
     if (!sandbox.lay(options.fresh, options.hardwareVersion, error))
         return false;
     installSimLog(sandbox.appLog());
@@ -126,21 +138,11 @@ bool Simulator::prepare(QString *error)
     return true;
 }
 
-bool Simulator::attach(MainWindow &window, QString *error)
+void Simulator::attach(MainWindow &window)
 {
     // The models' thread needs the application object; it exists by now.
     world.start();
     if (!options.scenarioFile.isEmpty()) {
-        QFile file(options.scenarioFile);
-        if (!file.open(QIODevice::ReadOnly)) {
-            *error = "cannot read the scenario " + options.scenarioFile;
-            return false;
-        }
-        const ScenarioScript script = ScenarioScript::parse(QString::fromUtf8(file.readAll()));
-        if (!script.error.isEmpty()) {
-            *error = options.scenarioFile + ": " + script.error;
-            return false;
-        }
         scenario = std::make_unique<ScenarioRunner>(script, window, world);
         scenario->stateEntered(window.menuState());
         scenario->start();
@@ -150,7 +152,6 @@ bool Simulator::attach(MainWindow &window, QString *error)
         panel->move(window.geometry().right() + 20, window.geometry().top());
         panel->show();
     }
-    return true;
 }
 
 // The board's I2C chips on their buses: the sensor and the status light on i2c-2, the valve

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sandbox.h"
+#include "scenarioscript.h"
 #include "simdeviceio.h"
 #include "world.h"
 
@@ -33,11 +34,11 @@ public:
     explicit Simulator(const Options &options);
     ~Simulator();
 
-    // Lays the root, installs the platform backends and builds the models; runs before the
-    // QApplication exists.
+    // Reads the scenario, lays the root, installs the platform backends and builds the models;
+    // runs before the QApplication exists.
     bool prepare(QString *error);
     // Starts the models and attaches to the constructed window (scenario runner, panel).
-    bool attach(MainWindow &window, QString *error);
+    void attach(MainWindow &window);
 
 private:
     void addI2cChips();
@@ -48,6 +49,7 @@ private:
     Sandbox sandbox;
     SimDeviceIo deviceIo;
     World world;
+    ScenarioScript script;
     std::unique_ptr<ScenarioRunner> scenario;
     std::unique_ptr<Panel> panel;
 };

@@ -4,7 +4,9 @@
 #include "buttonstyle.h"
 #include "overlaywindow.h"
 
+#include <QPainter>
 #include <QPushButton>
+#include <QStyleOption>
 
 namespace {
 
@@ -23,9 +25,6 @@ PopUp::PopUp(QWidget *parent) : QWidget(parent), ui(new Ui::PopUp)
 {
     ui->setupUi(this);
     setUpOverlayWindow(this);
-    // The black of the form is painted by the style sheet, which a plain QWidget only does
-    // when asked.
-    setAttribute(Qt::WA_StyledBackground);
     const QString buttonStyle = roundButtonStyle(kButtonDiameterPx, kPressedBorderPx);
     for (QPushButton *button :
          {ui->pushButton_popUp_yes, ui->pushButton_popUp_ok, ui->pushButton_popUp_no})
@@ -70,4 +69,14 @@ void PopUp::setYesNoMode()
 void PopUp::setOkEnabled(bool enabled)
 {
     setButtonAvailable(ui->pushButton_popUp_ok, enabled);
+}
+
+void PopUp::paintEvent(QPaintEvent *)
+{
+    // The form's black background: a translucent window gets no background from Qt, so the
+    // style sheet's is drawn here. A question must not read as part of the page behind it.
+    QStyleOption option;
+    option.initFrom(this);
+    QPainter painter(this);
+    style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
 }

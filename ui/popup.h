@@ -28,6 +28,9 @@ signals:
     void popUpYesPressed();
     void popUpNoPressed();
 
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
 private:
     Ui::PopUp *ui;
 };

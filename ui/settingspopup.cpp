@@ -17,9 +17,12 @@ constexpr int kDigitFontPt = 24;
 constexpr int kWordKeyFontPt = 16;
 constexpr int kArrowIconPx = 48;
 
-// The editor limits: pressure controllers take at most 2000 mbar, a ramp-up is at most two
-// minutes, a run's active time at most two hours.
+// Largest value of each number kind, in its unit: the ranges of the pressure settings
+// (pressure in mbar, ramp-up time in s, active time in s).
 constexpr int kLimits[] = {2000, 120, 7200};
+// The value fields fit the largest number with its unit, or a whole date and time.
+constexpr int kNumberFieldWidthPx = 140;
+constexpr int kDateFieldWidthPx = 380;
 
 const QChar kUnfilled('_');
 
@@ -54,8 +57,8 @@ int digitCount(int value)
 settingsPopUp::settingsPopUp(QWidget *parent)
     : QWidget(parent),
       ui(new Ui::settingsPopUp),
-      valueStyle(valueLabelStyle(140)),
-      dateStyle(valueLabelStyle(380))
+      valueStyle(valueLabelStyle(kNumberFieldWidthPx)),
+      dateStyle(valueLabelStyle(kDateFieldWidthPx))
 {
     qRegisterMetaType<dateFormat>("dateFormat");
     ui->setupUi(this);
