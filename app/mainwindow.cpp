@@ -5,6 +5,9 @@
 #include "hw/drawer.h"
 #include "hw/gpio.h"
 #include "hw/hardwareversion.h"
+#include "hw/i2c_internaltemp.h"
+#include "hw/i2c_ledcontrol.h"
+#include "hw/i2c_valvecontrol.h"
 #include "platform/platform.h"
 #include "records/appsettings.h"
 #include "softwareversion.h"
@@ -53,6 +56,7 @@ MainWindow::MainWindow(QWidget *parent)
     connectDrawer();
     connectFan();
     connectPump();
+    connectI2cDevices();
 
     connectPopUps();
 
@@ -210,6 +214,34 @@ void MainWindow::startWorker(QThread &thread)
     // Workers run at the priority of the GUI thread: the drawer's current supervision must
     // not starve behind the screen, nor the other way round.
     thread.start(QThread::InheritPriority);
+}
+
+// The I2C block: the temperature sensor and the status light share i2cThread (and bus
+// i2c-2), so their transfers never overlap; the valve expander has valveThread. Each object is
+// deleted in its own thread when the thread ends, which closes its bus descriptor there.
+void MainWindow::connectI2cDevices()
+{
+    internalTemp = new I2C_InternalTemp;
+    valveControl = new I2C_ValveControl;
+    ledControl = new I2C_LedControl;
+
+    internalTemp->moveToThread(&i2cThread);
+    ledControl->moveToThread(&i2cThread);
+    connect(this, &MainWindow::temperatureInit, internalTemp, &I2C_InternalTemp::init);
+    connect(temperatureTimer, &QTimer::timeout, internalTemp, &I2C_InternalTemp::readTemperature);
+    connect(internalTemp, &I2C_InternalTemp::updateTemperature, this, &MainWindow::saveTemperature);
+    connect(this, &MainWindow::ledInit, ledControl, &I2C_LedControl::init);
+    connect(this, &MainWindow::ledReset, ledControl, &I2C_LedControl::reset);
+    connect(this, &MainWindow::ledOutput, ledControl, &I2C_LedControl::setLED);
+    connect(&i2cThread, &QThread::finished, internalTemp, &QObject::deleteLater);
+    connect(&i2cThread, &QThread::finished, ledControl, &QObject::deleteLater);
+    startWorker(i2cThread);
+
+    valveControl->moveToThread(&valveThread);
+    connect(this, &MainWindow::valveInit, valveControl, &I2C_ValveControl::init);
+    connect(this, &MainWindow::valveOutput, valveControl, &I2C_ValveControl::setOutputPins);
+    connect(&valveThread, &QThread::finished, valveControl, &QObject::deleteLater);
+    startWorker(valveThread);
 }
 
 void MainWindow::decideStartUp()

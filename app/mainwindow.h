@@ -135,6 +135,7 @@ private:
     void connectDrawer();
     void connectFan();
     void connectPump();
+    void connectI2cDevices();
     void connectPopUps();
     // Button wiring: every button's clicked goes, with the button as context, to one action.
     void connectButton(QPushButton *button, std::function<void()> action);

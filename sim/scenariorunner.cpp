@@ -20,6 +20,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QTextEdit>
+#include <QThread>
 #include <QTimer>
 
 namespace {
@@ -73,7 +74,7 @@ void ScenarioRunner::poll()
     timer->stop();
     std::printf("scenario: %d steps held\n", int(script.steps.size()));
     std::fflush(stdout);
-    QCoreApplication::exit(0);
+    exitLater(0);
 }
 
 void ScenarioRunner::finishStep()
@@ -93,7 +94,17 @@ void ScenarioRunner::fail(const QString &why)
     std::fflush(stderr);
     std::fflush(stdout);
     current = script.steps.size();
-    QCoreApplication::exit(1);
+    exitLater(1);
+}
+
+void ScenarioRunner::exitLater(int code)
+{
+    // The poll may run before the event loop does (the splash screen processes events while
+    // it is shown), and an exit asked for then is lost: ask again once the loop runs.
+    if (QThread::currentThread()->loopLevel() > 0)
+        QCoreApplication::exit(code);
+    else
+        QTimer::singleShot(kPollMs, qApp, [code] { exitLater(code); });
 }
 
 bool ScenarioRunner::runStep(const ScenarioStep &step)

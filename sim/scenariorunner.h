@@ -33,6 +33,7 @@ private:
     bool runStep(const ScenarioStep &step); // true when the step is complete
     void finishStep();
     void fail(const QString &why);
+    static void exitLater(int code);
 
     QWidget *findWidget(const QString &objectName) const;
     bool clickWidget(QWidget *widget, QString *why);
