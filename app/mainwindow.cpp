@@ -48,6 +48,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     makePagesTranslucent();
     setUpStatusBar();
+    loadPressureSettings();
 
     hardwareVersion = readHardwareVersion();
 
@@ -56,6 +57,7 @@ MainWindow::MainWindow(QWidget *parent)
     connectDrawer();
     connectFan();
     connectPump();
+    connectPressureControl();
     connectI2cDevices();
 
     connectPopUps();
@@ -74,6 +76,7 @@ MainWindow::MainWindow(QWidget *parent)
     setUpRunStartButtons();
     setUpRunEndButtons();
     setUpSettingsPasswordButtons();
+    setUpPressureTimers();
     setUpServiceMenu();
     setUpErrorScreen();
     setUpCalibration();
