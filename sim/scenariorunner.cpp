@@ -3,6 +3,7 @@
 #include "app/mainwindow.h"
 #include "models/powerbutton.h"
 #include "models/usbstick.h"
+#include "platform/platform.h"
 #include "screencapture.h"
 #include "world.h"
 
@@ -12,6 +13,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -48,7 +50,7 @@ int ScenarioRunner::exitCodeAtPowerOff() const
         return 0;
     const ScenarioStep &step = script.steps[current];
     const bool waiting = step.kind == ScenarioStep::WaitState || step.kind == ScenarioStep::WaitText
-            || step.kind == ScenarioStep::Sleep;
+            || step.kind == ScenarioStep::Sleep || step.kind == ScenarioStep::WaitFile;
     if (waiting && current == script.steps.size() - 1)
         return 0;
     std::fprintf(stderr, "scenario: line %d: the board powered off with steps left: %s\n",
@@ -201,6 +203,16 @@ bool ScenarioRunner::runStep(const ScenarioStep &step)
     case ScenarioStep::FaultClear:
         world.clearFaults();
         return true;
+    case ScenarioStep::WaitFile: {
+        QFile file(platform::path(step.object));
+        if (file.open(QIODevice::ReadOnly) && file.readAll().contains(step.text.toUtf8()))
+            return true;
+        if (timedOut)
+            fail(QString("%1 does not hold \"%2\" within %3 s")
+                         .arg(step.object, step.text)
+                         .arg(step.seconds));
+        return false;
+    }
     }
     return true;
 }

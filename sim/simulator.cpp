@@ -17,6 +17,7 @@
 #include "scenariorunner.h"
 #include "simlog.h"
 
+#include <bitset>
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
@@ -122,11 +123,7 @@ bool Simulator::prepare(QString *error)
     addI2cChips();
     world.add<PowerButton>(sandbox.root());
     world.add<UsbStick>(sandbox.root());
-    // Drawer, pump and vessel, fan. The lane valves count as closed until the valve
-    // expander is modelled.
-    world.add<DrawerMotor>(sandbox.root());
-    world.add<PumpVessel>(sandbox.root());
-    world.add<FanModel>(sandbox.root());
+    addDrawerPumpAndFan();
     platform::setVolumeQuery([this] {
         QStringList volumes;
         world.with<UsbStick>([&](UsbStick &stick) { volumes = stick.mountedVolumes(); });
@@ -169,6 +166,22 @@ void Simulator::addI2cChips()
     valveBus->attach(ValveExpander::kAddress, world.add<ValveExpander>());
     deviceIo.addDevice(platform::path("/dev/i2c-2"), sensorBus);
     deviceIo.addDevice(platform::path("/dev/i2c-4"), valveBus);
+}
+
+// The drawer motor, the pump with its vessel, and the fan. A lane valve is open while its
+// expander pin is driven low (a selected lane's bit is 0); each open lane draws on the vessel.
+void Simulator::addDrawerPumpAndFan()
+{
+    world.add<DrawerMotor>(sandbox.root());
+    ValveExpander *valves = nullptr;
+    world.with<ValveExpander>([&](ValveExpander &expander) { valves = &expander; });
+    world.add<PumpVessel>(sandbox.root(), [valves]() -> int {
+        constexpr int kLanes = 8;
+        if (!valves || !valves->driven())
+            return 0;
+        return kLanes - static_cast<int>(std::bitset<kLanes>(valves->valveMask()).count());
+    });
+    world.add<FanModel>(sandbox.root());
 }
 
 void Simulator::powerOff()

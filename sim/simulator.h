@@ -42,6 +42,7 @@ public:
 
 private:
     void addI2cChips();
+    void addDrawerPumpAndFan();
     void powerOff();
 
     Options options;

@@ -15,7 +15,9 @@ const QString kMotor = "/sys/class/gpio/gpio89/value";
 const QString kRelease = "/sys/class/gpio/gpio150/value";
 const QString kSwitch = "/sys/class/gpio/gpio39/value";
 const QString kSensor = "/sys/bus/iio/devices/iio:device0/in_voltage7_raw";
-constexpr int kTick = 5;
+// Coarser than the world's 5 ms: the models are linear in time, and every tick writes files.
+constexpr int kTick = 10;
+constexpr int kVesselTick = 50;
 
 // The program appends fixed-width fields; the models read the last one.
 void appendField(const SandboxRoot &sandbox, const QString &file, int value, int width)
@@ -37,12 +39,12 @@ int fileValue(const SandboxRoot &sandbox, const QString &file)
 }
 
 // Ticks until `done` or `limitMs`; returns the simulated time spent.
-template<typename Done> int runUntil(Model &model, Done done, int limitMs)
+template<typename Done> int runUntil(Model &model, Done done, int limitMs, int tick = kTick)
 {
     int ms = 0;
     while (!done() && ms < limitMs) {
-        model.tick(kTick);
-        ms += kTick;
+        model.tick(tick);
+        ms += tick;
     }
     return ms;
 }
@@ -162,7 +164,7 @@ void TestDrawerPumpModels::vessel_pumpReleaseAndSwitch()
     PumpVessel vessel(sandbox.root());
     appendField(sandbox, kMotor, 1, 4);
     const int fill = runUntil(
-            vessel, [&] { return fileValue(sandbox, kSwitch) == 1; }, 30000);
+            vessel, [&] { return fileValue(sandbox, kSwitch) == 1; }, 30000, kVesselTick);
     QVERIFY2(fill >= 9000 && fill <= 11000, qPrintable(QString::number(fill)));
     // The sensor: 1250 counts at no pressure, 2 mbar per count.
     QCOMPARE(fileValue(sandbox, kSensor), PumpVessel::rawForPressure(vessel.pressureMbar()));
@@ -171,19 +173,19 @@ void TestDrawerPumpModels::vessel_pumpReleaseAndSwitch()
     QCOMPARE(PumpVessel::rawForPressure(9000), 4095);
     // Pumping on tops out below the sensor's full scale.
     runUntil(
-            vessel, [] { return false; }, 5000);
+            vessel, [] { return false; }, 5000, kVesselTick);
     QVERIFY(vessel.pressureMbar() <= PumpVessel::kPumpMaxMbar);
     // Switch hysteresis while venting: still closed a little below the closing point.
     appendField(sandbox, kMotor, 0, 4);
     appendField(sandbox, kRelease, 1, 4);
     runUntil(
-            vessel, [&] { return vessel.pressureMbar() < 5100; }, 5000);
+            vessel, [&] { return vessel.pressureMbar() < 5100; }, 5000, kVesselTick);
     QCOMPARE(fileValue(sandbox, kSwitch), 1);
     runUntil(
-            vessel, [&] { return fileValue(sandbox, kSwitch) == 0; }, 5000);
+            vessel, [&] { return fileValue(sandbox, kSwitch) == 0; }, 5000, kVesselTick);
     QVERIFY(vessel.pressureMbar() < PumpVessel::kSwitchOpenMbar);
     runUntil(
-            vessel, [&] { return vessel.pressureMbar() <= 0; }, 10000);
+            vessel, [&] { return vessel.pressureMbar() <= 0; }, 10000, kVesselTick);
     QCOMPARE(fileValue(sandbox, kSensor), 1250);
 }
 
@@ -215,7 +217,8 @@ void TestDrawerPumpModels::vessel_faults()
     appendField(sandbox, kMotor, 1, 4);
     bool closed = false;
     runUntil(
-            vessel, [&] { return (closed = closed || vessel.switchClosed()), false; }, 20000);
+            vessel, [&] { return (closed = closed || vessel.switchClosed()), false; }, 20000,
+            kVesselTick);
     QVERIFY(vessel.pressureMbar() <= maxAfter20s);
     QCOMPARE(closed, switchCloses);
 }
