@@ -141,11 +141,11 @@ void TestI2cChips::temperatureSensor_driftsWithPumpAndFan()
         board.sandbox.write("/sys/class/gpio/gpio89/value",
                             QByteArray(pump ? "1" : "0").leftJustified(4, '\0'));
         board.sandbox.write("/sys/class/leds/PWM<D>/brightness", fanDuty.leftJustified(3, '\0'));
-        // Slow: five seconds move it by a fraction of a degree, an hour settles it.
+        // Slow: five seconds move it by a fraction of a degree, three hours settle it.
         board.sensor.tick(5000);
         if (board.sensor.celsius() - TemperatureSensor::kAmbientC > 0.5)
             return -1.0;
-        for (int minute = 0; minute < 60; ++minute)
+        for (int minute = 0; minute < 180; ++minute)
             board.sensor.tick(60000);
         return board.sensor.celsius();
     };
