@@ -20,6 +20,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QTextEdit>
+#include <QThread>
 #include <QTimer>
 
 namespace {
@@ -73,7 +74,19 @@ void ScenarioRunner::poll()
     timer->stop();
     std::printf("scenario: %d steps held\n", int(script.steps.size()));
     std::fflush(stdout);
-    QCoreApplication::exit(0);
+    exitProgram(0);
+}
+
+// The start-up paints its splash screen through processEvents() before the event loop runs;
+// a step that ends inside that would ask an exit of no loop, and the program would run on.
+// So the exit waits until the loop is there.
+void ScenarioRunner::exitProgram(int code)
+{
+    if (QThread::currentThread()->loopLevel() > 0) {
+        QCoreApplication::exit(code);
+        return;
+    }
+    QTimer::singleShot(kPollMs, this, [this, code] { exitProgram(code); });
 }
 
 void ScenarioRunner::finishStep()
@@ -93,7 +106,7 @@ void ScenarioRunner::fail(const QString &why)
     std::fflush(stderr);
     std::fflush(stdout);
     current = script.steps.size();
-    QCoreApplication::exit(1);
+    exitProgram(1);
 }
 
 bool ScenarioRunner::runStep(const ScenarioStep &step)
