@@ -2,6 +2,9 @@
 
 #include "hw/i2c_ledcontrol.h"
 #include "records/errorcode.h"
+#include "records/errorlogentry.h"
+#include "records/storage.h"
+#include "records/writer.h"
 #include "ui/dateformat.h"
 
 #include <cstdint>
@@ -189,6 +192,7 @@ private:
 
     // --- errors (mainwindow_errors.cpp)
     void handleSystemError(ErrorCode err);
+    int logError(int code, ErrorLogEntry &entry);
     void reloadPendingError();
     void showErrorOnScreen(int code);
     void updateErrorButtons(int code);
@@ -252,6 +256,8 @@ private:
     QThread exportThread;
 
     Ui::MainWindow *ui = nullptr;
+    Storage storage;
+    Writer writer;
 
     PopUp *popUp = nullptr;
     ErrorPopUp *errorPopUp = nullptr;
