@@ -2,7 +2,9 @@
 
 #include "hw/i2c_ledcontrol.h"
 #include "records/errorcode.h"
+#include "records/errorlogentry.h"
 #include "records/storage.h"
+#include "records/writer.h"
 #include "ui/dateformat.h"
 
 #include <cstdint>
@@ -190,6 +192,7 @@ private:
 
     // --- errors (mainwindow_errors.cpp)
     void handleSystemError(ErrorCode err);
+    int logError(int code, ErrorLogEntry &entry);
     void reloadPendingError();
     void showErrorOnScreen(int code);
     void updateErrorButtons(int code);
@@ -255,6 +258,8 @@ private:
     QThread exportThread;
 
     Ui::MainWindow *ui = nullptr;
+    Storage storage;
+    Writer writer;
 
     PopUp *popUp = nullptr;
     ErrorPopUp *errorPopUp = nullptr;
@@ -367,10 +372,8 @@ private:
     uint32_t rampTime = 0;
     uint32_t targetTime = 0;
     int activeTime = 0;
-    // The row of the read cycle being collected (stage time, vessel, line 1, 2, 3), and the
-    // rows of the run so far for the run log.
+    // The row of the read cycle being collected (stage time, vessel, line 1, 2, 3) for storage.
     Storage::Row runRow;
-    Storage storage;
 
     // Initial tests.
     bool initialTestActive = false;

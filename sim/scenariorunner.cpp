@@ -74,7 +74,19 @@ void ScenarioRunner::poll()
     timer->stop();
     std::printf("scenario: %d steps held\n", int(script.steps.size()));
     std::fflush(stdout);
-    exitLater(0);
+    exitProgram(0);
+}
+
+// The start-up paints its splash screen through processEvents() before the event loop runs;
+// a step that ends inside that would ask an exit of no loop, and the program would run on.
+// So the exit waits until the loop is there.
+void ScenarioRunner::exitProgram(int code)
+{
+    if (QThread::currentThread()->loopLevel() > 0) {
+        QCoreApplication::exit(code);
+        return;
+    }
+    QTimer::singleShot(kPollMs, this, [this, code] { exitProgram(code); });
 }
 
 void ScenarioRunner::finishStep()
@@ -94,17 +106,7 @@ void ScenarioRunner::fail(const QString &why)
     std::fflush(stderr);
     std::fflush(stdout);
     current = script.steps.size();
-    exitLater(1);
-}
-
-void ScenarioRunner::exitLater(int code)
-{
-    // The poll may run before the event loop does (the splash screen processes events while
-    // it is shown), and an exit asked for then is lost: ask again once the loop runs.
-    if (QThread::currentThread()->loopLevel() > 0)
-        QCoreApplication::exit(code);
-    else
-        QTimer::singleShot(kPollMs, qApp, [code] { exitLater(code); });
+    exitProgram(1);
 }
 
 bool ScenarioRunner::runStep(const ScenarioStep &step)

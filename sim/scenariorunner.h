@@ -31,9 +31,9 @@ public:
 private:
     void poll();
     bool runStep(const ScenarioStep &step); // true when the step is complete
+    void exitProgram(int code);
     void finishStep();
     void fail(const QString &why);
-    static void exitLater(int code);
 
     QWidget *findWidget(const QString &objectName) const;
     bool clickWidget(QWidget *widget, QString *why);

@@ -31,8 +31,9 @@ constexpr double kReleaseValveHeatC = 1.5;
 // the duty at the low end, so even the idle duty of 10 cools noticeably.
 constexpr double kFanFullCoolingC = 12.0;
 constexpr int kFanFullDuty = 255;
-// Air and board mass: about five minutes to get two thirds of the way to a new target.
-constexpr double kThermalTimeConstantMs = 300000.0;
+// Air, board and housing mass: about a quarter of an hour to get two thirds of the way to a
+// new target, so a reading every 10 s moves by a tenth of a degree or so.
+constexpr double kThermalTimeConstantMs = 900000.0;
 // The outputs are looked at twice a second; the temperature cannot follow faster anyway.
 constexpr int kSampleIntervalMs = 500;
 constexpr int kGpioFieldWidth = 4;

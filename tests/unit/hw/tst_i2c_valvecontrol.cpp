@@ -17,6 +17,7 @@ private slots:
     void init_configuresOutputsOnly_thenMasksFollow();
     void failedWrite_resendsLastMaskBounded_data();
     void failedWrite_resendsLastMaskBounded();
+    void failedConfiguration_madeUpBeforeNextMask();
     void unusableBus_storesMaskWritesNothing();
 };
 
@@ -62,6 +63,19 @@ void TestI2cValveControl::failedWrite_resendsLastMaskBounded()
         expected.push_back(QByteArray(1, '\x01') + mask);
     QCOMPARE(io.writesTo(kBus, 0x1F), expected);
     QCOMPARE(valves.pins(), uint8_t(0xF0));
+}
+
+void TestI2cValveControl::failedConfiguration_madeUpBeforeNextMask()
+{
+    FakeDeviceIo io;
+    I2C_ValveControl valves;
+    io.failNextWrites(kBus, 1);
+    valves.init();
+    valves.setOutputPins(0x05);
+    valves.setOutputPins(0x06);
+    QCOMPARE(io.writesTo(kBus, 0x1F),
+             std::vector<QByteArray>({QByteArray("\x03\x00", 2), QByteArray("\x01\x05", 2),
+                                      QByteArray("\x01\x06", 2)}));
 }
 
 void TestI2cValveControl::unusableBus_storesMaskWritesNothing()

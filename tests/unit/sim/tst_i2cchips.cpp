@@ -1,6 +1,7 @@
 // The simulated I2C chips, driven by the program's own peripheral classes through the
 // simulator's device-I/O backend: what the chips decode, what the trace records, and how
 // the faults show to the program.
+#include "app/mainwindow.h"
 #include "hw/i2c_internaltemp.h"
 #include "hw/i2c_ledcontrol.h"
 #include "hw/i2c_valvecontrol.h"
@@ -13,6 +14,7 @@
 #include "sim/simdeviceio.h"
 #include "support/sandboxroot.h"
 
+#include <QLabel>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -75,6 +77,7 @@ private slots:
     void temperatureSensor_driftsWithPumpAndFan();
     void valvesAndTrace_pinsFollowMasks_everyTransferTraced();
     void faults_reachTheProgramAsTheKernelWouldReportThem();
+    void window_statesLightTheLed_masksReachValves_temperatureShown();
     void faults_badArgumentsAreRefused_data();
     void faults_badArgumentsAreRefused();
 };
@@ -141,11 +144,11 @@ void TestI2cChips::temperatureSensor_driftsWithPumpAndFan()
         board.sandbox.write("/sys/class/gpio/gpio89/value",
                             QByteArray(pump ? "1" : "0").leftJustified(4, '\0'));
         board.sandbox.write("/sys/class/leds/PWM<D>/brightness", fanDuty.leftJustified(3, '\0'));
-        // Slow: five seconds move it by a fraction of a degree, an hour settles it.
+        // Slow: five seconds move it by a fraction of a degree, three hours settle it.
         board.sensor.tick(5000);
         if (board.sensor.celsius() - TemperatureSensor::kAmbientC > 0.5)
             return -1.0;
-        for (int minute = 0; minute < 60; ++minute)
+        for (int minute = 0; minute < 180; ++minute)
             board.sensor.tick(60000);
         return board.sensor.celsius();
     };
@@ -216,6 +219,32 @@ void TestI2cChips::faults_reachTheProgramAsTheKernelWouldReportThem()
     led.setLED(I2C_LedControl::LED_BLUE);
     QCOMPARE(LedDriver::colorName(board.light.light()), QString("blue"));
     QCOMPARE(int(reading(sensor)), 40);
+}
+
+void TestI2cChips::window_statesLightTheLed_masksReachValves_temperatureShown()
+{
+    Board board;
+    QVERIFY(board.fault("i2c-temperature", "31.7"));
+    auto window = std::make_unique<MainWindow>(nullptr);
+    auto color = [&] {
+        return LedDriver::colorName(board.light.light());
+    };
+    // Start-up: the first pressurizing is magenta; idle closes all valves.
+    QTRY_COMPARE(color(), QString("magenta"));
+    QTRY_COMPARE(board.valves.valveMask(), uint8_t(0));
+    window->setStartingUp(false);
+    const QList<QPair<int, QString>> states {
+            {3, "green"}, {4, "yellow"}, {15, "red"}, {17, "cyan"}};
+    for (const auto &[state, expected] : states) {
+        window->setState(state);
+        QTRY_COMPARE(color(), expected);
+    }
+    emit window->valveOutput(252);
+    QTRY_COMPARE(board.valves.valveMask(), uint8_t(252));
+    // The temperature timer reads the sensor every 10 s from the first state on.
+    QTRY_VERIFY_WITH_TIMEOUT(board.trace().contains("i2c-2 0x48 R 1f b0"), 12000);
+    QVERIFY(QMetaObject::invokeMethod(window.get(), "onPbSettingsGenInfoPressed"));
+    QTRY_COMPARE(window->findChild<QLabel *>("label_temp_value")->text(), QString("31 °C"));
 }
 
 void TestI2cChips::faults_badArgumentsAreRefused_data()
