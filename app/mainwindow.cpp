@@ -2,8 +2,13 @@
 
 #include "ui_mainwindow.h"
 
+#include "hw/drawer.h"
 #include "hw/gpio.h"
 #include "hw/hardwareversion.h"
+#include "hw/i2c_internaltemp.h"
+#include "hw/i2c_ledcontrol.h"
+#include "hw/i2c_valvecontrol.h"
+#include "menunames.h"
 #include "platform/platform.h"
 #include "records/appsettings.h"
 #include "softwareversion.h"
@@ -21,7 +26,10 @@ constexpr int kLaneCount = 8;
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
-    : QMainWindow(parent), ui(new Ui::MainWindow), errorLogPath("/usr/share/vemla/logs/errors.log")
+    : QMainWindow(parent),
+      ui(new Ui::MainWindow),
+      writer(menuName),
+      errorLogPath("/usr/share/vemla/logs/errors.log")
 {
     fillStyleStrings();
     ui->setupUi(this);
@@ -44,11 +52,17 @@ MainWindow::MainWindow(QWidget *parent)
 
     makePagesTranslucent();
     setUpStatusBar();
+    loadPressureSettings();
 
     hardwareVersion = readHardwareVersion();
 
     // Device blocks, in thread start order: drawer, fan, pump, EPC, I2C (temperature and
     // light share i2cThread, started after both), valves, log export.
+    connectDrawer();
+    connectFan();
+    connectPump();
+    connectPressureControl();
+    connectI2cDevices();
 
     connectPopUps();
 
@@ -66,6 +80,7 @@ MainWindow::MainWindow(QWidget *parent)
     setUpRunStartButtons();
     setUpRunEndButtons();
     setUpSettingsPasswordButtons();
+    setUpPressureTimers();
     setUpServiceMenu();
     setUpErrorScreen();
     setUpCalibration();
@@ -208,6 +223,34 @@ void MainWindow::startWorker(QThread &thread)
     thread.start(QThread::InheritPriority);
 }
 
+// The I2C block: the temperature sensor and the status light share i2cThread (and bus
+// i2c-2), so their transfers never overlap; the valve expander has valveThread. Each object is
+// deleted in its own thread when the thread ends, which closes its bus descriptor there.
+void MainWindow::connectI2cDevices()
+{
+    internalTemp = new I2C_InternalTemp;
+    valveControl = new I2C_ValveControl;
+    ledControl = new I2C_LedControl;
+
+    internalTemp->moveToThread(&i2cThread);
+    ledControl->moveToThread(&i2cThread);
+    connect(this, &MainWindow::temperatureInit, internalTemp, &I2C_InternalTemp::init);
+    connect(temperatureTimer, &QTimer::timeout, internalTemp, &I2C_InternalTemp::readTemperature);
+    connect(internalTemp, &I2C_InternalTemp::updateTemperature, this, &MainWindow::saveTemperature);
+    connect(this, &MainWindow::ledInit, ledControl, &I2C_LedControl::init);
+    connect(this, &MainWindow::ledReset, ledControl, &I2C_LedControl::reset);
+    connect(this, &MainWindow::ledOutput, ledControl, &I2C_LedControl::setLED);
+    connect(&i2cThread, &QThread::finished, internalTemp, &QObject::deleteLater);
+    connect(&i2cThread, &QThread::finished, ledControl, &QObject::deleteLater);
+    startWorker(i2cThread);
+
+    valveControl->moveToThread(&valveThread);
+    connect(this, &MainWindow::valveInit, valveControl, &I2C_ValveControl::init);
+    connect(this, &MainWindow::valveOutput, valveControl, &I2C_ValveControl::setOutputPins);
+    connect(&valveThread, &QThread::finished, valveControl, &QObject::deleteLater);
+    startWorker(valveThread);
+}
+
 void MainWindow::decideStartUp()
 {
     AppSettings settings;
@@ -225,6 +268,8 @@ void MainWindow::decideStartUp()
     } else {
         // Power was lost with the drawer out or moving: its position is unknown and the
         // vessel has been vented by the power loss.
+        if (drawer)
+            drawer->setPositionUnknown(true);
         vesselPressure = 0;
         emit systemError(ERROR_UNEXPECTED_SHUTDOWN);
     }

@@ -3,6 +3,7 @@
 
 #include "ui_mainwindow.h"
 
+#include "countdowntext.h"
 #include "platform/platform.h"
 #include "records/appsettings.h"
 #include "windowstyles.h"
@@ -17,7 +18,6 @@ constexpr int kLaneCount = 8;
 constexpr uint16_t kRunMinimumVesselMbar = 3000;
 // Below half of a full vessel the lines can no longer be held during the active time.
 constexpr int kRunMinimumVesselPercent = 50;
-constexpr int kSecondsPerMinute = 60;
 
 const char *const kNoLaneStyle
         = "font-size: 28pt; color: rgb(255,255,255); background-color:rgba(0,0,0,0);";
@@ -27,16 +27,6 @@ QString laneKey(int lane)
     return QString("lane_%1").arg(lane);
 }
 
-// The countdown text of the running page.
-QString remainingText(int seconds)
-{
-    const int minutes = seconds / kSecondsPerMinute;
-    if (minutes > 1)
-        return QString::number(minutes) + " minutes";
-    if (minutes == 1)
-        return "1 minute";
-    return QString::number(seconds) + (seconds >= 2 ? " seconds" : " second");
-}
 } // namespace
 
 void MainWindow::selectRunMode(const QString &mode)
@@ -117,6 +107,7 @@ void MainWindow::startRun()
             + now.toString("yyyyMMdd").toStdString() + "_" + now.toString("hhmmss").toStdString()
             + ".log";
 
+    writer.setTemperature(currentTemperature, false);
     qDebug().noquote() << runMode;
 
     for (QProgressBar *bar :
@@ -132,7 +123,7 @@ void MainWindow::startRun()
 void MainWindow::dropletProduction()
 {
     remainingSeconds -= 1;
-    ui->label_time_remaining_value->setText(remainingText(remainingSeconds));
+    ui->label_time_remaining_value->setText(remainingTimeText(remainingSeconds));
     if (remainingSeconds <= 0) {
         productionTimer->stop();
         setState(11);
@@ -195,6 +186,13 @@ void MainWindow::finishRun()
     stopReading = true;
     emit readPressure(true);
     readPressureWatchdog->stop();
+    writer.setTemperature(currentTemperature, true);
+    // A pending error 6 or 8 reloaded at start-up finishes a run that this boot never began.
+    if (!runLogPath.empty()) {
+        qDebug() << "Creating log file";
+        writer.createLogFile(runLogPath, storage);
+    }
+    storage.clear();
 }
 
 void MainWindow::setUpModeAndLaneButtons()

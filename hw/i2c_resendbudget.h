@@ -26,9 +26,12 @@ public:
         I2C_ResendBudget &budget;
     };
 
-    // True when the current request may still re-send; uses up one re-send.
+    // True when the current request may still re-send; uses up one re-send. A re-send asked
+    // for outside any request is a request of its own and always allowed.
     bool take()
     {
+        if (depth == 0)
+            return true;
         if (left <= 0)
             return false;
         --left;

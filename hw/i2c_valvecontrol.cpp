@@ -40,8 +40,7 @@ void I2C_ValveControl::init()
     if (i2c->isUsable()) {
         // The output register is left alone: the pins keep their power-on state until the
         // window sends the first mask.
-        const uint8_t configuration[] = {kConfigurationRegister, kAllPinsOutputs};
-        i2c->writeBytes(configuration, sizeof configuration);
+        configurePins();
         qDebug() << "I2C_ValveControl::init() done";
     } else {
         qDebug() << "I2C interface for valve control not usable (Init)";
@@ -60,8 +59,20 @@ void I2C_ValveControl::setOutputPins(uint8_t pins)
         qDebug() << "I2C interface for valve control not usable (Output pins)";
         return;
     }
+    // Pins left as inputs would ignore every mask: a configuration lost to a bus glitch at
+    // start-up is made up for before the mask.
+    if (!pinsConfigured) {
+        qDebug() << "I2C_ValveControl: configuring the valve pins as outputs again";
+        configurePins();
+    }
     const uint8_t command[] = {kOutputRegister, pins};
     i2c->writeBytes(command, sizeof command);
+}
+
+void I2C_ValveControl::configurePins()
+{
+    const uint8_t configuration[] = {kConfigurationRegister, kAllPinsOutputs};
+    pinsConfigured = i2c->writeBytes(configuration, sizeof configuration);
 }
 
 void I2C_ValveControl::onI2CwriteFailed()

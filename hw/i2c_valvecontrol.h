@@ -26,7 +26,10 @@ public slots:
     void onI2CwriteFailed();
 
 private:
+    void configurePins();
+
     uint8_t outputPins = 0;
+    bool pinsConfigured = false;
     I2C_IF *i2c = nullptr;
     I2C_ResendBudget resends;
 };

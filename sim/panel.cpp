@@ -5,6 +5,7 @@
 #include "world.h"
 
 #include <QComboBox>
+#include <QFont>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +20,8 @@ constexpr int kRefreshMs = 200;
 Panel::Panel(World &world, QWidget *parent) : QWidget(parent), world(world)
 {
     setWindowTitle("Vemla 8 - simulated instrument");
+    // A desktop window, not the touch screen: a desktop-sized font.
+    setFont(QFont("Open Sans", 10));
     auto *layout = new QVBoxLayout(this);
 
     readings = new QLabel(this);

@@ -3,6 +3,7 @@
 #include "app/mainwindow.h"
 #include "models/powerbutton.h"
 #include "models/usbstick.h"
+#include "platform/platform.h"
 #include "screencapture.h"
 #include "world.h"
 
@@ -12,6 +13,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,18 +26,6 @@
 namespace {
 // Fine enough for the program's 25 ms loops, coarse enough to cost nothing.
 constexpr int kPollMs = 20;
-
-// The first polls can run before the main loop does (the splash screen processes events while
-// it paints); an exit asked for then would be forgotten when the loop starts, so it waits for
-// the loop.
-void exitProgram(int code)
-{
-    if (QThread::currentThread()->loopLevel() == 0) {
-        QTimer::singleShot(kPollMs, qApp, [code] { exitProgram(code); });
-        return;
-    }
-    QCoreApplication::exit(code);
-}
 } // namespace
 
 ScenarioRunner::ScenarioRunner(const ScenarioScript &script, MainWindow &window, World &world,
@@ -62,7 +52,7 @@ int ScenarioRunner::exitCodeAtPowerOff() const
         return 0;
     const ScenarioStep &step = script.steps[current];
     const bool waiting = step.kind == ScenarioStep::WaitState || step.kind == ScenarioStep::WaitText
-            || step.kind == ScenarioStep::Sleep;
+            || step.kind == ScenarioStep::Sleep || step.kind == ScenarioStep::WaitFile;
     if (waiting && current == script.steps.size() - 1)
         return 0;
     std::fprintf(stderr, "scenario: line %d: the board powered off with steps left: %s\n",
@@ -86,6 +76,18 @@ void ScenarioRunner::poll()
     std::printf("scenario: %d steps held\n", int(script.steps.size()));
     std::fflush(stdout);
     exitProgram(0);
+}
+
+// The start-up paints its splash screen through processEvents() before the event loop runs;
+// a step that ends inside that would ask an exit of no loop, and the program would run on.
+// So the exit waits until the loop is there.
+void ScenarioRunner::exitProgram(int code)
+{
+    if (QThread::currentThread()->loopLevel() > 0) {
+        QCoreApplication::exit(code);
+        return;
+    }
+    QTimer::singleShot(kPollMs, this, [this, code] { exitProgram(code); });
 }
 
 void ScenarioRunner::finishStep()
@@ -215,6 +217,16 @@ bool ScenarioRunner::runStep(const ScenarioStep &step)
     case ScenarioStep::FaultClear:
         world.clearFaults();
         return true;
+    case ScenarioStep::WaitFile: {
+        QFile file(platform::path(step.object));
+        if (file.open(QIODevice::ReadOnly) && file.readAll().contains(step.text.toUtf8()))
+            return true;
+        if (timedOut)
+            fail(QString("%1 does not hold \"%2\" within %3 s")
+                         .arg(step.object, step.text)
+                         .arg(step.seconds));
+        return false;
+    }
     }
     return true;
 }

@@ -33,6 +33,7 @@ public:
 private:
     void poll();
     bool runStep(const ScenarioStep &step); // true when the step is complete
+    void exitProgram(int code);
     void finishStep();
     void fail(const QString &why);
 

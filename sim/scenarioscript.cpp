@@ -100,6 +100,13 @@ ScenarioScript ScenarioScript::parse(const QString &text)
             if (arguments > 1 || (arguments == 1 && words[1] != "update"))
                 return fail("usb-insert takes nothing or \"update\"");
             step.update = arguments == 1;
+        } else if (verb == "wait-file") {
+            // wait-file PATH TEXT: until the instrument file holds TEXT (settings, logs).
+            step.kind = ScenarioStep::WaitFile;
+            if (arguments < 2)
+                return fail("wait-file needs an instrument path and a text");
+            step.object = words[1];
+            step.text = restAfterWords(body, 2);
         } else if (verb == "fault") {
             if (arguments < 1)
                 return fail("fault needs a name or \"clear\"");

@@ -20,13 +20,14 @@ struct ScenarioStep
         UsbInsert,
         UsbRemove,
         Fault,
-        FaultClear
+        FaultClear,
+        WaitFile
     };
 
     Kind kind = Sleep;
     int line = 0;
     QString source; // the line as written, for messages
-    QString object; // object name (click, expect-text, wait-text)
+    QString object; // object name (click, expect-text, wait-text), instrument path (wait-file)
     QString text; // TEXT, file name, fault name
     QStringList args; // fault arguments
     int number = 0; // state number

@@ -4,7 +4,7 @@
 #include <QPainter>
 #include <QWidget>
 
-QImage captureScreen(QWidget *mainWindow, const QWidget *exclude)
+QImage captureScreen(QWidget *mainWindow)
 {
     QImage screen(1024, 600, QImage::Format_RGB32);
     screen.fill(Qt::black);
@@ -12,7 +12,7 @@ QImage captureScreen(QWidget *mainWindow, const QWidget *exclude)
     const QPoint origin = mainWindow->geometry().topLeft();
     painter.drawPixmap(0, 0, mainWindow->grab());
     for (QWidget *top : QApplication::topLevelWidgets()) {
-        if (top == mainWindow || top == exclude || !top->isVisible())
+        if (top == mainWindow || !top->isVisible())
             continue;
         painter.drawPixmap(top->geometry().topLeft() - origin, top->grab());
     }

@@ -2,16 +2,24 @@
 
 #include "app/mainwindow.h"
 #include "app/menunames.h"
+#include "modbusrtuserver.h"
 #include "models/drawermotor.h"
 #include "models/fanmodel.h"
+#include "models/i2cbus.h"
+#include "models/i2cbuses.h"
+#include "models/leddriver.h"
 #include "models/powerbutton.h"
+#include "models/pressurecontrollers.h"
 #include "models/pumpvessel.h"
+#include "models/temperaturesensor.h"
 #include "models/usbstick.h"
+#include "models/valveexpander.h"
 #include "panel.h"
 #include "platform/platform.h"
 #include "scenariorunner.h"
 #include "simlog.h"
 
+#include <bitset>
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
@@ -28,8 +36,10 @@ constexpr int kMaxHardwareVersion = 7;
 
 const char *const kUsage
         = "usage: vemla8-sim [--root DIR] [--fresh] [--headless] [--scenario FILE]\n"
-          "                  [--epc-port PATH] [--hw-version N] [--usb-inserted]\n"
-          "                  [--resume-step N]\n";
+          "                  [--epc-port PATH] [--hw-version N] [--pressure-settings FILE]
+          "
+          "                  [--usb-inserted] [--resume-step N]
+          ";
 
 } // namespace
 
@@ -54,6 +64,9 @@ bool Simulator::parseArguments(int argc, char **argv, Options *options, QString 
                 return false;
         } else if (arg == "--scenario") {
             if (!value(&options->scenarioFile))
+                return false;
+        } else if (arg == "--pressure-settings") {
+            if (!value(&options->pressureSettings))
                 return false;
         } else if (arg == "--epc-port") {
             if (!value(&options->epcPort))
@@ -132,13 +145,12 @@ bool Simulator::prepare(QString *error)
         return status;
     });
 
+    addI2cChips();
     world.add<PowerButton>(sandbox.root());
     world.add<UsbStick>(sandbox.root(), options.usbInserted);
-    // Drawer, pump and vessel, fan. The lane valves count as closed until the valve
-    // expander is modelled.
-    world.add<DrawerMotor>(sandbox.root());
-    world.add<PumpVessel>(sandbox.root());
-    world.add<FanModel>(sandbox.root());
+    addDrawerPumpAndFan();
+    if (!connectEpcBus(error) || !installPressureSettings(error))
+        return false;
     platform::setVolumeQuery([this] {
         QStringList volumes;
         world.with<UsbStick>([&](UsbStick &stick) { volumes = stick.mountedVolumes(); });
@@ -169,6 +181,70 @@ void Simulator::attach(MainWindow &window)
     }
 }
 
+// The board's I2C chips on their buses: the sensor and the status light on i2c-2, the valve
+// expander on i2c-4. The program opens the nodes through the sandbox root.
+void Simulator::addI2cChips()
+{
+    auto *buses = world.add<I2cBuses>(sandbox.root());
+    const auto sensorBus = buses->bus(I2cBuses::kSensorBus);
+    const auto valveBus = buses->bus(I2cBuses::kValveBus);
+    sensorBus->attach(TemperatureSensor::kAddress, world.add<TemperatureSensor>(sandbox.root()));
+    sensorBus->attach(LedDriver::kAddress, world.add<LedDriver>());
+    valveBus->attach(ValveExpander::kAddress, world.add<ValveExpander>());
+    deviceIo.addDevice(platform::path("/dev/i2c-2"), sensorBus);
+    deviceIo.addDevice(platform::path("/dev/i2c-4"), valveBus);
+}
+
+// The drawer motor, the pump with its vessel, and the fan. A lane valve is open while its
+// expander pin is driven low (a selected lane's bit is 0); each open lane draws on the vessel.
+void Simulator::addDrawerPumpAndFan()
+{
+    world.add<DrawerMotor>(sandbox.root());
+    ValveExpander *valves = nullptr;
+    world.with<ValveExpander>([&](ValveExpander &expander) { valves = &expander; });
+    world.add<PumpVessel>(sandbox.root(), [valves]() -> int {
+        constexpr int kLanes = 8;
+        if (!valves || !valves->driven())
+            return 0;
+        return kLanes - static_cast<int>(std::bitset<kLanes>(valves->valveMask()).count());
+    });
+    world.add<FanModel>(sandbox.root());
+}
+
+bool Simulator::installPressureSettings(QString *error)
+{
+    if (options.pressureSettings.isEmpty())
+        return true;
+    const QString target = sandbox.file("/usr/share/vemla/resources/pressure_settings.inc");
+    QFile::remove(target);
+    if (!QFile::copy(options.pressureSettings, target)) {
+        *error = "cannot install the pressure settings " + options.pressureSettings;
+        return false;
+    }
+    return true;
+}
+
+// The program's serial port /dev/ttymxc0 is a link: to the simulated controllers' pseudo-terminal,
+// or with --epc-port to a real device (a USB-RS485 adapter with controllers on the bench).
+bool Simulator::connectEpcBus(QString *error)
+{
+    QString target = options.epcPort;
+    if (target.isEmpty()) {
+        world.add<PressureControllers>(sandbox.root());
+        epcBus = std::make_unique<ModbusRtuServer>(world, sandbox.file("/sim/serial.trace"));
+        if (!epcBus->start(error))
+            return false;
+        target = QString::fromStdString(epcBus->devicePath());
+    }
+    const QString link = sandbox.file("/dev/ttymxc0");
+    QFile::remove(link);
+    if (!QFile::link(target, link)) {
+        *error = "cannot link " + link + " to " + target;
+        return false;
+    }
+    return true;
+}
+
 void Simulator::powerOff()
 {
     // The board is off: nothing after this runs, as on the instrument.
@@ -190,6 +266,8 @@ void Simulator::restart()
         arguments << "--headless";
     if (!options.epcPort.isEmpty())
         arguments << "--epc-port" << options.epcPort;
+    if (!options.pressureSettings.isEmpty())
+        arguments << "--pressure-settings" << options.pressureSettings;
     if (!options.scenarioFile.isEmpty()) {
         arguments << "--scenario" << options.scenarioFile;
         arguments << "--resume-step" << QString::number(scenario ? scenario->currentStep() : 0);

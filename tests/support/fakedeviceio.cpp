@@ -41,6 +41,27 @@ void FakeDeviceIo::failIoctl(unsigned long request, int error)
     ioctlErrors[request] = error;
 }
 
+void FakeDeviceIo::shortenNextWrites(const std::string &path, int count, size_t accepted)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    nodes[path].shortWrites = count;
+    nodes[path].shortLength = accepted;
+}
+
+std::vector<QByteArray> FakeDeviceIo::writesTo(const std::string &path, long address) const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    std::vector<QByteArray> result;
+    auto it = nodes.find(path);
+    if (it == nodes.end())
+        return result;
+    for (size_t i = 0; i < it->second.writes.size(); ++i) {
+        if (it->second.writeAddresses[i] == address)
+            result.push_back(it->second.writes[i]);
+    }
+    return result;
+}
+
 QByteArray FakeDeviceIo::written(const std::string &path) const
 {
     QByteArray all;
@@ -69,22 +90,40 @@ int FakeDeviceIo::openCount(const std::string &path) const
     return it == nodes.end() ? 0 : it->second.opens;
 }
 
+int FakeDeviceIo::lastOpenFlags(const std::string &path) const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    auto it = nodes.find(path);
+    return it == nodes.end() ? -1 : it->second.openFlags;
+}
+
 int FakeDeviceIo::openDescriptors() const
 {
     std::lock_guard<std::mutex> lock(mutex);
     return static_cast<int>(descriptors.size());
 }
 
+int FakeDeviceIo::strayCalls() const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return stray;
+}
+
 FakeDeviceIo::Node *FakeDeviceIo::nodeOf(int fd)
 {
     auto it = descriptors.find(fd);
-    return it == descriptors.end() ? nullptr : &nodes[it->second];
+    if (it == descriptors.end()) {
+        ++stray;
+        return nullptr;
+    }
+    return &nodes[it->second];
 }
 
-int FakeDeviceIo::open(const char *path, int)
+int FakeDeviceIo::open(const char *path, int flags)
 {
     std::lock_guard<std::mutex> lock(mutex);
     Node &node = nodes[path];
+    node.openFlags = flags;
     if (node.openError) {
         errno = node.openError;
         return -1;
@@ -127,7 +166,13 @@ ssize_t FakeDeviceIo::write(int fd, const void *buffer, size_t count)
         errno = node->writeError;
         return -1;
     }
+    if (node->shortWrites > 0) {
+        --node->shortWrites;
+        count = std::min(count, node->shortLength);
+    }
     node->writes.emplace_back(static_cast<const char *>(buffer), static_cast<int>(count));
+    auto slave = slaveAddresses.find(fd);
+    node->writeAddresses.push_back(slave == slaveAddresses.end() ? -1 : slave->second);
     return static_cast<ssize_t>(count);
 }
 
@@ -144,12 +189,16 @@ int FakeDeviceIo::ioctl(int fd, unsigned long request, void *argument)
         errno = error->second;
         return -1;
     }
+    constexpr unsigned long kI2cSlave = 0x0703;
+    if (request == kI2cSlave)
+        slaveAddresses[fd] = reinterpret_cast<long>(argument);
     return 0;
 }
 
 int FakeDeviceIo::close(int fd)
 {
     std::lock_guard<std::mutex> lock(mutex);
+    slaveAddresses.erase(fd);
     if (descriptors.erase(fd) == 0) {
         errno = EBADF;
         return -1;

@@ -31,13 +31,20 @@ public:
     void queueRead(const std::string &path, const QByteArray &answer); // one read() each
     void failNextWrites(const std::string &path, int count, int error = 5 /* EIO */);
     void failIoctl(unsigned long request, int error);
+    // The next `count` writes to path take only the first `accepted` bytes.
+    void shortenNextWrites(const std::string &path, int count, size_t accepted);
 
     // What happened.
     QByteArray written(const std::string &path) const; // all writes, concatenated
     std::vector<QByteArray> writes(const std::string &path) const; // one entry per write()
     std::vector<Ioctl> ioctls() const;
+    // Writes made on descriptors bound to an I2C slave address with ioctl(I2C_SLAVE).
+    std::vector<QByteArray> writesTo(const std::string &path, long address) const;
     int openCount(const std::string &path) const;
+    int lastOpenFlags(const std::string &path) const; // -1 when never opened
     int openDescriptors() const;
+    // read/write/flush calls on descriptors this fake never gave out (0 is standard input).
+    int strayCalls() const;
 
     int open(const char *path, int flags) override;
     ssize_t read(int fd, void *buffer, size_t count) override;
@@ -56,10 +63,14 @@ private:
     {
         std::deque<QByteArray> answers;
         std::vector<QByteArray> writes;
+        std::vector<long> writeAddresses; // the I2C slave of each write, -1 when none
         int failingWrites = 0;
+        int shortWrites = 0;
+        size_t shortLength = 0;
         int writeError = 0;
         int openError = 0;
         int opens = 0;
+        int openFlags = -1;
         std::vector<unsigned char> termiosBytes;
     };
 
@@ -69,6 +80,8 @@ private:
     std::map<std::string, Node> nodes;
     std::map<int, std::string> descriptors;
     std::map<unsigned long, int> ioctlErrors;
+    std::map<int, long> slaveAddresses;
     std::vector<Ioctl> ioctlLog;
     int nextFd = 100;
+    int stray = 0;
 };

@@ -1,0 +1,8 @@
+#include "consolemessage.h"
+
+#include <iostream>
+
+void printLine(const std::string &message)
+{
+    std::cout << message << std::endl;
+}

@@ -1,0 +1,640 @@
+// The menu state machine driven through the window, on a sandbox root.
+#include "app/countdowntext.h"
+#include "instrument.h"
+#include "records/appsettings.h"
+#include "support/commandrecorder.h"
+#include "support/logcapture.h"
+#include "support/sandboxroot.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStackedWidget>
+#include <QtTest>
+
+#include <memory>
+
+using namespace testwindow;
+
+namespace {
+QList<int> ledColors(const QSignalSpy &spy)
+{
+    QList<int> colors;
+    for (const QList<QVariant> &call : spy)
+        colors << call.at(0).value<Led>();
+    return colors;
+}
+
+QString errorRecord(int code)
+{
+    return QString("06-12-2026 10:00:00|Running "
+                   "menu|%1|%2|/usr/share/vemla/logs/errors.log|1.3.0\n")
+            .arg(code)
+            .arg(errorDescription(code));
+}
+} // namespace
+
+class TestMainWindowStates : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void metaObject_exactlyTheSignalsAndSlotsInOrder();
+    void startUp_decision_data();
+    void startUp_decision();
+    void startUp_orderlyShutdownFlag_isReset();
+    void firstPressurizing_isMagentaLaterGreen();
+    void entryActions_pageAndLight_data();
+    void entryActions_pageAndLight();
+    void undefinedState_logsAndKeepsPage();
+    void errorPending_homeBecomesErrorMenu_andDrawerButtonsAskFirst();
+    void drawerScreen_toggleAndStop();
+    void laneSelection_labelAndBackButton();
+    void run_belowPressureLimit_pressurizesFirst_backReturnsToLanes();
+    void runStart_allocatesProductionIdAndCountsMode();
+    void stopQuestion_noReturnsToStage_yesGoesHome();
+    void releasePressure_questionAndAnswers();
+    void serviceReset_productionIdQuestion();
+    void password_usersAndChange_data();
+    void password_usersAndChange();
+    void countdownText_data();
+    void countdownText();
+};
+
+void TestMainWindowStates::initTestCase()
+{
+    qRegisterMetaType<I2C_LedControl::LedColor>("I2C_LedControl::LedColor");
+    qRegisterMetaType<ErrorCode>("ErrorCode");
+}
+
+void TestMainWindowStates::metaObject_exactlyTheSignalsAndSlotsInOrder()
+{
+    const QStringList expected = {"setPressure(int,int,int)",
+                                  "readPressure(bool)",
+                                  "initEpc()",
+                                  "initPump()",
+                                  "disablePumpAutoStart()",
+                                  "enablePump()",
+                                  "disablePump()",
+                                  "pressureRelease()",
+                                  "stopPumpAutoStart()",
+                                  "startPumpAutoStart()",
+                                  "ledReset()",
+                                  "ledInit()",
+                                  "ledOutput(I2C_LedControl::LedColor)",
+                                  "temperatureInit()",
+                                  "fanStart(int)",
+                                  "fanStop()",
+                                  "valveInit()",
+                                  "valveOutput(uint8_t)",
+                                  "drawerInit()",
+                                  "drawerMove(int)",
+                                  "drawerForce(int)",
+                                  "drawerLogEnabled(int)",
+                                  "drawerLogDisabled()",
+                                  "drawerUpdateSettings()",
+                                  "enableDrawerCalibration()",
+                                  "enableTemporaryHighThreshold()",
+                                  "logExportRun()",
+                                  "playAnimation()",
+                                  "stopAnimation()",
+                                  "systemError(ErrorCode)",
+                                  "saveTemperature(int8_t)",
+                                  "channel_1_value(uint16_t)",
+                                  "channel_2_value(uint16_t)",
+                                  "channel_3_value(uint16_t)",
+                                  "onSetPressureDone()",
+                                  "onReadPressureDone()",
+                                  "updateCurrentPressure(uint16_t,int)",
+                                  "dropletProduction()",
+                                  "onPopUpOkPressed()",
+                                  "onPopUpYesPressed()",
+                                  "onPopUpNoPressed()",
+                                  "onErrorPopUpBackPressed()",
+                                  "onPbSettingsGenInfoPressed()",
+                                  "onPbSettingsTdPressed()",
+                                  "onPbSettingsLanguagePressed()",
+                                  "onPbSettingsAdvancedPressed()",
+                                  "onPbSettingsAboutPressed()",
+                                  "onShowDateAndTimeTimeout()",
+                                  "onLicensePopUpOkPressed()",
+                                  "onChangeStatusLabel(QString)",
+                                  "checkAndReleasePressure()"};
+    const QMetaObject &meta = MainWindow::staticMetaObject;
+    QStringList found;
+    int signalCount = 0;
+    for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
+        const QMetaMethod method = meta.method(i);
+        found << QString::fromLatin1(method.methodSignature());
+        signalCount += method.methodType() == QMetaMethod::Signal;
+    }
+    QCOMPARE(found, expected);
+    QCOMPARE(signalCount, 30);
+}
+
+void TestMainWindowStates::startUp_decision_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<QByteArray>("errorLog");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<int>("errorFlag");
+    QTest::addColumn<bool>("openShown");
+    QTest::addColumn<bool>("closeShown");
+    QTest::addColumn<int>("records"); // error-log records after the start
+
+    QTest::newRow("fresh instrument pressurizes")
+            << QByteArray() << QByteArray() << 2 << "vesselPressureScreen"
+            << "" << 0 << true << true << 0;
+    QTest::newRow("pending error is shown again")
+            << QByteArray("[system]\nerror=1\n")
+            << (kErrorLogHeader + errorRecord(3).toUtf8() + errorRecord(7).toUtf8()) << 15
+            << "errorScreen"
+            << "7" << 1 << true << false << 2;
+    QTest::newRow("pending error not blocking is dropped")
+            << QByteArray("[system]\nerror=1\n") << (kErrorLogHeader + errorRecord(3).toUtf8()) << 1
+            << "errorScreen"
+            << "" << 0 << true << true << 1;
+    QTest::newRow("pending error with unreadable log stays pending")
+            << QByteArray("[system]\nerror=1\n") << QByteArray() << 1 << "errorScreen"
+            << "" << 1 << true << true << 0;
+    QTest::newRow("power lost with drawer open")
+            << QByteArray("[drawer]\ndrawer_position=2\n") << QByteArray() << 15 << "errorScreen"
+            << "5" << 1 << false << true << 1;
+    QTest::newRow("power lost with drawer moving, no error pending")
+            << QByteArray("[drawer]\ndrawer_position=1\n[system]\nerror=0\n") << QByteArray() << 15
+            << "errorScreen"
+            << "5" << 1 << true << false << 1;
+}
+
+void TestMainWindowStates::startUp_decision()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(QByteArray, errorLog);
+    QFETCH(QString, page);
+    QFETCH(QString, code);
+    QFETCH(bool, openShown);
+    QFETCH(bool, closeShown);
+
+    Instrument instrument(ini, errorLog);
+    QTEST(instrument.window->menuState(), "state");
+    QCOMPARE(instrument.pageName(), page);
+    QCOMPARE(instrument.text("label_err_code_input"), code);
+    if (!code.isEmpty()) {
+        QCOMPARE(instrument.text("label_err_description_input"), errorDescription(code.toInt()));
+        QCOMPARE(instrument.text("label_err_reference_input"), kErrorLog);
+    }
+    QTEST(instrument.stored("system/error"), "errorFlag");
+    QCOMPARE(instrument.shown("button_err_open"), openShown);
+    QCOMPARE(instrument.shown("button_err_close"), closeShown);
+    // A reloaded error is shown again without a second record; a new one is appended.
+    const QList<QByteArray> lines = instrument.root.read(kErrorLog).split('\n');
+    int records = 0;
+    for (const QByteArray &line : lines)
+        records += !line.isEmpty() && !line.startsWith("time|");
+    QTEST(records, "records");
+    if (code == "5")
+        QVERIFY(lines.at(lines.size() - 2).contains("|Unexpected shutdown|"));
+}
+
+void TestMainWindowStates::startUp_orderlyShutdownFlag_isReset()
+{
+    Instrument instrument("[system]\nsystem_log=1\n");
+    QCOMPARE(instrument.stored("system/system_log"), 0);
+    QCOMPARE(instrument.window->menuState(), 2);
+}
+
+void TestMainWindowStates::firstPressurizing_isMagentaLaterGreen()
+{
+    Instrument instrument;
+    QSignalSpy led(instrument.window.get(), &MainWindow::ledOutput);
+    QSignalSpy fan(instrument.window.get(), &MainWindow::fanStart);
+    QSignalSpy setPressure(instrument.window.get(), &MainWindow::setPressure);
+    QSignalSpy valves(instrument.window.get(), &MainWindow::valveOutput);
+    instrument.window->setStartingUp(true);
+    instrument.window->setState(2);
+    instrument.window->setStartingUp(false);
+    instrument.window->setState(2);
+    QCOMPARE(ledColors(led), (QList<int> {I2C_LedControl::LED_MAGENTA, I2C_LedControl::LED_GREEN}));
+    // Idle mode on every entry: valves shut, set-points zero, fan on.
+    QCOMPARE(fan.size(), 2);
+    QCOMPARE(fan.first().at(0).toInt(), 10);
+    QCOMPARE(setPressure.first(), (QList<QVariant> {0, 0, 0}));
+    QCOMPARE(valves.first().at(0).value<uint8_t>(), uint8_t(0));
+    QVERIFY(instrument.widget<QPushButton>("pushButton_vesselPress_back")->isHidden());
+}
+
+void TestMainWindowStates::entryActions_pageAndLight_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<int>("led"); // -1: the light is left as it was
+
+    QTest::newRow("home") << 3 << "HomeScreen" << int(I2C_LedControl::LED_GREEN);
+    QTest::newRow("open") << 4 << "OpenScreen" << int(I2C_LedControl::LED_YELLOW);
+    QTest::newRow("stop question") << 6 << "StopScreen" << int(I2C_LedControl::LED_RED);
+    QTest::newRow("mode") << 7 << "ModeSelectionScreen" << -1;
+    QTest::newRow("lanes") << 8 << "LaneSelectionScreen" << -1;
+    QTest::newRow("running") << 10 << "RunningScreen" << int(I2C_LedControl::LED_BLUE);
+    QTest::newRow("ready") << 11 << "DropletsReadyScreen" << int(I2C_LedControl::LED_GREEN);
+    QTest::newRow("pressurizing") << 12 << "vesselPressureScreen" << -1;
+    QTest::newRow("settings") << 13 << "SettingsScreen" << int(I2C_LedControl::LED_GREEN);
+    QTest::newRow("service") << 14 << "serviceMenu" << -1;
+    QTest::newRow("error") << 15 << "errorScreen" << int(I2C_LedControl::LED_RED);
+    QTest::newRow("shutdown") << 16 << "shutDown_Screen" << int(I2C_LedControl::LED_MAGENTA);
+    QTest::newRow("calibration start")
+            << 17 << "CalibrationStartScreen" << int(I2C_LedControl::LED_CYAN);
+    QTest::newRow("calibration open") << 18 << "CalibrationOpenScreen" << -1;
+    QTest::newRow("calibration insert") << 19 << "CalibrationInsertScreen" << -1;
+    QTest::newRow("calibration caution") << 20 << "CalibrationInsertScreen" << -1;
+    QTest::newRow("calibration ready") << 22 << "CalibrationReadyScreen" << -1;
+    QTest::newRow("calibration finished") << 23 << "CalibrationFinishedScreen" << -1;
+    QTest::newRow("calibration cancel") << 24 << "CalibrationCancelScreen" << -1;
+}
+
+void TestMainWindowStates::entryActions_pageAndLight()
+{
+    QFETCH(int, state);
+    QFETCH(int, led);
+    Instrument instrument;
+    QSignalSpy spy(instrument.window.get(), &MainWindow::ledOutput);
+    instrument.window->setState(state);
+    QCOMPARE(instrument.window->menuState(), state);
+    QTEST(instrument.pageName(), "page");
+    QCOMPARE(ledColors(spy), led < 0 ? QList<int>() : QList<int> {led});
+}
+
+void TestMainWindowStates::undefinedState_logsAndKeepsPage()
+{
+    Instrument instrument;
+    for (int undefined : {0, 1, 255, 99, -1}) {
+        LogCapture log;
+        instrument.window->setState(undefined);
+        QVERIFY(log.contains("State management: Undefined state"));
+        QCOMPARE(instrument.window->menuState(), undefined);
+        QCOMPARE(instrument.pageName(), QString("vesselPressureScreen"));
+    }
+}
+
+void TestMainWindowStates::errorPending_homeBecomesErrorMenu_andDrawerButtonsAskFirst()
+{
+    Instrument instrument("[drawer]\ndrawer_position=1\n");
+    QCOMPARE(instrument.window->menuState(), 15);
+    instrument.window->setState(3);
+    QCOMPARE(instrument.window->menuState(), 15);
+    QCOMPARE(instrument.pageName(), QString("errorScreen"));
+
+    // The reference opens the list of recent errors over the screen; Back closes it.
+    instrument.window->show();
+    QTest::mouseClick(instrument.widget("label_err_reference_input"), Qt::LeftButton);
+    QWidget *errorList = nullptr;
+    for (QWidget *top : QApplication::topLevelWidgets()) {
+        if (top->inherits("ErrorPopUp"))
+            errorList = top;
+    }
+    QVERIFY(errorList && errorList->isVisible());
+    QVERIFY(instrument.widget("stackedWidget")->isHidden());
+    QMetaObject::invokeMethod(instrument.window.get(), "onErrorPopUpBackPressed");
+    QVERIFY(!errorList->isVisible());
+    QVERIFY(!instrument.widget("stackedWidget")->isHidden());
+
+    // The vessel is empty: the open button recommends pressurizing first.
+    QSignalSpy move(instrument.window.get(), &MainWindow::drawerMove);
+    instrument.click("button_err_open");
+    QCOMPARE(instrument.stored("system/error"), 0);
+    QVERIFY(Instrument::popUpShown());
+    QCOMPARE(Instrument::popUpLine(1),
+             QString("It is recommended to pressurize the system first."));
+    // Yes pressurizes; the drawer waits for the OK that follows the full vessel.
+    Instrument::answer("yes");
+    QCOMPARE(instrument.window->menuState(), 2);
+    QVERIFY(move.isEmpty());
+    // The full vessel's "Pressurizing system completed" is answered with OK.
+    QMetaObject::invokeMethod(instrument.window.get(), "onPopUpOkPressed");
+    QCOMPARE(instrument.window->menuState(), 4);
+    QCOMPARE(move.size(), 1);
+    QCOMPARE(move.first().at(0).toInt(), 1);
+    QVERIFY(!Instrument::popUpShown());
+
+    // The error is cleared: home is home again.
+    instrument.window->setState(3);
+    QCOMPARE(instrument.pageName(), QString("HomeScreen"));
+
+    // "No" moves the drawer at once.
+    instrument.window->setState(15);
+    move.clear();
+    instrument.click("button_err_open");
+    Instrument::answer("no");
+    QCOMPARE(instrument.window->menuState(), 4);
+    QCOMPARE(move.size(), 1);
+}
+
+void TestMainWindowStates::drawerScreen_toggleAndStop()
+{
+    Instrument instrument;
+    QSignalSpy move(instrument.window.get(), &MainWindow::drawerMove);
+    instrument.window->setState(3);
+    instrument.click("pushButton_open");
+    QCOMPARE(instrument.window->menuState(), 4);
+    QCOMPARE(instrument.text("label_title_drawer_menu"), QString("Opening cartridge drawer..."));
+    QVERIFY(instrument.shown("pushButton_drawer_stop"));
+    QVERIFY(!instrument.shown("pushButton_close"));
+
+    // Stopped halfway, the one button offers to open again and opens.
+    instrument.click("pushButton_drawer_stop");
+    QCOMPARE(instrument.text("label_title_drawer_menu"), QString("Please open cartridge drawer"));
+    QVERIFY(instrument.shown("pushButton_close"));
+    QCOMPARE(instrument.widget<QPushButton>("pushButton_close")->text(), QString("Open"));
+    instrument.click("pushButton_close");
+    QCOMPARE(instrument.window->menuState(), 5);
+    QCOMPARE(instrument.text("label_title_drawer_menu"), QString("Opening cartridge drawer..."));
+    QCOMPARE(instrument.widget<QPushButton>("pushButton_close")->text(), QString("Close"));
+
+    // Pressed again while moving out: the drawer reverses and closes.
+    instrument.window->setState(5);
+    QCOMPARE(instrument.text("label_title_drawer_menu"), QString("Closing cartridge drawer..."));
+    QList<int> directions;
+    for (const QList<QVariant> &call : move)
+        directions << call.at(0).toInt();
+    QCOMPARE(directions, (QList<int> {1, 1, -1}));
+}
+
+void TestMainWindowStates::laneSelection_labelAndBackButton()
+{
+    Instrument instrument;
+    instrument.window->setState(7);
+    instrument.click("pushButton_dmda");
+    QCOMPARE(instrument.window->menuState(), 8);
+    QCOMPARE(instrument.text("label_run_mode"), QString("Run mode: dMDA"));
+    QCOMPARE(instrument.text("label_noLaneSelected"), QString("No channels selected"));
+    instrument.click("pushButton_lane_3");
+    QCOMPARE(instrument.text("label_noLaneSelected"), QString(" "));
+    QVERIFY(instrument.widget<QPushButton>("pushButton_lane_3")
+                    ->styleSheet()
+                    .contains("underline"));
+    instrument.click("pushButton_lane_8");
+    instrument.click("pushButton_lane_3");
+    QCOMPARE(instrument.text("label_noLaneSelected"), QString(" "));
+    instrument.click("pushButton_lane_8");
+    QCOMPARE(instrument.text("label_noLaneSelected"), QString("No channels selected"));
+
+    instrument.click("pushButton_lane_5");
+    instrument.click("pushButton_lane_back");
+    QCOMPARE(instrument.pageName(), QString("ModeSelectionScreen"));
+    QCOMPARE(instrument.window->menuState(), 8);
+    QVERIFY(!instrument.widget<QPushButton>("pushButton_lane_5")
+                     ->styleSheet()
+                     .contains("underline"));
+    instrument.click("pushButton_mode_back");
+    QCOMPARE(instrument.window->menuState(), 3);
+}
+
+void TestMainWindowStates::run_belowPressureLimit_pressurizesFirst_backReturnsToLanes()
+{
+    Instrument instrument;
+    QSignalSpy enable(instrument.window.get(), &MainWindow::enablePump);
+    QSignalSpy disable(instrument.window.get(), &MainWindow::disablePump);
+    instrument.window->setState(7);
+    instrument.click("pushButton_dpcr");
+    instrument.click("pushButton_run");
+    QCOMPARE(instrument.window->menuState(), 12);
+    QCOMPARE(instrument.pageName(), QString("vesselPressureScreen"));
+    QCOMPARE(enable.size(), 1);
+    QVERIFY(instrument.shown("pushButton_vesselPress_back"));
+    QCOMPARE(instrument.stored("production/id"), 0); // no run has started
+
+    instrument.click("pushButton_vesselPress_back");
+    QCOMPARE(instrument.pageName(), QString("LaneSelectionScreen"));
+    QCOMPARE(instrument.window->menuState(), 12);
+    QCOMPARE(disable.size(), 1);
+}
+
+void TestMainWindowStates::runStart_allocatesProductionIdAndCountsMode()
+{
+    Instrument instrument("[production]\nid=41\ndpcr_run=4\n");
+    QSignalSpy led(instrument.window.get(), &MainWindow::ledOutput);
+    QSignalSpy autoStart(instrument.window.get(), &MainWindow::startPumpAutoStart);
+    instrument.window->setState(7);
+    instrument.click("pushButton_dpcr");
+    instrument.commands.clear();
+    instrument.window->setState(9);
+    QCOMPARE(instrument.pageName(), QString("PreRampScreen"));
+    QCOMPARE(ledColors(led), QList<int> {I2C_LedControl::LED_BLUE});
+    QCOMPARE(autoStart.size(), 1);
+    QCOMPARE(instrument.stored("production/id"), 42);
+    QCOMPARE(instrument.stored("production/dpcr_run"), 5);
+    QCOMPARE(instrument.commands.commands(), std::vector<std::string> {"sync"});
+    for (const char *bar : {"progressBar_pressureRamp_line_1", "progressBar_pressureRamp_line_3"})
+        QCOMPARE(instrument.widget<QProgressBar>(bar)->value(), 0);
+
+    // A stopped run keeps its ID; the next one gets a new one, counted in its own mode.
+    instrument.window->setState(6);
+    instrument.click("pushButton_running_stop_yes");
+    instrument.window->setState(7);
+    instrument.click("pushButton_dmda");
+    instrument.window->setState(9);
+    QCOMPARE(instrument.stored("production/id"), 43);
+    QCOMPARE(instrument.stored("production/dpcr_run"), 5);
+    QCOMPARE(instrument.stored("production/dmda_run"), 1);
+    instrument.window->setState(11);
+    QCOMPARE(instrument.text("label_dropletReady"), QString("Production ID: 43"));
+}
+
+void TestMainWindowStates::stopQuestion_noReturnsToStage_yesGoesHome()
+{
+    Instrument instrument;
+    QSignalSpy led(instrument.window.get(), &MainWindow::ledOutput);
+    QSignalSpy stopAnimation(instrument.window.get(), &MainWindow::stopAnimation);
+    QSignalSpy setPressure(instrument.window.get(), &MainWindow::setPressure);
+    instrument.window->setState(10);
+    instrument.click("pushButton_running_stop");
+    QCOMPARE(instrument.window->menuState(), 6);
+    instrument.click("pushButton_running_stop_no");
+    QCOMPARE(instrument.pageName(), QString("RunningScreen"));
+    QCOMPARE(instrument.window->menuState(), 6);
+    QCOMPARE(ledColors(led).last(), int(I2C_LedControl::LED_BLUE));
+
+    instrument.window->setState(9);
+    instrument.click("pushButton_pressureramp_stop");
+    instrument.click("pushButton_running_stop_no");
+    QCOMPARE(instrument.pageName(), QString("PressureRampScreen"));
+
+    setPressure.clear();
+    instrument.click("pushButton_pressureramp_stop");
+    instrument.click("pushButton_running_stop_yes");
+    QCOMPARE(instrument.window->menuState(), 3);
+    QCOMPARE(stopAnimation.size(), 1);
+    QCOMPARE(setPressure.size(), 1);
+    QCOMPARE(setPressure.first(), (QList<QVariant> {0, 0, 0}));
+}
+
+void TestMainWindowStates::releasePressure_questionAndAnswers()
+{
+    Instrument instrument;
+    QSignalSpy release(instrument.window.get(), &MainWindow::pressureRelease);
+    QSignalSpy stopAuto(instrument.window.get(), &MainWindow::stopPumpAutoStart);
+    instrument.click("pushButton_settingsMenu_releasePressure");
+    QVERIFY(Instrument::popUpShown());
+    QCOMPARE(Instrument::popUpLine(1), QString("This will release the system pressure."));
+    QCOMPARE(Instrument::popUpLine(2), QString("Do you want to proceed?"));
+    Instrument::answer("no");
+    QVERIFY(!Instrument::popUpShown());
+    QVERIFY(release.isEmpty());
+
+    instrument.click("pushButton_settingsMenu_releasePressure");
+    Instrument::answer("yes");
+    // The pump never reported running: the valve opens at once.
+    QCOMPARE(release.size(), 1);
+    QCOMPARE(stopAuto.size(), 1);
+    QVERIFY(!Instrument::popUpShown());
+    QVERIFY(instrument.window->findChild<QStackedWidget *>("stackedWidget")
+                    ->isVisibleTo(instrument.window.get()));
+}
+
+void TestMainWindowStates::serviceReset_productionIdQuestion()
+{
+    Instrument instrument("[production]\nid=17\n");
+    instrument.window->setState(14);
+    instrument.click("pushButton_reset");
+    QVERIFY(instrument.shown("pushButton_settings_reset_prod_id"));
+    QVERIFY(!instrument.shown("pushButton_initial_tests"));
+    instrument.click("pushButton_settings_reset_prod_id");
+    QCOMPARE(Instrument::popUpLine(1), QString("Do you want to reset production ID?"));
+    Instrument::answer("no");
+    QCOMPARE(instrument.stored("production/id"), 17);
+
+    instrument.commands.clear();
+    instrument.click("pushButton_settings_reset_prod_id");
+    Instrument::answer("yes");
+    QCOMPARE(instrument.stored("production/id"), 0);
+    QCOMPARE(instrument.commands.commands(), std::vector<std::string> {"sync"});
+    QVERIFY(Instrument::popUpShown()); // the result stays until OK
+    QCOMPARE(Instrument::popUpLine(1), QString("Production ID is 0"));
+    Instrument::answer("ok");
+    QVERIFY(!Instrument::popUpShown());
+
+    // Back climbs the levels, then leaves for home.
+    instrument.click("pushButton_serviceMenu_back");
+    QCOMPARE(instrument.window->menuState(), 14);
+    QVERIFY(instrument.shown("pushButton_initial_tests"));
+    instrument.click("pushButton_serviceMenu_back");
+    QCOMPARE(instrument.window->menuState(), 3);
+}
+
+void TestMainWindowStates::password_usersAndChange_data()
+{
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("popUpLine1");
+    QTest::addColumn<QString>("adminPassword");
+
+    const QString admin = "24680";
+    QTest::newRow("admin opens the settings menu")
+            << QStringList {"2", "4", "6", "8", "0", "enter"} << 13 << "SettingsMenuScreen"
+            << "" << admin;
+    QTest::newRow("service code opens the service menu")
+            << QStringList {"5", "8", "3", "0", "2", "6", "4", "9", "1", "7", "enter"} << 14
+            << "serviceMenu"
+            << "" << admin;
+    QTest::newRow("calibration code starts the calibration")
+            << QStringList {"7", "7", "1", "6", "0", "4", "2", "3", "8", "5", "enter"} << 17
+            << "CalibrationStartScreen"
+            << "" << admin;
+    QTest::newRow("clear removes the last digit")
+            << QStringList {"2", "4", "6", "8", "0", "9", "clear", "enter"} << 13
+            << "SettingsMenuScreen"
+            << "" << admin;
+    QTest::newRow("wrong password") << QStringList {"1", "2", "enter"} << 13 << "SettingsScreen"
+                                    << "Wrong Password" << admin;
+    QTest::newRow("empty entry is wrong")
+            << QStringList {"clear", "enter"} << 13 << "SettingsScreen"
+            << "Wrong Password" << admin;
+    QTest::newRow("back goes home") << QStringList {"1", "back"} << 3 << "HomeScreen"
+                                    << "" << admin;
+    QTest::newRow("new password saved")
+            << QStringList {"2", "4", "6",     "8", "0", "enter", "change", "2", "4",     "6",
+                            "8", "0", "enter", "1", "3", "enter", "1",      "3", "enter", "yes"}
+            << 13 << "SettingsMenuScreen"
+            << "Password changed"
+            << "13";
+    QTest::newRow("service code is forbidden")
+            << QStringList {"2", "4", "6", "8", "0",     "enter", "change", "2",
+                            "4", "6", "8", "0", "enter", "5",     "8",      "3",
+                            "0", "2", "6", "4", "9",     "1",     "7",      "enter"}
+            << 13 << "SettingsScreen"
+            << "Forbidden Password" << admin;
+    QTest::newRow("empty new password is forbidden")
+            << QStringList {"2", "4", "6", "8", "0", "enter", "change",
+                            "2", "4", "6", "8", "0", "enter", "enter"}
+            << 13 << "SettingsScreen"
+            << "Forbidden Password" << admin;
+    QTest::newRow("different entries are refused")
+            << QStringList {"2", "4", "6",     "8", "0", "enter", "change", "2", "4",    "6",
+                            "8", "0", "enter", "1", "3", "enter", "3",      "1", "enter"}
+            << 13 << "SettingsScreen"
+            << "Wrong Password" << admin;
+    QTest::newRow("declined new password keeps the old one")
+            << QStringList {"2", "4", "6",     "8", "0", "enter", "change", "2", "4",     "6",
+                            "8", "0", "enter", "1", "3", "enter", "1",      "3", "enter", "no"}
+            << 13 << "SettingsMenuScreen"
+            << "" << admin;
+}
+
+void TestMainWindowStates::password_usersAndChange()
+{
+    QFETCH(QStringList, keys);
+    QFETCH(QString, popUpLine1);
+    Instrument instrument;
+    instrument.window->setState(3);
+    instrument.click("pushButton_settings");
+    QCOMPARE(instrument.text("label_settings_password"), QString("Enter your password"));
+    for (const QString &key : keys) {
+        if (key == "yes" || key == "no") {
+            Instrument::answer(key);
+        } else if (Instrument::popUpShown()) {
+            QFAIL(qPrintable("pop-up in the way of key " + key + ": " + Instrument::popUpLine(1)));
+        } else if (key == "change") {
+            instrument.click("pushButton_settingsMenu_password");
+        } else if (key == "back") {
+            instrument.click("pushButton_settings_back");
+        } else {
+            instrument.click("pushButton_password_" + key);
+        }
+    }
+    QTEST(instrument.window->menuState(), "state");
+    QTEST(instrument.pageName(), "page");
+    QCOMPARE(Instrument::popUpShown(), !popUpLine1.isEmpty());
+    if (!popUpLine1.isEmpty()) {
+        QCOMPARE(Instrument::popUpLine(1), popUpLine1);
+        Instrument::answer("ok");
+    }
+    QTEST(AppSettings().getPassword("admin"), "adminPassword");
+}
+
+void TestMainWindowStates::countdownText_data()
+{
+    QTest::addColumn<int>("seconds");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("two minutes") << 120 << "2 minutes";
+    QTest::newRow("just below two minutes") << 119 << "1 minute";
+    QTest::newRow("one minute") << 60 << "1 minute";
+    QTest::newRow("59 s") << 59 << "59 seconds";
+    QTest::newRow("2 s") << 2 << "2 seconds";
+    QTest::newRow("1 s") << 1 << "1 second";
+    QTest::newRow("0 s") << 0 << "0 second";
+}
+
+void TestMainWindowStates::countdownText()
+{
+    QFETCH(int, seconds);
+    QTEST(remainingTimeText(seconds), "text");
+}
+
+QTEST_MAIN(TestMainWindowStates)
+#include "tst_mainwindowstates.moc"
