@@ -235,6 +235,8 @@ private:
     // --- pressure logic of the run (pressure/mainwindow_pressure.cpp)
     void connectPressureControl();
     void loadPressureSettings();
+    void loadDefaultPressureSettings();
+    void restoreActualPressureSettings();
     void setUpPressureTimers();
     void setPreRampPressure(const QString &mode);
     void checkPreRamp();
@@ -370,10 +372,9 @@ private:
     uint32_t rampTime = 0;
     uint32_t targetTime = 0;
     int activeTime = 0;
-    // The row of the read cycle being collected (stage time, vessel, line 1, 2, 3), and the
-    // rows of the run so far for the run log.
-    std::vector<uint32_t> runRow;
-    QList<std::vector<uint32_t>> runRows;
+    // The row of the read cycle being collected (stage time, vessel, line 1, 2, 3); the rows
+    // of the run so far are in `storage`.
+    Storage::Row runRow;
 
     // Initial tests.
     bool initialTestActive = false;

@@ -35,6 +35,7 @@ void MainWindow::handleSystemError(ErrorCode err)
     ErrorLogEntry entry;
     if (logError(err, entry) != kBlockingClass)
         return;
+    restoreActualPressureSettings();
     showErrorOnScreen(err);
     AppSettings().saveSystemSetting(AppSettings::SYSTEM_ERROR, 1);
     platform::run("sync");
