@@ -234,7 +234,7 @@ void TestI2cChips::window_statesLightTheLed_masksReachValves_temperatureShown()
     QTRY_COMPARE(board.valves.valveMask(), uint8_t(0));
     window->setStartingUp(false);
     const QList<QPair<int, QString>> states {
-            {3, "green"}, {4, "yellow"}, {15, "red"}, {17, "cyan"}};
+            {3, "green"}, {4, "yellow"}, {10, "blue"}, {15, "red"}, {17, "cyan"}};
     for (const auto &[state, expected] : states) {
         window->setState(state);
         QTRY_COMPARE(color(), expected);
