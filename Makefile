@@ -9,7 +9,8 @@ JOBS ?= $(shell nproc)
 SIM_ROOT ?= sim-root
 
 # Everything the build, the simulator and the tests need, by Debian package name.
-DEB_PACKAGES := cmake make g++ qtbase5-dev qtbase5-dev-tools fonts-open-sans clang-format
+DEB_PACKAGES := cmake make g++ qtbase5-dev qtbase5-dev-tools fonts-open-sans clang-format \
+               pkg-config libmodbus-dev
 
 # CI sets CI=true: warnings are errors there.
 ifeq ($(CI),true)

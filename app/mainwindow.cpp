@@ -2,6 +2,7 @@
 
 #include "ui_mainwindow.h"
 
+#include "hw/drawer.h"
 #include "hw/gpio.h"
 #include "hw/hardwareversion.h"
 #include "hw/i2c_internaltemp.h"
@@ -47,11 +48,16 @@ MainWindow::MainWindow(QWidget *parent)
 
     makePagesTranslucent();
     setUpStatusBar();
+    loadPressureSettings();
 
     hardwareVersion = readHardwareVersion();
 
     // Device blocks, in thread start order: drawer, fan, pump, EPC, I2C (temperature and
     // light share i2cThread, started after both), valves, log export.
+    connectDrawer();
+    connectFan();
+    connectPump();
+    connectPressureControl();
     connectI2cDevices();
 
     connectPopUps();
@@ -70,6 +76,7 @@ MainWindow::MainWindow(QWidget *parent)
     setUpRunStartButtons();
     setUpRunEndButtons();
     setUpSettingsPasswordButtons();
+    setUpPressureTimers();
     setUpServiceMenu();
     setUpErrorScreen();
     setUpCalibration();
@@ -257,6 +264,8 @@ void MainWindow::decideStartUp()
     } else {
         // Power was lost with the drawer out or moving: its position is unknown and the
         // vessel has been vented by the power loss.
+        if (drawer)
+            drawer->setPositionUnknown(true);
         vesselPressure = 0;
         emit systemError(ERROR_UNEXPECTED_SHUTDOWN);
     }

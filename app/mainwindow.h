@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include <QElapsedTimer>
 #include <QList>
@@ -131,6 +132,10 @@ private:
     // Each device joins with one block: create it, move it to its thread, connect it and
     // start the thread (e.g. connectDrawer()). The window runs without the absent ones.
     static void startWorker(QThread &thread);
+    // mainwindow_drawerpumpfan.cpp
+    void connectDrawer();
+    void connectFan();
+    void connectPump();
     void connectI2cDevices();
     void connectPopUps();
     // Button wiring: every button's clicked goes, with the button as context, to one action.
@@ -224,7 +229,16 @@ private:
     void shutdownStep();
 
     // --- pressure logic of the run (pressure/mainwindow_pressure.cpp)
+    void connectPressureControl();
+    void loadPressureSettings();
+    void setUpPressureTimers();
     void setPreRampPressure(const QString &mode);
+    void checkPreRamp();
+    void pressureRampUp(const QString &mode);
+    void rampStep(const QString &mode);
+    void prepareRun(const QString &mode);
+    void onLineValue(int line, uint16_t value);
+    int pressureSetting(const QString &mode, const char *key, int line = 0) const;
 
     // --- vessel pressure (pressure/mainwindow_vessel.cpp)
     void checkPressurizing();
@@ -333,6 +347,27 @@ private:
     int currentTemperature = 0;
     int setPoints[3] = {0, 0, 0};
     bool stopReading = false;
+
+    // Pressure stages of the run: 0 pre-ramp, 1 ramping, 2 at target.
+    int pressurePhase = 0;
+    int rampPressure[3] = {0, 0, 0};
+    int rampSteps[3] = {0, 0, 0};
+    int rampTicksLeft = 0;
+    uint16_t measuredPressure[3] = {0, 0, 0};
+    uint8_t outOfRangeCount[3] = {0, 0, 0};
+    uint8_t preRampChecks = 0;
+    bool rampSetPending = false;
+    QElapsedTimer rampStepClock;
+    QElapsedTimer phaseClock;
+    // Milliseconds spent in each stage: 32 bits, as a 120 s ramp overflows 16.
+    uint32_t preRampTime = 0;
+    uint32_t rampTime = 0;
+    uint32_t targetTime = 0;
+    int activeTime = 0;
+    // The row of the read cycle being collected (stage time, vessel, line 1, 2, 3), and the
+    // rows of the run so far for the run log.
+    std::vector<uint32_t> runRow;
+    QList<std::vector<uint32_t>> runRows;
 
     // Initial tests.
     bool initialTestActive = false;

@@ -26,6 +26,8 @@ int runInstrument(QApplication &app, const std::function<void(MainWindow &)> &wi
     qRegisterMetaType<uint16_t>("uint16_t");
     qRegisterMetaType<uint8_t>("uint8_t");
     qRegisterMetaType<int8_t>("int8_t");
+    // The drawer's faults reach the window through a queued drawerError(ErrorCode).
+    qRegisterMetaType<ErrorCode>("ErrorCode");
 
     MainWindow window(nullptr);
     window.setFixedSize(1024, 600);

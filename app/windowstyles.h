@@ -17,7 +17,8 @@ inline constexpr const char progressStep[]
           "border-radius: 5px; } QProgressBar::chunk { background-color: rgb(0,118,154); "
           "width: 55px; margin: 1px; }";
 inline constexpr const char roundTransparent[]
-        = "QPushButton { background-color: rgba(0,0,0,0); color: rgb(0,0,0); border-radius: 60px; "
+        = "QPushButton { background-color: rgba(0,0,0,0); color: rgb(128,128,128); border-radius: "
+          "60px; "
           "font-size: 18pt; border: 2px solid rgb(128,128,128); min-width: 120px; max-width: "
           "120px; "
           "min-height: 120px; max-height: 120px; }";

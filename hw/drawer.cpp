@@ -103,24 +103,30 @@ void Drawer::init()
 {
     stopMotor();
     updateDrawerSettings();
-    if (!safetyEnabled) {
-        // Created here, in the drawer's thread, so that they tick in it.
-        moveOutTimer = new QTimer;
-        moveInTimer = new QTimer;
-        connect(moveOutTimer, &QTimer::timeout, this,
-                [this] { onMoveTimerTick(++moveOutTicks, +1); });
-        connect(moveInTimer, &QTimer::timeout, this,
-                [this] { onMoveTimerTick(++moveInTicks, -1); });
-    }
+    if (!safetyEnabled)
+        createMoveTimers();
     // A drawer recorded as closed is driven closed once more: it may have been pushed open
     // by hand while the instrument was off.
     if (AppSettings().loadDrawerSetting(AppSettings::DRAWER_STATE) == POSITION_CLOSED)
         forceDrawer(-1);
 }
 
+void Drawer::createMoveTimers()
+{
+    // Created in the drawer's thread, so that they tick in it.
+    if (moveOutTimer)
+        return;
+    moveOutTimer = new QTimer;
+    moveInTimer = new QTimer;
+    connect(moveOutTimer, &QTimer::timeout, this, [this] { onMoveTimerTick(++moveOutTicks, +1); });
+    connect(moveInTimer, &QTimer::timeout, this, [this] { onMoveTimerTick(++moveInTicks, -1); });
+}
+
 void Drawer::moveDrawer(int param)
 {
     int result = 0;
+    if (!safetyEnabled)
+        createMoveTimers(); // a move requested before init() still runs timed
     if (param > 0)
         result = safetyEnabled ? openDrawer() : openTimed();
     else if (param < 0)

@@ -55,6 +55,7 @@ public slots:
 
 private:
     void stopMotor();
+    void createMoveTimers();
     int openDrawer();
     int closeDrawer();
     int openTimed();

@@ -1,14 +1,325 @@
-// The window's side of the pressure control: set-points, read-back and the run's ramp.
+// The window's side of the pressure control: set-points, the read cycle, the run's pre-ramp,
+// ramp and target stages, and the supervision of the lines.
+#include "app/countdowntext.h"
 #include "app/mainwindow.h"
+#include "pressure/confighandler.h"
+#include "pressure/epccontrol.h"
+#include "pressure/pressureramp.h"
 
-void MainWindow::channel_1_value(uint16_t) { }
+#include "ui_mainwindow.h"
 
-void MainWindow::channel_2_value(uint16_t) { }
+#include <algorithm>
+#include <cstdlib>
 
-void MainWindow::channel_3_value(uint16_t) { }
+#include <QDebug>
+#include <QTimer>
 
-void MainWindow::onSetPressureDone() { }
+namespace {
 
-void MainWindow::onReadPressureDone() { }
+const char *const kPressureSettingsPath = "/usr/share/vemla/resources/pressure_settings.inc";
+// A confirmation not back within this time is taken as lost: the link is reopened and the
+// request repeated.
+constexpr int kWatchdogMs = 500;
+constexpr int kPreRampCheckMs = 1000;
+constexpr int kRampStepMs = 1000;
+// The pre-ramp set-points get about this many seconds (one check each) to be reached.
+constexpr int kPreRampAttempts = 16;
+// At target, a line may be out of range for this many readings in a row.
+constexpr int kOutOfRangeReadings = 50;
+// During the ramp, reads stop this long after a step so the next step's set-points do not
+// queue behind them in the link's thread.
+constexpr qint64 kRampReadWindowMs = 900;
+// Opening the link is queued to its thread; the first set-points follow a moment later.
+constexpr unsigned long kEpcSettleMs = 10;
+constexpr uint8_t kAllValvesOpen = 255;
+// A ramp bar gains one percent per hundredth of its line's ramp time.
+constexpr int kProgressMsPerRampSecond = 10;
+constexpr int kFullBar = 100;
 
-void MainWindow::setPreRampPressure(const QString &) { }
+QString modePrefix(const QString &mode)
+{
+    if (mode == "dPCR")
+        return "dpcr_";
+    if (mode == "dMDA")
+        return "dmda_";
+    return {};
+}
+
+} // namespace
+
+void MainWindow::connectPressureControl()
+{
+    pressureControl = new EpcControl();
+    pressureControl->moveToThread(&pressureThread);
+    connect(this, &MainWindow::initEpc, pressureControl, &EpcControl::init);
+    connect(setPressureWatchdog, &QTimer::timeout, pressureControl,
+            &EpcControl::resetAndSetPressure);
+    connect(readPressureWatchdog, &QTimer::timeout, pressureControl,
+            &EpcControl::resetAndReadPressure);
+    connect(this, &MainWindow::setPressure, pressureControl, &EpcControl::setPressure);
+    connect(this, &MainWindow::readPressure, pressureControl, &EpcControl::readPressure);
+    connect(pressureControl, &EpcControl::setChannel_1_Value, this, &MainWindow::channel_1_value,
+            Qt::QueuedConnection);
+    connect(pressureControl, &EpcControl::setChannel_2_Value, this, &MainWindow::channel_2_value,
+            Qt::QueuedConnection);
+    connect(pressureControl, &EpcControl::setChannel_3_Value, this, &MainWindow::channel_3_value,
+            Qt::QueuedConnection);
+    connect(pressureControl, &EpcControl::setPressureDone, this, &MainWindow::onSetPressureDone,
+            Qt::QueuedConnection);
+    connect(pressureControl, &EpcControl::readPressureDone, this, &MainWindow::onReadPressureDone,
+            Qt::QueuedConnection);
+    startWorker(pressureThread);
+}
+
+void MainWindow::loadPressureSettings()
+{
+    if (!configHandler)
+        configHandler = new ConfigHandler(this);
+    pressureSettings = configHandler->readSettings(kPressureSettingsPath);
+}
+
+void MainWindow::setUpPressureTimers()
+{
+    connect(dpcrRampTimer, &QTimer::timeout, this, [this] { rampStep("dPCR"); });
+    connect(dmdaRampTimer, &QTimer::timeout, this, [this] { rampStep("dMDA"); });
+    connect(preRampTimer, &QTimer::timeout, this, &MainWindow::checkPreRamp);
+    QProgressBar *bars[3]
+            = {ui->progressBar_pressureRamp_line_1, ui->progressBar_pressureRamp_line_2,
+               ui->progressBar_pressureRamp_line_3};
+    QTimer *timers[3] = {rampProgressTimer1, rampProgressTimer2, rampProgressTimer3};
+    for (int line = 0; line < 3; ++line) {
+        QProgressBar *bar = bars[line];
+        connect(timers[line], &QTimer::timeout, this, [bar] { bar->setValue(bar->value() + 1); });
+    }
+}
+
+int MainWindow::pressureSetting(const QString &mode, const char *key, int line) const
+{
+    QString name = modePrefix(mode) + key;
+    if (line > 0)
+        name = name.arg(line);
+    return pressureSettings.value(name.toStdString(), 0);
+}
+
+void MainWindow::setPreRampPressure(const QString &mode)
+{
+    qDebug() << "From:      setPreRampPressure";
+    emit valveOutput(kAllValvesOpen);
+    emit initEpc();
+    QThread::msleep(kEpcSettleMs);
+
+    pressurePhase = 0;
+    std::fill(std::begin(measuredPressure), std::end(measuredPressure), 0);
+    std::fill(std::begin(outOfRangeCount), std::end(outOfRangeCount), 0);
+    preRampTime = rampTime = targetTime = 0;
+    phaseClock.start();
+    runRow.clear();
+    runRows.clear();
+    if (!modePrefix(mode).isEmpty()) {
+        for (int line = 0; line < 3; ++line)
+            setPoints[line] = pressureSetting(mode, "line_%1_preRamp", line + 1);
+    }
+    emit setPressure(setPoints[0], setPoints[1], setPoints[2]);
+    setPressureWatchdog->start(kWatchdogMs);
+    preRampTimer->start(kPreRampCheckMs);
+    preRampChecks = 0;
+}
+
+void MainWindow::checkPreRamp()
+{
+    int deviation[3];
+    bool failed = false;
+    for (int line = 0; line < 3; ++line) {
+        deviation[line] = std::abs(measuredPressure[line] - setPoints[line]);
+        failed = pressureramp::preRampLineFails(measuredPressure[line], setPoints[line]) || failed;
+    }
+    qDebug().noquote() << QString("Pre-Ramp:  %1    %2    %3    Diff:  %4   %5   %6")
+                                  .arg(measuredPressure[0])
+                                  .arg(measuredPressure[1])
+                                  .arg(measuredPressure[2])
+                                  .arg(deviation[0])
+                                  .arg(deviation[1])
+                                  .arg(deviation[2]);
+    if (!failed) {
+        preRampTimer->stop();
+        pressureRampUp(runMode);
+        return;
+    }
+    if (++preRampChecks >= kPreRampAttempts) {
+        preRampTimer->stop();
+        emit systemError(ERROR_PRESSURE_REGULATION);
+    }
+}
+
+void MainWindow::pressureRampUp(const QString &mode)
+{
+    emit valveOutput(laneMask());
+    ui->stackedWidget->setCurrentWidget(ui->PressureRampScreen);
+    qDebug() << "From:      pressureRampUp";
+    if (modePrefix(mode).isEmpty())
+        return;
+    for (int line = 0; line < 3; ++line) {
+        rampSteps[line] = pressureSetting(mode, "line_%1_rampUpTime", line + 1);
+        rampPressure[line] = pressureSetting(mode, "line_%1_preRamp", line + 1);
+    }
+    rampTicksLeft = *std::max_element(std::begin(rampSteps), std::end(rampSteps));
+    qDebug() << "Ramp ticks:" << rampTicksLeft;
+    pressurePhase = 1;
+    // The stage starts like a step: the reads of the pre-ramp go on until the first step.
+    rampStepClock.start();
+
+    if (rampTicksLeft > 0) {
+        (mode == "dPCR" ? dpcrRampTimer : dmdaRampTimer)->start(kRampStepMs);
+    } else {
+        pressurePhase = 2;
+        setPressureWatchdog->start(kWatchdogMs);
+        for (int line = 0; line < 3; ++line)
+            setPoints[line] = pressureSetting(mode, "line_%1_target", line + 1);
+        emit setPressure(setPoints[0], setPoints[1], setPoints[2]);
+        prepareRun(mode);
+    }
+    QTimer *timers[3] = {rampProgressTimer1, rampProgressTimer2, rampProgressTimer3};
+    for (int line = 0; line < 3; ++line) {
+        if (rampSteps[line] > 0)
+            timers[line]->start(rampSteps[line] * kProgressMsPerRampSecond);
+    }
+}
+
+void MainWindow::rampStep(const QString &mode)
+{
+    qDebug() << "EpcControl: RAMPING UP";
+    if (rampTicksLeft > 0) {
+        for (int line = 0; line < 3; ++line) {
+            if (rampSteps[line] > 0)
+                rampPressure[line] = pressureramp::nextRampPressure(
+                        rampPressure[line], pressureSetting(mode, "line_%1_preRamp", line + 1),
+                        pressureSetting(mode, "line_%1_target", line + 1), rampSteps[line]);
+        }
+        qDebug() << "Ramp pressure:" << rampPressure[0] << rampPressure[1] << rampPressure[2];
+    }
+    qDebug() << "Ramp ticks left:" << rampTicksLeft;
+    --rampTicksLeft;
+    qDebug() << "Ramp ticks left:" << rampTicksLeft;
+
+    readPressureWatchdog->stop();
+    setPressureWatchdog->start(kWatchdogMs);
+    rampStepClock.start();
+    rampSetPending = true;
+    std::copy(std::begin(rampPressure), std::end(rampPressure), std::begin(setPoints));
+    emit setPressure(setPoints[0], setPoints[1], setPoints[2]);
+
+    if (rampTicksLeft != 0)
+        return;
+    (mode == "dPCR" ? dpcrRampTimer : dmdaRampTimer)->stop();
+    for (QTimer *timer : {rampProgressTimer1, rampProgressTimer2, rampProgressTimer3})
+        timer->stop();
+    pressurePhase = 2;
+    readPressureWatchdog->stop();
+    setPressureWatchdog->start(kWatchdogMs);
+    for (int line = 0; line < 3; ++line)
+        setPoints[line] = pressureSetting(mode, "line_%1_target", line + 1);
+    emit setPressure(setPoints[0], setPoints[1], setPoints[2]);
+    for (QProgressBar *bar :
+         {ui->progressBar_pressureRamp_line_1, ui->progressBar_pressureRamp_line_2,
+          ui->progressBar_pressureRamp_line_3})
+        bar->setValue(kFullBar);
+    prepareRun(runMode);
+}
+
+void MainWindow::prepareRun(const QString &mode)
+{
+    if (!modePrefix(mode).isEmpty())
+        activeTime = pressureSetting(mode, "active_time");
+    ui->label_run_id_value->setText(QString::number(productionId));
+    remainingSeconds = activeTime;
+    ui->label_time_remaining_value->setText(remainingTimeText(activeTime));
+    setState(10);
+}
+
+void MainWindow::onSetPressureDone()
+{
+    setPressureWatchdog->stop();
+    if (stopReading)
+        return;
+    if (pressurePhase == 1) {
+        rampSetPending = false;
+        if (rampStepClock.elapsed() >= kRampReadWindowMs)
+            return;
+    } else if (pressurePhase != 0 && pressurePhase != 2) {
+        return;
+    }
+    readPressureWatchdog->start(kWatchdogMs);
+    emit readPressure(stopReading);
+}
+
+void MainWindow::onReadPressureDone()
+{
+    // The read was confirmed: its watchdog has nothing left to repeat.
+    readPressureWatchdog->stop();
+    if (!stopReading)
+        runRows.append(runRow);
+    runRow.clear();
+    if (stopReading)
+        return;
+    if (pressurePhase == 1) {
+        if (rampStepClock.elapsed() >= kRampReadWindowMs || rampSetPending)
+            return;
+    } else if (pressurePhase != 0 && pressurePhase != 2) {
+        return;
+    }
+    readPressureWatchdog->start(kWatchdogMs);
+    emit readPressure(stopReading);
+}
+
+void MainWindow::channel_1_value(uint16_t value)
+{
+    onLineValue(0, value);
+}
+
+void MainWindow::channel_2_value(uint16_t value)
+{
+    onLineValue(1, value);
+}
+
+void MainWindow::channel_3_value(uint16_t value)
+{
+    onLineValue(2, value);
+}
+
+void MainWindow::onLineValue(int line, uint16_t value)
+{
+    if (line == 0) {
+        // A row opens with the time into the current stage and the vessel pressure.
+        const uint32_t elapsed
+                = phaseClock.isValid() ? static_cast<uint32_t>(phaseClock.restart()) : 0;
+        if (!phaseClock.isValid())
+            phaseClock.start();
+        uint32_t *stageTime = pressurePhase == 0 ? &preRampTime
+                : pressurePhase == 1             ? &rampTime
+                : pressurePhase == 2             ? &targetTime
+                                                 : nullptr;
+        if (stageTime) {
+            *stageTime += elapsed;
+            runRow.push_back(*stageTime);
+        }
+        runRow.push_back(vesselPressure);
+    }
+    runRow.push_back(value);
+    measuredPressure[line] = value;
+
+    // The lane tests of the service menu judge the lines themselves.
+    if (initialTestActive && (initialTestType == 1 || initialTestType == 2))
+        return;
+    if (pressurePhase != 2 || !pressureramp::isSupervised(setPoints[line]))
+        return;
+    if (pressureramp::outOfRange(value, setPoints[line]))
+        ++outOfRangeCount[line];
+    else
+        outOfRangeCount[line] = 0;
+    if (outOfRangeCount[line] > kOutOfRangeReadings) {
+        qDebug() << QString("Pressure line %1 out of range:").arg(line + 1).toLatin1().constData()
+                 << value << "mbar (set:" << setPoints[line] << "mbar)";
+        std::fill(std::begin(outOfRangeCount), std::end(outOfRangeCount), 0);
+        emit systemError(ERROR_PRESSURE_REGULATION);
+    }
+}

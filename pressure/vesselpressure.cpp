@@ -12,7 +12,8 @@ constexpr int kFullPercent = 100;
 
 uint8_t percentOf(uint16_t mbar)
 {
-    return static_cast<uint8_t>(std::min<int>(int(mbar / kMbarPerStep * kPercentPerStep), kFullPercent));
+    return static_cast<uint8_t>(
+            std::min<int>(int(mbar / kMbarPerStep * kPercentPerStep), kFullPercent));
 }
 
 bool appendAndDetectLeak(QList<uint8_t> *history, uint8_t percent)

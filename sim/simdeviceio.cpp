@@ -5,6 +5,22 @@
 
 #include <linux/serial.h>
 #include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// The character-format bits a UART keeps but a pseudo-terminal forces to 8 bits, no parity.
+constexpr tcflag_t kCharacterFormat = PARENB | PARODD | CMSPAR | CSIZE;
+
+bool sameIgnoringFormat(const termios &a, const termios &b)
+{
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_lflag == b.c_lflag
+            && (a.c_cflag & ~kCharacterFormat) == (b.c_cflag & ~kCharacterFormat)
+            && cfgetospeed(&a) == cfgetospeed(&b) && cfgetispeed(&a) == cfgetispeed(&b);
+}
+
+} // namespace
 
 void SimDeviceIo::addDevice(const std::string &path, std::shared_ptr<SimDevice> device)
 {
@@ -111,6 +127,7 @@ int SimDeviceIo::close(int fd)
         {
             std::lock_guard<std::mutex> lock(mutex);
             rs485Settings.erase(fd);
+            characterFormat.erase(fd);
         }
         return system.close(fd);
     }
@@ -128,7 +145,12 @@ int SimDeviceIo::tcgetattr(int fd, struct termios *settings)
         errno = ENOTTY;
         return -1;
     }
-    return system.tcgetattr(fd, settings);
+    const int result = system.tcgetattr(fd, settings);
+    std::lock_guard<std::mutex> lock(mutex);
+    auto it = characterFormat.find(fd);
+    if (result == 0 && it != characterFormat.end())
+        settings->c_cflag = (settings->c_cflag & ~kCharacterFormat) | it->second;
+    return result;
 }
 
 int SimDeviceIo::tcsetattr(int fd, int when, const struct termios *settings)
@@ -137,7 +159,23 @@ int SimDeviceIo::tcsetattr(int fd, int when, const struct termios *settings)
         errno = ENOTTY;
         return -1;
     }
-    return system.tcsetattr(fd, when, settings);
+    if (system.tcsetattr(fd, when, settings) == 0) {
+        std::lock_guard<std::mutex> lock(mutex);
+        characterFormat[fd] = settings->c_cflag & kCharacterFormat;
+        return 0;
+    }
+    // The pseudo-terminal took everything but parity, and the C library then reports EINVAL when
+    // nothing else changed (the watchdog reopening the link). A UART keeps the parity: so do we.
+    const int error = errno;
+    termios applied {};
+    if (error != EINVAL || !isatty(fd) || system.tcgetattr(fd, &applied) != 0
+        || !sameIgnoringFormat(applied, *settings)) {
+        errno = error;
+        return -1;
+    }
+    std::lock_guard<std::mutex> lock(mutex);
+    characterFormat[fd] = settings->c_cflag & kCharacterFormat;
+    return 0;
 }
 
 int SimDeviceIo::tcflush(int fd, int queue)

@@ -10,7 +10,8 @@
 
 // The simulator's device-I/O backend. Nodes registered with addDevice() are answered by their
 // models; everything else (the pseudo-terminal behind the serial link) goes to the system.
-// A pseudo-terminal has no RS485 ioctls; they are answered as the board's UART driver does.
+// A pseudo-terminal has no RS485 ioctls and drops the parity bit of its settings; both are
+// answered as the board's UART driver does.
 class SimDeviceIo : public platform::DeviceIo
 {
 public:
@@ -36,6 +37,7 @@ private:
     std::map<std::string, std::shared_ptr<SimDevice>> devices;
     std::map<int, std::shared_ptr<SimDeviceHandle>> handles;
     std::map<int, std::string> rs485Settings; // raw struct serial_rs485 per system descriptor
+    std::map<int, unsigned int> characterFormat; // the c_cflag parity and size bits a UART keeps
     int nextFd = kFirstSimulatedFd;
     platform::SystemDeviceIo system;
 };

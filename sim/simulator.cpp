@@ -2,12 +2,14 @@
 
 #include "app/mainwindow.h"
 #include "app/menunames.h"
+#include "modbusrtuserver.h"
 #include "models/drawermotor.h"
 #include "models/fanmodel.h"
 #include "models/i2cbus.h"
 #include "models/i2cbuses.h"
 #include "models/leddriver.h"
 #include "models/powerbutton.h"
+#include "models/pressurecontrollers.h"
 #include "models/pumpvessel.h"
 #include "models/temperaturesensor.h"
 #include "models/usbstick.h"
@@ -31,7 +33,7 @@ constexpr int kMaxHardwareVersion = 7;
 
 const char *const kUsage
         = "usage: vemla8-sim [--root DIR] [--fresh] [--headless] [--scenario FILE]\n"
-          "                  [--epc-port PATH] [--hw-version N]\n";
+          "                  [--epc-port PATH] [--hw-version N] [--pressure-settings FILE]\n";
 
 } // namespace
 
@@ -56,6 +58,9 @@ bool Simulator::parseArguments(int argc, char **argv, Options *options, QString 
                 return false;
         } else if (arg == "--scenario") {
             if (!value(&options->scenarioFile))
+                return false;
+        } else if (arg == "--pressure-settings") {
+            if (!value(&options->pressureSettings))
                 return false;
         } else if (arg == "--epc-port") {
             if (!value(&options->epcPort))
@@ -124,6 +129,8 @@ bool Simulator::prepare(QString *error)
     world.add<PowerButton>(sandbox.root());
     world.add<UsbStick>(sandbox.root());
     addDrawerPumpAndFan();
+    if (!connectEpcBus(error) || !installPressureSettings(error))
+        return false;
     platform::setVolumeQuery([this] {
         QStringList volumes;
         world.with<UsbStick>([&](UsbStick &stick) { volumes = stick.mountedVolumes(); });
@@ -182,6 +189,40 @@ void Simulator::addDrawerPumpAndFan()
         return kLanes - static_cast<int>(std::bitset<kLanes>(valves->valveMask()).count());
     });
     world.add<FanModel>(sandbox.root());
+}
+
+bool Simulator::installPressureSettings(QString *error)
+{
+    if (options.pressureSettings.isEmpty())
+        return true;
+    const QString target = sandbox.file("/usr/share/vemla/resources/pressure_settings.inc");
+    QFile::remove(target);
+    if (!QFile::copy(options.pressureSettings, target)) {
+        *error = "cannot install the pressure settings " + options.pressureSettings;
+        return false;
+    }
+    return true;
+}
+
+// The program's serial port /dev/ttymxc0 is a link: to the simulated controllers' pseudo-terminal,
+// or with --epc-port to a real device (a USB-RS485 adapter with controllers on the bench).
+bool Simulator::connectEpcBus(QString *error)
+{
+    QString target = options.epcPort;
+    if (target.isEmpty()) {
+        world.add<PressureControllers>(sandbox.root());
+        epcBus = std::make_unique<ModbusRtuServer>(world, sandbox.file("/sim/serial.trace"));
+        if (!epcBus->start(error))
+            return false;
+        target = QString::fromStdString(epcBus->devicePath());
+    }
+    const QString link = sandbox.file("/dev/ttymxc0");
+    QFile::remove(link);
+    if (!QFile::link(target, link)) {
+        *error = "cannot link " + link + " to " + target;
+        return false;
+    }
+    return true;
 }
 
 void Simulator::powerOff()

@@ -10,6 +10,7 @@
 #include <QString>
 
 class MainWindow;
+class ModbusRtuServer;
 class Panel;
 class ScenarioRunner;
 
@@ -25,6 +26,7 @@ public:
         bool headless = false;
         QString scenarioFile;
         QString epcPort;
+        QString pressureSettings; // a settings file to install as the actual pressure settings
         int hardwareVersion = 1;
     };
 
@@ -44,11 +46,14 @@ private:
     void addI2cChips();
     void addDrawerPumpAndFan();
     void powerOff();
+    bool connectEpcBus(QString *error);
+    bool installPressureSettings(QString *error);
 
     Options options;
     Sandbox sandbox;
     SimDeviceIo deviceIo;
     World world;
+    std::unique_ptr<ModbusRtuServer> epcBus; // declared after the world: stops before it
     ScenarioScript script;
     std::unique_ptr<ScenarioRunner> scenario;
     std::unique_ptr<Panel> panel;

@@ -132,5 +132,7 @@ QList<Model::Reading> DrawerMotor::readings() const
     const char *motion = lastDirection > 0 ? "opening" : lastDirection < 0 ? "closing" : "off";
     return {{"drawer", where},
             {"drawer motor", motion},
-            {"drawer current", QString("%1 counts").arg(currentCounts)}};
+            {"drawer current",
+             currentCounts < 0 ? QString("not yet sampled")
+                               : QString("%1 counts").arg(currentCounts)}};
 }

@@ -90,22 +90,40 @@ int FakeDeviceIo::openCount(const std::string &path) const
     return it == nodes.end() ? 0 : it->second.opens;
 }
 
+int FakeDeviceIo::lastOpenFlags(const std::string &path) const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    auto it = nodes.find(path);
+    return it == nodes.end() ? -1 : it->second.openFlags;
+}
+
 int FakeDeviceIo::openDescriptors() const
 {
     std::lock_guard<std::mutex> lock(mutex);
     return static_cast<int>(descriptors.size());
 }
 
+int FakeDeviceIo::strayCalls() const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return stray;
+}
+
 FakeDeviceIo::Node *FakeDeviceIo::nodeOf(int fd)
 {
     auto it = descriptors.find(fd);
-    return it == descriptors.end() ? nullptr : &nodes[it->second];
+    if (it == descriptors.end()) {
+        ++stray;
+        return nullptr;
+    }
+    return &nodes[it->second];
 }
 
-int FakeDeviceIo::open(const char *path, int)
+int FakeDeviceIo::open(const char *path, int flags)
 {
     std::lock_guard<std::mutex> lock(mutex);
     Node &node = nodes[path];
+    node.openFlags = flags;
     if (node.openError) {
         errno = node.openError;
         return -1;

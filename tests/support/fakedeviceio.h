@@ -41,7 +41,10 @@ public:
     // Writes made on descriptors bound to an I2C slave address with ioctl(I2C_SLAVE).
     std::vector<QByteArray> writesTo(const std::string &path, long address) const;
     int openCount(const std::string &path) const;
+    int lastOpenFlags(const std::string &path) const; // -1 when never opened
     int openDescriptors() const;
+    // read/write/flush calls on descriptors this fake never gave out (0 is standard input).
+    int strayCalls() const;
 
     int open(const char *path, int flags) override;
     ssize_t read(int fd, void *buffer, size_t count) override;
@@ -67,6 +70,7 @@ private:
         int writeError = 0;
         int openError = 0;
         int opens = 0;
+        int openFlags = -1;
         std::vector<unsigned char> termiosBytes;
     };
 
@@ -79,4 +83,5 @@ private:
     std::map<int, long> slaveAddresses;
     std::vector<Ioctl> ioctlLog;
     int nextFd = 100;
+    int stray = 0;
 };

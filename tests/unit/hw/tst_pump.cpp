@@ -43,7 +43,6 @@ private slots:
     void pressureFromRaw_offsetAndScale();
     void check_thresholdsAndHysteresis_data();
     void check_thresholdsAndHysteresis();
-    void check_reportsEveryReading();
     void enable_nearlyFullWithSwitch_setsFlagOnly();
     void enableAndDisable_driveLinesInOrder();
     void fan_refusesDutiesOutOfRange();
@@ -89,6 +88,7 @@ void TestPump::check_thresholdsAndHysteresis_data()
     QTest::newRow("off, switch and low: restarts") << false << true << 2000 << 1 << true << true;
     QTest::newRow("off, switch and 3000: stays") << false << true << 3000 << 1 << false << true;
     QTest::newRow("raw 0, switch: stop, no auto") << true << true << 0 << 1 << false << false;
+    // Also what missing files give: no sensor, switch open.
     QTest::newRow("raw 0, no switch: nothing") << true << true << 0 << 0 << true << true;
     QTest::newRow("raw 0, off: auto stays") << false << true << 0 << 1 << false << true;
 }
@@ -118,24 +118,6 @@ void TestPump::check_thresholdsAndHysteresis()
     QCOMPARE(pump.isAutoStartAllowed(), autoStartAfter);
     QCOMPARE(enabled.count(), int(!pumpOn && pumpOnAfter));
     QCOMPARE(disabled.count(), int(pumpOn && !pumpOnAfter));
-}
-
-void TestPump::check_reportsEveryReading()
-{
-    SandboxRoot sandbox;
-    Pump pump;
-    QSignalSpy values(&pump, &Pump::pressureValue);
-    setInputs(sandbox, 3000, 1);
-    pump.checkPressure();
-    // Missing files read as 0: no pressure, switch open.
-    sandbox.remove(kSensor);
-    sandbox.remove(kSwitch);
-    pump.checkPressure();
-    QCOMPARE(values.count(), 2);
-    QCOMPARE(values.at(0).at(0).value<uint16_t>(), uint16_t(3500));
-    QCOMPARE(values.at(0).at(1).toInt(), 1);
-    QCOMPARE(values.at(1).at(0).value<uint16_t>(), uint16_t(0));
-    QCOMPARE(values.at(1).at(1).toInt(), 0);
 }
 
 void TestPump::enable_nearlyFullWithSwitch_setsFlagOnly()

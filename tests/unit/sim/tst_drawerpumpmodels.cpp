@@ -1,6 +1,5 @@
 // The simulated drawer motor, pump and vessel, driven through the files the program writes.
 #include "sim/models/drawermotor.h"
-#include "sim/models/fanmodel.h"
 #include "sim/models/pumpvessel.h"
 #include "support/sandboxroot.h"
 
@@ -59,11 +58,9 @@ private slots:
     void drawer_travelTimeAndCurrent_data();
     void drawer_travelTimeAndCurrent();
     void drawer_obstacleStopsHalfWayOnce();
-    void drawer_stuckStallsAndBrakeHolds();
     void vessel_pumpReleaseAndSwitch();
     void vessel_faults_data();
     void vessel_faults();
-    void faults_refuseBadArguments();
 };
 
 void TestDrawerPumpModels::drawer_travelTimeAndCurrent_data()
@@ -73,7 +70,6 @@ void TestDrawerPumpModels::drawer_travelTimeAndCurrent_data()
     QTest::addColumn<int>("travelMs");
     QTest::newRow("full duty") << 255 << QString() << 5500;
     QTest::newRow("half duty") << 128 << QString() << 10957;
-    QTest::newRow("slow, default factor") << 255 << QString("") << 8800;
     QTest::newRow("slow 2") << 255 << QString("2") << 11000;
 }
 
@@ -136,28 +132,6 @@ void TestDrawerPumpModels::drawer_obstacleStopsHalfWayOnce()
     QCOMPARE(drawer.position(), 1.0);
 }
 
-void TestDrawerPumpModels::drawer_stuckStallsAndBrakeHolds()
-{
-    SandboxRoot sandbox;
-    DrawerMotor drawer(sandbox.root());
-    QString reason;
-    drawer.setPosition(0.3);
-    drive(sandbox, 255, 255); // both channels: brake
-    runUntil(
-            drawer, [] { return false; }, 500);
-    QCOMPARE(drawer.position(), 0.3);
-    QVERIFY(drawer.setFault("drawer-stuck", {}, &reason));
-    drive(sandbox, 0, 255);
-    runUntil(
-            drawer, [] { return false; }, 2000);
-    QCOMPARE(drawer.position(), 0.3);
-    QCOMPARE(fileValue(sandbox, kCurrent), DrawerMotor::kStallCurrent);
-    drawer.clearFaults();
-    runUntil(
-            drawer, [&] { return drawer.position() <= 0; }, 10000);
-    QCOMPARE(drawer.position(), 0.0);
-}
-
 void TestDrawerPumpModels::vessel_pumpReleaseAndSwitch()
 {
     SandboxRoot sandbox;
@@ -168,24 +142,13 @@ void TestDrawerPumpModels::vessel_pumpReleaseAndSwitch()
     QVERIFY2(fill >= 9000 && fill <= 11000, qPrintable(QString::number(fill)));
     // The sensor: 1250 counts at no pressure, 2 mbar per count.
     QCOMPARE(fileValue(sandbox, kSensor), PumpVessel::rawForPressure(vessel.pressureMbar()));
-    QCOMPARE(PumpVessel::rawForPressure(0), 1250);
-    QCOMPARE(PumpVessel::rawForPressure(5690), 4095);
     QCOMPARE(PumpVessel::rawForPressure(9000), 4095);
-    // Pumping on tops out below the sensor's full scale.
-    runUntil(
-            vessel, [] { return false; }, 5000, kVesselTick);
-    QVERIFY(vessel.pressureMbar() <= PumpVessel::kPumpMaxMbar);
-    // Switch hysteresis while venting: still closed a little below the closing point.
+    // Venting empties it; the switch opens on the way down.
     appendField(sandbox, kMotor, 0, 4);
     appendField(sandbox, kRelease, 1, 4);
     runUntil(
-            vessel, [&] { return vessel.pressureMbar() < 5100; }, 5000, kVesselTick);
-    QCOMPARE(fileValue(sandbox, kSwitch), 1);
-    runUntil(
-            vessel, [&] { return fileValue(sandbox, kSwitch) == 0; }, 5000, kVesselTick);
-    QVERIFY(vessel.pressureMbar() < PumpVessel::kSwitchOpenMbar);
-    runUntil(
             vessel, [&] { return vessel.pressureMbar() <= 0; }, 10000, kVesselTick);
+    QCOMPARE(fileValue(sandbox, kSwitch), 0);
     QCOMPARE(fileValue(sandbox, kSensor), 1250);
 }
 
@@ -221,24 +184,6 @@ void TestDrawerPumpModels::vessel_faults()
             kVesselTick);
     QVERIFY(vessel.pressureMbar() <= maxAfter20s);
     QCOMPARE(closed, switchCloses);
-}
-
-void TestDrawerPumpModels::faults_refuseBadArguments()
-{
-    SandboxRoot sandbox;
-    DrawerMotor drawer(sandbox.root());
-    PumpVessel vessel(sandbox.root());
-    QString reason;
-    QVERIFY(!drawer.setFault("drawer-slow", {"0.5"}, &reason));
-    QVERIFY(!drawer.setFault("drawer-slow", {"fast"}, &reason));
-    QVERIFY(!vessel.setFault("vessel-leak", {"-3"}, &reason));
-    QVERIFY(!vessel.setFault("drawer-stuck", {}, &reason));
-    QVERIFY(!reason.isEmpty());
-
-    FanModel fan(sandbox.root());
-    appendField(sandbox, "/sys/class/leds/PWM<D>/brightness", 10, 3);
-    fan.tick(kTick);
-    QCOMPARE(fan.duty(), 10);
 }
 
 QTEST_GUILESS_MAIN(TestDrawerPumpModels)

@@ -1,0 +1,496 @@
+#include "epccontrol.h"
+
+#include "confighandler.h"
+#include "modbusrtu.h"
+#include "platform/deviceio.h"
+#include "platform/platform.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#include <sys/prctl.h>
+#include <termios.h>
+
+#include <QDebug>
+#include <QThread>
+
+namespace {
+
+constexpr uint16_t kFullScaleRaw = modbusrtu::kFullScaleRaw;
+// Time the transceiver needs to settle after its enable lines change.
+constexpr unsigned long kTransceiverSettleUs = 10;
+// Pause after every operation over the three controllers, so that they are not addressed
+// back-to-back faster than they process.
+constexpr unsigned long kOperationPauseMs = 100;
+// A controller's answer is complete enough to look at once this many bytes are in (the
+// shortest answer, an exception, is five bytes long).
+constexpr int kMinimumResponseBytes = 5;
+constexpr int kMaxReadAttempts = 10;
+// Placeholder of a failed read; never emitted.
+constexpr uint16_t kFailedReadValue = 170;
+// Channel ids 4 to 6 select address 170 (0xAA), which no controller of this instrument has.
+constexpr uint8_t kOtherChannelAddress = 170;
+// The driver holds RTS for this long after the last bit so the line is not cut short.
+constexpr __u32 kRtsDelayAfterSendMs = 100;
+// The waits of an exchange time the half-duplex bus in microseconds; the kernel's default timer
+// slack of 50 us would be added to every one of them.
+constexpr unsigned long kTimerSlackNs = 1000;
+
+void log(const std::string &text)
+{
+    std::cout << text << std::endl;
+}
+
+std::string errorText()
+{
+    return std::strerror(errno);
+}
+
+void waitUs(int microseconds)
+{
+    if (microseconds > 0)
+        QThread::usleep(static_cast<unsigned long>(microseconds));
+}
+
+// The sysfs attribute writes of the transceiver lines: append, one text, close, unchecked.
+void writeAttribute(const char *path, const char *text)
+{
+    if (std::FILE *file = std::fopen(platform::path(path).c_str(), "a")) {
+        std::fputs(text, file);
+        std::fclose(file);
+    }
+}
+
+uint8_t addressOfChannelId(int channelId)
+{
+    switch (channelId) {
+    case 2:
+        return 2;
+    case 3:
+        return 3;
+    case 4:
+    case 5:
+    case 6:
+        return kOtherChannelAddress;
+    default:
+        return 1;
+    }
+}
+
+void printFrame(const uint8_t *frame, int length)
+{
+    for (int i = 0; i < length; ++i)
+        std::printf("%x,", frame[i]);
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
+const char *rs485State(const serial_rs485 &settings)
+{
+    return (settings.flags & SER_RS485_ENABLED) ? "RS485 enabled (set)"
+                                                : "RS485 not enable (NOT set)";
+}
+
+} // namespace
+
+EpcControl::EpcControl() : fullScale(kFullScaleRaw)
+{
+    writeAttribute(exportPath, "83");
+    writeAttribute(gpio83DirectionPath, "out");
+    writeAttribute(exportPath, "84");
+    writeAttribute(gpio84DirectionPath, "out");
+    readConfiguration();
+}
+
+EpcControl::~EpcControl()
+{
+    log("EpcControl destructor ");
+    if (fd > 0) {
+        log("Closing file descriptor");
+        platform::deviceIo().close(fd);
+        fd = 0;
+    }
+}
+
+void EpcControl::readConfiguration()
+{
+    ConfigHandler config(nullptr);
+    config.readConfig(kConfigPath);
+    // Each key is read, then logged with its label and the value as the file has it.
+    auto read = [&](const char *key, const char *label) {
+        const int value = config.getValue(key);
+        if (label)
+            log(label + std::to_string(value));
+        return value;
+    };
+
+    log("----------- Reading configurations ----------------");
+    communicationLogs = read("communication_logs", "Com. logs:\t");
+    crcLogs = read("crc_logs", "CRC logs:\t");
+    parsingLogs = read("parsing_logs", "Parsing logs:\t");
+    currentAddress = addressOfChannelId(read("channel_id", "Channel ID:\t"));
+    commandId = read("command_id", "Command ID:\t");
+    if (read("port", nullptr) == 1) {
+        portPath = "/dev/ttymxc1";
+        log("Port:\t\t/dev/ttymxc1 (Serial console)");
+    } else {
+        portPath = "/dev/ttymxc0";
+        log("Port:\t\t/dev/ttymx0 (EPC RS485)");
+    }
+    switch (read("baudrate", nullptr)) {
+    case 1:
+        lineSpeed = B38400;
+        log("Baudrate:\t38400");
+        break;
+    case 2:
+        lineSpeed = B115200;
+        log("Baudrate:\t115200");
+        break;
+    default:
+        lineSpeed = B19200;
+        log("Baudrate:\t19200");
+        break;
+    }
+    switch (read("opening_flags", "Opening_flags:\t")) {
+    case 1:
+        openFlags = O_RDWR | O_NOCTTY;
+        break;
+    case 2:
+    case 3:
+        openFlags = O_RDWR | O_NOCTTY | O_NONBLOCK;
+        break;
+    default:
+        openFlags = O_RDWR;
+        break;
+    }
+    clearTermios = read("clear_termios", "Clear_termios:\t");
+    termiosFlags = read("termios_flags", "Termios flags:\t");
+    canonicalMode = read("canonical_mode", "Canonical mode:\t");
+    postProcess = read("post_process", "Post process:\t");
+    hwControl = read("hw_control", "HW control:\t");
+    vTime = read("v_time", "v_time:\t\t");
+    vMin = read("v_min", "v_min:\t\t");
+    flush = read("flush", "Flush:\t\t");
+    respDelay = read("resp_delay", "Resp delay:\t");
+    wait1 = read("wait_1", "Wait time 1:\t");
+    wait2 = read("wait_2", "Wait time 2:\t");
+    wait3 = read("wait_3", "Wait time 3:\t");
+    wait4 = read("wait_4", "Wait time 4:\t");
+    wait5 = read("wait_5", "Wait time 5:\t");
+    readImmediately = read("read_immediately", "Enable RE immediately:\t");
+    checkAvailableBytes = read("check_available_bytes", "Check available bytes:\t");
+    rs485Mode = read("rs485_mode", "RS485 mode:\t\t");
+    rtsctrControl = read("rtsctr_control", "rtsctr control:\t\t");
+    log("---------------------------------------------------");
+}
+
+int EpcControl::init()
+{
+    log("EpcControl::init() ");
+    // init() runs first in the worker thread (and the slack is a per-thread setting).
+    prctl(PR_SET_TIMERSLACK, kTimerSlackNs);
+    platform::DeviceIo &io = platform::deviceIo();
+    if (fd > 0) {
+        log("FD left open, Close and clean before new opening.");
+        io.close(fd);
+        fd = 0;
+    }
+    auto finish = [](int result) {
+        log("EpcControl init() done.");
+        return result;
+    };
+
+    fd = io.open(platform::path(portPath).c_str(), openFlags);
+    if (fd < 0) {
+        log("Could not open port " + portPath + " Error: " + errorText());
+        return finish(-1);
+    }
+    struct termios current
+    {
+    };
+    if (io.tcgetattr(fd, &current) != 0) {
+        log("Could not get previous terminal settings (Termios structure). Error: " + errorText());
+        return finish(-1);
+    }
+
+    struct termios settings = current;
+    if (clearTermios == 1) {
+        settings.c_iflag = INPCK;
+        settings.c_oflag = 0;
+        settings.c_cflag = 0;
+        settings.c_lflag = 0;
+    } else {
+        settings.c_iflag &= ~(IGNPAR | INLCR | ICRNL | IXON | IXANY | IXOFF);
+        settings.c_iflag |= INPCK;
+    }
+    const tcflag_t startInputFlags = settings.c_iflag;
+
+    // 8 data bits, even parity, one stop bit: the character format of Modbus RTU.
+    settings.c_cflag &= ~(CSIZE | CSTOPB | PARODD);
+    if (hwControl == 1)
+        settings.c_cflag |= CRTSCTS;
+    else
+        settings.c_cflag &= ~CRTSCTS;
+    settings.c_cflag |= CLOCAL | CREAD | PARENB | CS8;
+    settings.c_cflag &= ~(CBAUD | CBAUDEX);
+
+    if (canonicalMode == 1)
+        settings.c_lflag |= ICANON;
+    else
+        settings.c_lflag &= ~ICANON;
+    settings.c_lflag &= ~(ISIG | ECHO | ECHOE | ECHONL | IEXTEN);
+
+    if (postProcess != 1)
+        settings.c_oflag &= ~OPOST;
+    settings.c_oflag &= ~(ONLCR | OCRNL);
+
+    if (termiosFlags == 1 || termiosFlags == 2) {
+        settings.c_iflag = startInputFlags
+                & ~(IGNBRK | BRKINT | IGNPAR | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON
+                    | IXANY | IXOFF);
+        settings.c_iflag |= INPCK;
+        if (termiosFlags == 2)
+            settings.c_lflag &= ~ICANON;
+    }
+
+    cfsetispeed(&settings, lineSpeed);
+    cfsetospeed(&settings, lineSpeed);
+    settings.c_cc[VTIME] = static_cast<cc_t>(vTime);
+    settings.c_cc[VMIN] = static_cast<cc_t>(vMin);
+
+    if (io.tcsetattr(fd, TCSANOW, &settings) != 0) {
+        log("Error from tcsetattr Error (" + std::to_string(errno) + ") " + errorText());
+        return finish(-1);
+    }
+    if (rs485Mode == 0)
+        return finish(0);
+    configureRs485();
+    return finish(0);
+}
+
+void EpcControl::configureRs485()
+{
+    platform::DeviceIo &io = platform::deviceIo();
+    log("Phase: RS485 configuration:");
+    log("RS485 fd: " + std::to_string(fd));
+    log(std::string("baudrate: ") + (lineSpeed == B19200 ? "19200" : "38400"));
+
+    serial_rs485 rs485 {};
+    if (io.ioctl(fd, TIOCGRS485, &rs485) < 0)
+        log("Error reading ioctl port. Error (" + std::to_string(errno) + ") " + errorText());
+    log(std::string("RS485 mode is ") + rs485State(rs485));
+
+    rs485.flags |= SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND | SER_RS485_RX_DURING_TX;
+    rs485.flags &= ~static_cast<__u32>(SER_RS485_RTS_AFTER_SEND);
+    rs485.delay_rts_before_send = 0;
+    rs485.delay_rts_after_send = kRtsDelayAfterSendMs;
+    if (io.ioctl(fd, TIOCSRS485, &rs485) < 0) {
+        log("Could not configure /ev/ttymxc0. Error (" + std::to_string(errno) + ") "
+            + errorText());
+        io.close(fd);
+        fd = 0;
+    } else {
+        log("RS485 configuration for EPC done.");
+    }
+    log(std::string("RS485 mode is ") + rs485State(rs485));
+}
+
+void EpcControl::setTransceiver(Transceiver state)
+{
+    if (rtsctrControl != 1)
+        return;
+    // GPIO 83 enables the driver, GPIO 84 (active low) the receiver.
+    const bool drive = state == Transceiver::Transmit;
+    const bool listen = state == Transceiver::Receive;
+    writeAttribute(gpio83ValuePath, drive ? "1" : "0");
+    writeAttribute(gpio84ValuePath, listen ? "0" : "1");
+    QThread::usleep(kTransceiverSettleUs);
+}
+
+uint16_t EpcControl::calculateCRC(const uint8_t *data, uint8_t length)
+{
+    return modbusrtu::crc16(data, length);
+}
+
+void EpcControl::setPressure(int p1, int p2, int p3)
+{
+    const int mbar[3] = {p1, p2, p3};
+    for (int i = 0; i < 3; ++i)
+        setPercent[i] = modbusrtu::percentOfFullScale(mbar[i]);
+    qDebug() << "EpcControl: Set(%): " << setPercent[0] << setPercent[1] << setPercent[2];
+    for (int i = 0; i < 3; ++i)
+        setResult[i] = setChannel(i + 1, setPercent[i]);
+    QThread::msleep(kOperationPauseMs);
+    if (setResult[0] != -1 && setResult[1] != -1 && setResult[2] != -1) {
+        qDebug() << "EpcControl: Set: " << p1 << p2 << p3;
+        emit setPressureDone();
+    }
+}
+
+void EpcControl::resetAndSetPressure()
+{
+    init();
+    QThread::msleep(kOperationPauseMs);
+    sendStoredSetPoints();
+}
+
+void EpcControl::sendStoredSetPoints()
+{
+    for (int i = 0; i < 3; ++i)
+        setResult[i] = setChannel(i + 1, setPercent[i]);
+    QThread::msleep(kOperationPauseMs);
+    if (setResult[0] != -1 && setResult[1] != -1 && setResult[2] != -1)
+        emit setPressureDone();
+}
+
+int EpcControl::setChannel(int channel, float percent)
+{
+    if (!(percent >= 0.0f && percent <= 100.0f)) {
+        qDebug() << "EpcControl: Invalid pressure value";
+        return -1;
+    }
+    if (channel < 1 || channel > 3) {
+        qDebug() << "EpcControl: Invalid channel";
+        return -1;
+    }
+    currentAddress = static_cast<uint8_t>(channel);
+    const uint16_t raw = modbusrtu::rawFromPercent(percent);
+    qDebug() << "EpcControl: channel:   " << channel << "Target pressure:  " << raw;
+    uint8_t frame[modbusrtu::kRequestLength];
+    modbusrtu::buildWriteRequest(frame, currentAddress, raw);
+    return sendRequest(static_cast<int>(modbusrtu::RequestKind::Write), frame,
+                       modbusrtu::kRequestLength);
+}
+
+void EpcControl::readPressure(bool contReading)
+{
+    this->contReading = contReading;
+    uint16_t mbar[3] = {0, 0, 0};
+    int result[3] = {0, 0, 0};
+    for (int i = 0; i < 3; ++i) {
+        result[i] = readChannel(i + 1, &mbar[i]);
+        if (result[i] == 0)
+            mbar[i] = modbusrtu::mbarFromRaw(mbar[i]);
+    }
+    QThread::msleep(kOperationPauseMs);
+    if (result[2] != 0)
+        return;
+    if (!contReading && result[0] == 0 && result[1] == 0) {
+        emit setChannel_1_Value(mbar[0]);
+        emit setChannel_2_Value(mbar[1]);
+        emit setChannel_3_Value(mbar[2]);
+        emit readPressureDone();
+    }
+}
+
+void EpcControl::resetAndReadPressure()
+{
+    init();
+    QThread::msleep(kOperationPauseMs);
+    readPressure(contReading);
+}
+
+int EpcControl::readChannel(int channel, uint16_t *value)
+{
+    if (!value || channel < 1 || channel > 3) {
+        log("EpcControl: Invalid params");
+        return -1;
+    }
+    currentAddress = static_cast<uint8_t>(channel);
+    uint8_t frame[modbusrtu::kRequestLength];
+    modbusrtu::buildReadRequest(frame, currentAddress);
+    if (sendRequest(static_cast<int>(modbusrtu::RequestKind::Read), frame,
+                    modbusrtu::kRequestLength)
+        != 0) {
+        *value = kFailedReadValue;
+        return -1;
+    }
+    *value = lastRaw[channel - 1];
+    return 0;
+}
+
+int EpcControl::sendRequest(int requestID, uint8_t *frame, int length)
+{
+    platform::DeviceIo &io = platform::deviceIo();
+    if (crcLogs == 1)
+        printFrame(frame, length);
+    modbusrtu::putCrc(frame, length);
+    if (crcLogs == 1)
+        printFrame(frame, length);
+    // A closed port is descriptor 0 here, which is also standard input: never write there.
+    const bool portOpen = fd > 0;
+    if (flush != 0 && portOpen)
+        io.tcflush(fd, TCIOFLUSH);
+
+    setTransceiver(Transceiver::Transmit);
+    waitUs(wait1);
+    ssize_t written = -1;
+    if (portOpen)
+        written = io.write(fd, frame, static_cast<size_t>(length));
+    else
+        errno = EBADF;
+    if (written < length) {
+        log("Error writing to serial port. Error: " + errorText());
+        return -1;
+    }
+    if (communicationLogs == 1)
+        log("Write succesfull");
+
+    uint8_t response[kResponseBufferSize];
+    std::memset(response, 0, sizeof response);
+    waitUs(wait2);
+    setTransceiver(readImmediately == 1 ? Transceiver::Receive : Transceiver::Idle);
+    if (respDelay > 0)
+        QThread::msleep(static_cast<unsigned long>(respDelay));
+    if (readImmediately != 1)
+        setTransceiver(Transceiver::Receive);
+    waitUs(wait3);
+
+    int count = 0;
+    int attempts = 0;
+    int result = 0;
+    for (;;) {
+        const ssize_t n
+                = io.read(fd, response + count, static_cast<size_t>(kResponseBufferSize - count));
+        if (n < 0) {
+            log("Error reading resp. Error: " + errorText() + " Count: " + std::to_string(count));
+            result = -1;
+            break;
+        }
+        ++attempts;
+        count += static_cast<int>(n);
+        waitUs(wait4);
+        if (count >= kMinimumResponseBytes || attempts >= kMaxReadAttempts)
+            break;
+    }
+    setTransceiver(Transceiver::Idle);
+    waitUs(wait5);
+
+    if (communicationLogs == 1) {
+        log("Attemps: " + std::to_string(attempts));
+        if (count > 0) {
+            for (int i = 0; i < count; ++i)
+                log("Response buffer[" + std::to_string(i) + "]: " + std::to_string(response[i]));
+        } else {
+            log("Receive buffer empty.");
+        }
+    }
+
+    uint16_t value = 0;
+    const modbusrtu::ResponseFault fault
+            = modbusrtu::validateResponse(requestID, frame, response, count, &value);
+    if (fault != modbusrtu::ResponseFault::None) {
+        log(modbusrtu::faultMessage(fault));
+        return -1;
+    }
+    if (requestID == static_cast<int>(modbusrtu::RequestKind::Read))
+        lastRaw[frame[0] - 1] = value;
+    if (parsingLogs == 1)
+        log("MESSAGE PARSED SUCCESFULLY");
+    return result;
+}

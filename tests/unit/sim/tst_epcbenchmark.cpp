@@ -1,0 +1,163 @@
+// Timing of the EPC link against the simulated controllers, with the shipped link file: one read
+// exchange and one three-channel read cycle, next to what the wire and the configured waits
+// take, and next to a libmodbus client reading the same register from the same server.
+// Run alone: ctest -R epcbenchmark -V
+#include "platform/platform.h"
+#include "pressure/confighandler.h"
+#include "pressure/epccontrol.h"
+#include "sim/modbusrtuserver.h"
+#include "sim/models/pressurecontrollers.h"
+#include "sim/rtuwire.h"
+#include "sim/simdeviceio.h"
+#include "sim/world.h"
+#include "support/sandboxroot.h"
+
+#include <algorithm>
+#include <iostream>
+#include <sstream>
+
+#include <modbus/modbus.h>
+
+#include <QtTest>
+
+namespace {
+
+constexpr int kCycles = 25;
+constexpr int kReadRequestBytes = 8;
+constexpr int kReadResponseBytes = 7;
+constexpr int kExchangesPerCycle = 3;
+// Every three-channel operation ends with this pause of the driver.
+constexpr double kCyclePauseUs = 100000;
+// The driver waits this long after each of the three transceiver switches of an exchange.
+constexpr double kTransceiverSettleUs = 3 * 10;
+// What our exchange may spend beyond the wire and the configured waits.
+constexpr double kOverheadLimitUs = 1000;
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+} // namespace
+
+class TestEpcBenchmark : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readExchange_overheadBeyondWireAndWaits();
+};
+
+void TestEpcBenchmark::readExchange_overheadBeyondWireAndWaits()
+{
+    qRegisterMetaType<uint16_t>("uint16_t");
+    SandboxRoot sandbox;
+    SimDeviceIo io;
+    platform::setDeviceIo(&io);
+    World world;
+    world.add<PressureControllers>(QString());
+    world.start();
+    ModbusRtuServer server(world, sandbox.file("/sim/serial.trace"));
+    QString error;
+    QVERIFY(server.start(&error));
+
+    QFile shipped(QStringLiteral(VEMLA_DATA_DIR) + "/epc_config.inc");
+    QVERIFY(shipped.open(QIODevice::ReadOnly));
+    sandbox.write("/usr/share/vemla/resources/epc_config.inc", shipped.readAll());
+    for (const char *file :
+         {"/sys/class/gpio/export", "/sys/class/gpio/gpio83/value", "/sys/class/gpio/gpio84/value",
+          "/sys/class/gpio/gpio83/direction", "/sys/class/gpio/gpio84/direction"})
+        sandbox.write(file, {});
+    QVERIFY(QDir().mkpath(sandbox.file("/dev")));
+    QVERIFY(QFile::link(QString::fromStdString(server.devicePath()), sandbox.file("/dev/ttymxc0")));
+
+    ConfigHandler config(nullptr);
+    config.readConfig(EpcControl::kConfigPath);
+    const int baudSetting = config.getValue("baudrate");
+    const int baud = baudSetting == 1 ? 38400 : baudSetting == 2 ? 115200 : 19200;
+    const double wireUs = rtuwire::wireTimeUs(kReadRequestBytes + kReadResponseBytes, baud);
+    // The answer is read at the later of its arrival and the configured response wait.
+    const double beforeReadUs = config.getValue("wait_2") + config.getValue("resp_delay") * 1000.0
+            + config.getValue("wait_3");
+    // Per exchange, apart from the reads: the first read comes at the later of the answer's
+    // arrival and the configured response wait. Each read adds wait_4.
+    const double fixedUs = config.getValue("wait_1") + std::max(wireUs, beforeReadUs)
+            + config.getValue("wait_5") + kTransceiverSettleUs;
+    const double perReadUs = config.getValue("wait_4");
+
+    std::vector<double> libmodbusUs;
+    modbus_t *client = modbus_new_rtu(server.devicePath().c_str(), baud, 'E', 8, 1);
+    QVERIFY(client);
+    QVERIFY2(modbus_connect(client) == 0, modbus_strerror(errno));
+    modbus_set_slave(client, 1);
+    for (int i = 0; i < kCycles; ++i) {
+        uint16_t value = 0;
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(modbus_read_registers(client, 0x20, 1, &value), 1);
+        libmodbusUs.push_back(clock.nsecsElapsed() / 1000.0);
+    }
+    // Closed before our driver opens the port: it restores the port's previous settings.
+    modbus_close(client);
+    modbus_free(client);
+    // The exchange log tells how many reads each exchange needed: a reply that comes late from a
+    // busy simulator costs configured waits, not ours.
+    sandbox.write("/usr/share/vemla/resources/epc_config.inc",
+                  sandbox.read("/usr/share/vemla/resources/epc_config.inc")
+                          + "communication_logs:\"1\"\n");
+    std::vector<double> cycleUs;
+    std::vector<double> overheadUs;
+    std::vector<double> budgetUs;
+    {
+        std::stringstream log;
+        std::streambuf *previous = std::cout.rdbuf(log.rdbuf());
+        EpcControl epc;
+        epc.init();
+        QSignalSpy done(&epc, &EpcControl::readPressureDone);
+        QElapsedTimer clock;
+        for (int i = 0; i < kCycles; ++i) {
+            log.str({});
+            clock.start();
+            epc.readPressure(false);
+            const double elapsed = clock.nsecsElapsed() / 1000.0;
+            int reads = 0;
+            QRegularExpressionMatchIterator it
+                    = QRegularExpression("Attemps: (\\d+)")
+                              .globalMatch(QString::fromStdString(log.str()));
+            while (it.hasNext())
+                reads += it.next().captured(1).toInt();
+            const double budget = kExchangesPerCycle * fixedUs + reads * perReadUs;
+            cycleUs.push_back(elapsed);
+            budgetUs.push_back(budget / kExchangesPerCycle);
+            overheadUs.push_back((elapsed - kCyclePauseUs - budget) / kExchangesPerCycle);
+        }
+        std::cout.rdbuf(previous);
+        QCOMPARE(done.count(), kCycles);
+    }
+
+    server.stop();
+    platform::setDeviceIo(nullptr);
+
+    const double cycle = median(cycleUs);
+    const double exchange = (cycle - kCyclePauseUs) / kExchangesPerCycle;
+    // The best cycle shows the code's own cost; the median adds what other processes on a busy
+    // machine take from us at every wake-up after a wait.
+    const double overhead = *std::min_element(overheadUs.begin(), overheadUs.end());
+    auto row = [](const char *label, double us) {
+        qInfo().noquote() << QString("  %1 %2 us").arg(label, -30).arg(us, 9, 'f', 0);
+    };
+    qInfo().noquote()
+            << QString("EPC link at %1 baud, medians of %2 cycles:").arg(baud).arg(kCycles);
+    row("three-channel read cycle", cycle);
+    row("one read exchange", exchange);
+    row("wire time of the exchange", wireUs);
+    row("wire and configured waits", median(budgetUs));
+    row("our overhead per exchange", median(overheadUs));
+    row("  in the best cycle", overhead);
+    row("libmodbus client, one read", median(libmodbusUs));
+    QVERIFY2(overhead < kOverheadLimitUs, qPrintable(QString::number(overhead)));
+}
+
+QTEST_MAIN(TestEpcBenchmark)
+#include "tst_epcbenchmark.moc"

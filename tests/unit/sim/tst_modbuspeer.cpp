@@ -1,0 +1,410 @@
+// Our Modbus code against libmodbus, an independent implementation, over pseudo-terminals:
+// a libmodbus client against the simulated controllers, and the program's EPC driver against a
+// libmodbus server and against the simulated controllers.
+#include "platform/platform.h"
+#include "pressure/epccontrol.h"
+#include "pressure/modbusrtu.h"
+#include "sim/modbusrtuserver.h"
+#include "sim/models/pressurecontrollers.h"
+#include "sim/rtuwire.h"
+#include "sim/simdeviceio.h"
+#include "sim/world.h"
+#include "support/sandboxroot.h"
+
+#include <atomic>
+#include <cerrno>
+#include <iostream>
+#include <random>
+#include <sstream>
+#include <thread>
+
+#include <fcntl.h>
+#include <modbus/modbus.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QtTest>
+
+namespace {
+
+constexpr int kLinkBaud = 38400; // what the shipped link file selects
+// Long enough for a line to settle after a set-point step (a few lag time constants).
+constexpr int kSettleMs = 1500;
+
+class OutputCapture
+{
+public:
+    OutputCapture() : previous(std::cout.rdbuf(captured.rdbuf())) { }
+    ~OutputCapture() { std::cout.rdbuf(previous); }
+    QString text() const { return QString::fromStdString(captured.str()); }
+
+private:
+    std::stringstream captured;
+    std::streambuf *previous;
+};
+
+// The shipped link file, and the program's serial port linked to `device`.
+void layLink(const SandboxRoot &sandbox, const std::string &device, const QByteArray &extra = {})
+{
+    QFile shipped(QStringLiteral(VEMLA_DATA_DIR) + "/epc_config.inc");
+    QVERIFY(shipped.open(QIODevice::ReadOnly));
+    sandbox.write("/usr/share/vemla/resources/epc_config.inc", shipped.readAll() + extra);
+    for (const char *file : {"/sys/class/gpio/export", "/sys/class/gpio/gpio83/direction",
+                             "/sys/class/gpio/gpio84/direction", "/sys/class/gpio/gpio83/value",
+                             "/sys/class/gpio/gpio84/value"})
+        sandbox.write(file, {});
+    QVERIFY(QDir().mkpath(sandbox.file("/dev")));
+    QVERIFY(QFile::link(QString::fromStdString(device), sandbox.file("/dev/ttymxc0")));
+}
+
+// The simulator's device I/O installed for one test.
+class SimulatedBoard
+{
+public:
+    SimulatedBoard() { platform::setDeviceIo(&io); }
+    ~SimulatedBoard() { platform::setDeviceIo(nullptr); }
+
+private:
+    SimDeviceIo io; // answers the RS485 ioctls on the pseudo-terminal like the board's UART
+};
+
+modbus_t *connectClient(const std::string &device)
+{
+    modbus_t *client = modbus_new_rtu(device.c_str(), kLinkBaud, 'E', 8, 1);
+    if (client && modbus_connect(client) != 0) {
+        modbus_free(client);
+        return nullptr;
+    }
+    return client;
+}
+
+// A plain libmodbus RTU server for address 1 on the master side of a pseudo-terminal.
+class LibmodbusSlave
+{
+public:
+    LibmodbusSlave()
+    {
+        master = posix_openpt(O_RDWR | O_NOCTTY);
+        grantpt(master);
+        unlockpt(master);
+        char name[128] = {};
+        ptsname_r(master, name, sizeof name);
+        slavePath = name;
+        held = ::open(name, O_RDWR | O_NOCTTY);
+        mapping = modbus_mapping_new_start_address(0, 0, 0, 0, 0x20, 2, 0, 0);
+    }
+    ~LibmodbusSlave()
+    {
+        stop();
+        modbus_mapping_free(mapping);
+        ::close(held);
+        ::close(master);
+    }
+    // A fresh context per operation: libmodbus expects a reply to follow a request for another
+    // address and would take our next request for it.
+    void start()
+    {
+        context = modbus_new_rtu("/dev/null", kLinkBaud, 'E', 8, 1);
+        modbus_set_slave(context, 1);
+        modbus_set_socket(context, master);
+        running = true;
+        thread = std::thread([this] {
+            uint8_t request[MODBUS_RTU_MAX_ADU_LENGTH];
+            while (running) {
+                pollfd watch {master, POLLIN, 0};
+                if (::poll(&watch, 1, 20) <= 0)
+                    continue;
+                const int length = modbus_receive(context, request);
+                if (length > 0) {
+                    modbus_reply(context, request, length, mapping);
+                    ++replies;
+                }
+            }
+        });
+    }
+    void stop()
+    {
+        running = false;
+        if (thread.joinable())
+            thread.join();
+        if (context)
+            modbus_free(context);
+        context = nullptr;
+    }
+
+    std::string slavePath;
+    modbus_mapping_t *mapping = nullptr;
+    std::atomic<int> replies {0};
+
+private:
+    int master = -1;
+    int held = -1;
+    modbus_t *context = nullptr;
+    std::atomic<bool> running {false};
+    std::thread thread;
+};
+
+} // namespace
+
+class TestModbusPeer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void wireFacts_bitwiseCrcAgreesWithTables();
+    void controllers_followSetPointWithinVessel();
+    void libmodbusClient_readsAndWritesSimulatedControllers();
+    void simulatedServer_ignoresCorruptedRequests();
+    void epcControl_framesAcceptedByLibmodbusServer();
+    void epcControl_runsAgainstSimulatedControllers();
+};
+
+void TestModbusPeer::initTestCase()
+{
+    qRegisterMetaType<uint16_t>("uint16_t");
+}
+
+void TestModbusPeer::wireFacts_bitwiseCrcAgreesWithTables()
+{
+    const QByteArray digits("123456789");
+    QCOMPARE(rtuwire::crc16(reinterpret_cast<const uint8_t *>(digits.constData()), 9),
+             uint16_t(0x4B37));
+    // The simulator's CRC and the program's share no code: they must agree on any frame.
+    std::mt19937 random(5);
+    for (int frame = 0; frame < 500; ++frame) {
+        uint8_t bytes[64];
+        const int length = 1 + static_cast<int>(random() % sizeof bytes);
+        for (int i = 0; i < length; ++i)
+            bytes[i] = static_cast<uint8_t>(random());
+        QCOMPARE(rtuwire::crc16(bytes, length), modbusrtu::crc16(bytes, length));
+    }
+    QCOMPARE(rtuwire::wireTimeUs(8 + 7, 38400), 4296L);
+    QCOMPARE(rtuwire::wireTimeUs(16, 19200), 9166L);
+    QCOMPARE(rtuwire::baudOf(B115200), 115200);
+}
+
+void TestModbusPeer::controllers_followSetPointWithinVessel()
+{
+    SandboxRoot sandbox;
+    // Raw 1750 on the pump's input is a vessel at 1000 mbar.
+    sandbox.write("/sys/bus/iio/devices/iio:device0/in_voltage7_raw", "1750\n");
+    PressureControllers controllers(sandbox.root());
+    controllers.setSetPointRaw(1, 16000 + 8000); // 1500 mbar: more than the vessel holds
+    controllers.setSetPointRaw(2, 8000); // 500 mbar
+    QString reason;
+    QVERIFY(controllers.setFault("epc-offset", {"3", "40"}, &reason));
+    controllers.setSetPointRaw(3, 3200); // 200 mbar, settles at 240
+    controllers.tick(100);
+    QVERIFY(controllers.lineMbar(2) > 100 && controllers.lineMbar(2) < 450); // lagging
+    for (int t = 0; t < 300; ++t)
+        controllers.tick(5);
+    QVERIFY(qAbs(controllers.lineMbar(1) - 1000) < 1);
+    QVERIFY(qAbs(controllers.lineMbar(2) - 500) < 1);
+    QVERIFY(qAbs(controllers.lineMbar(3) - 240) < 1);
+    const int measured = controllers.measuredRaw(2) / 16;
+    QVERIFY2(qAbs(measured - 500) <= 3, qPrintable(QString::number(measured)));
+    QVERIFY(!controllers.setFault("epc-silent", {"4"}, &reason));
+    QVERIFY(!controllers.setFault("epc-offset", {"1"}, &reason));
+    controllers.clearFaults();
+    for (int t = 0; t < 300; ++t)
+        controllers.tick(5);
+    QVERIFY(qAbs(controllers.lineMbar(3) - 200) < 1);
+}
+
+void TestModbusPeer::libmodbusClient_readsAndWritesSimulatedControllers()
+{
+    QTemporaryDir dir;
+    World world;
+    world.add<PressureControllers>(QString());
+    world.start();
+    ModbusRtuServer server(world, dir.filePath("serial.trace"));
+    QString error;
+    QVERIFY2(server.start(&error), qPrintable(error));
+    modbus_t *client = connectClient(server.devicePath());
+    QVERIFY(client);
+    for (int address = 1; address <= 3; ++address) {
+        modbus_set_slave(client, address);
+        QCOMPARE(modbus_write_register(client, 0x21, 4000 * address), 1);
+    }
+    QTest::qWait(kSettleMs);
+    for (int address = 1; address <= 3; ++address) {
+        modbus_set_slave(client, address);
+        uint16_t value = 0;
+        QCOMPARE(modbus_read_registers(client, 0x20, 1, &value), 1);
+        QVERIFY2(qAbs(value / 16 - 250 * address) <= 3, qPrintable(QString::number(value)));
+        QCOMPARE(modbus_read_registers(client, 0x21, 1, &value), 1);
+        QCOMPARE(int(value), 4000 * address);
+    }
+
+    // Faults as a client sees them. libmodbus drops a reply from another address while waiting.
+    modbus_set_response_timeout(client, 0, 200000);
+    uint16_t value = 0;
+    QString reason;
+    modbus_set_slave(client, 2);
+    world.setFault("epc-bad-crc", {"2"}, &reason);
+    QCOMPARE(modbus_read_registers(client, 0x20, 1, &value), -1);
+    QCOMPARE(errno, int(EMBBADCRC));
+    modbus_flush(client);
+    world.clearFaults();
+    world.setFault("epc-silent", {"2"}, &reason);
+    QCOMPARE(modbus_read_registers(client, 0x20, 1, &value), -1);
+    QCOMPARE(errno, ETIMEDOUT);
+    world.clearFaults();
+    world.setFault("epc-wrong-address", {"2"}, &reason);
+    QCOMPARE(modbus_read_registers(client, 0x20, 1, &value), -1);
+    world.clearFaults();
+    modbus_flush(client);
+    modbus_set_slave(client, 4); // no controller there
+    QCOMPARE(modbus_read_registers(client, 0x20, 1, &value), -1);
+    QCOMPARE(errno, ETIMEDOUT);
+    // An address it does not hold: libmodbus answers with an exception.
+    modbus_set_slave(client, 1);
+    QCOMPARE(modbus_read_registers(client, 0x10, 1, &value), -1);
+    QCOMPARE(errno, int(EMBXILADD));
+    modbus_close(client);
+    modbus_free(client);
+    server.stop();
+
+    QFile trace(dir.filePath("serial.trace"));
+    QVERIFY(trace.open(QIODevice::ReadOnly));
+    const QString text = QString::fromLatin1(trace.readAll());
+    QVERIFY(text.contains(" rx 01 06 00 21 0F A0 "));
+    QVERIFY(text.contains(" tx 01 06 00 21 0F A0 "));
+    QVERIFY(text.contains("(fault: bad CRC)"));
+    QVERIFY(text.contains("(controller silent)"));
+    QVERIFY(text.contains("(fault: wrong address)"));
+    QVERIFY(text.contains("(no controller at this address)"));
+}
+
+void TestModbusPeer::simulatedServer_ignoresCorruptedRequests()
+{
+    QTemporaryDir dir;
+    World world;
+    world.add<PressureControllers>(QString());
+    ModbusRtuServer server(world, dir.filePath("serial.trace"));
+    QString error;
+    QVERIFY(server.start(&error));
+    const int port = ::open(server.devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(port >= 0);
+    termios raw {};
+    tcgetattr(port, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(port, TCSANOW, &raw);
+    uint8_t frame[8];
+    modbusrtu::buildReadRequest(frame, 1);
+    modbusrtu::putCrc(frame, 8);
+    frame[7] ^= 0x01;
+    QCOMPARE(::write(port, frame, 8), ssize_t(8));
+    // A stray byte, then a good frame after a pause: the partial frame is dropped, the good one
+    // answered.
+    QCOMPARE(::write(port, "\x55", 1), ssize_t(1));
+    QTest::qWait(50);
+    frame[7] ^= 0x01;
+    QCOMPARE(::write(port, frame, 8), ssize_t(8));
+    QTest::qWait(50);
+    uint8_t answer[32];
+    QCOMPARE(::read(port, answer, sizeof answer), ssize_t(7));
+    QCOMPARE(int(answer[0]), 1);
+    QVERIFY(rtuwire::hasValidCrc(answer, 7));
+    ::close(port);
+    server.stop();
+    QFile trace(dir.filePath("serial.trace"));
+    QVERIFY(trace.open(QIODevice::ReadOnly));
+    const QString text = QString::fromLatin1(trace.readAll());
+    QVERIFY(text.contains("(bad CRC, ignored)"));
+    QVERIFY(text.contains(" rx 55  (incomplete frame dropped)"));
+}
+
+void TestModbusPeer::epcControl_framesAcceptedByLibmodbusServer()
+{
+    SandboxRoot sandbox;
+    SimulatedBoard board;
+    LibmodbusSlave slave;
+    layLink(sandbox, slave.slavePath, "parsing_logs:\"1\"\n");
+    OutputCapture output;
+    EpcControl epc;
+    QCOMPARE(epc.init(), 0);
+    QSignalSpy done(&epc, &EpcControl::setPressureDone);
+
+    // libmodbus takes our write frame only if its own CRC agrees, and we take its echo.
+    slave.start();
+    epc.setPressure(1000, 0, 0);
+    slave.stop();
+    QCOMPARE(int(slave.mapping->tab_registers[1]), 16000);
+    QCOMPARE(slave.replies.load(), 1);
+    QCOMPARE(output.text().count("MESSAGE PARSED SUCCESFULLY"), 1);
+    QCOMPARE(done.count(), 0); // addresses 2 and 3 have no controller here
+
+    slave.mapping->tab_registers[0] = 16000;
+    slave.start();
+    epc.readPressure(false);
+    slave.stop();
+    QCOMPARE(slave.replies.load(), 2);
+    QCOMPARE(output.text().count("MESSAGE PARSED SUCCESFULLY"), 2);
+}
+
+void TestModbusPeer::epcControl_runsAgainstSimulatedControllers()
+{
+    SandboxRoot sandbox;
+    SimulatedBoard board;
+    World world;
+    world.add<PressureControllers>(QString());
+    world.start();
+    ModbusRtuServer server(world, sandbox.file("/sim/serial.trace"));
+    QString error;
+    QVERIFY(server.start(&error));
+    layLink(sandbox, server.devicePath());
+
+    OutputCapture output;
+    {
+        EpcControl epc;
+        QCOMPARE(epc.init(), 0);
+        QVERIFY(output.text().contains("RS485 configuration for EPC done."));
+        QList<int> values;
+        auto collect = [&](uint16_t v) {
+            values << v;
+        };
+        connect(&epc, &EpcControl::setChannel_1_Value, this, collect);
+        connect(&epc, &EpcControl::setChannel_2_Value, this, collect);
+        connect(&epc, &EpcControl::setChannel_3_Value, this, collect);
+        QSignalSpy setDone(&epc, &EpcControl::setPressureDone);
+        QSignalSpy readDone(&epc, &EpcControl::readPressureDone);
+
+        epc.setPressure(1000, 500, 0);
+        QCOMPARE(setDone.count(), 1);
+        QTest::qWait(kSettleMs);
+        epc.readPressure(false);
+        QCOMPARE(readDone.count(), 1);
+        QCOMPARE(values.size(), 3);
+        QVERIFY2(qAbs(values[0] - 1000) <= 3 && qAbs(values[1] - 500) <= 3 && values[2] <= 3,
+                 qPrintable(QString("%1 %2 %3").arg(values[0]).arg(values[1]).arg(values[2])));
+
+        struct Case
+        {
+            const char *fault;
+            const char *message;
+        };
+        for (const Case &c :
+             {Case {"epc-silent", "Wrong channel."}, Case {"epc-bad-crc", "Invalid CRC."},
+              Case {"epc-wrong-address", "Wrong channel."}}) {
+            QString reason;
+            QVERIFY(world.setFault(c.fault, {"3"}, &reason));
+            const int before = output.text().count(c.message);
+            epc.readPressure(false);
+            QCOMPARE(readDone.count(), 1);
+            QVERIFY2(output.text().count(c.message) == before + 1, c.fault);
+            world.clearFaults();
+        }
+        // The watchdog's recovery reopens the port and the cycle reports again.
+        epc.resetAndReadPressure();
+        QCOMPARE(readDone.count(), 2);
+        QVERIFY(output.text().contains("FD left open, Close and clean before new opening."));
+        QVERIFY2(!output.text().contains("Error from tcsetattr"), qPrintable(output.text()));
+    }
+    server.stop();
+}
+
+QTEST_MAIN(TestModbusPeer)
+#include "tst_modbuspeer.moc"
