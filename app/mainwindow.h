@@ -372,8 +372,7 @@ private:
     uint32_t rampTime = 0;
     uint32_t targetTime = 0;
     int activeTime = 0;
-    // The row of the read cycle being collected (stage time, vessel, line 1, 2, 3); the rows
-    // of the run so far are in `storage`.
+    // The row of the read cycle being collected (stage time, vessel, line 1, 2, 3) for storage.
     Storage::Row runRow;
 
     // Initial tests.
