@@ -8,6 +8,7 @@
 #include "hw/i2c_internaltemp.h"
 #include "hw/i2c_ledcontrol.h"
 #include "hw/i2c_valvecontrol.h"
+#include "menunames.h"
 #include "platform/platform.h"
 #include "records/appsettings.h"
 #include "softwareversion.h"
@@ -25,7 +26,10 @@ constexpr int kLaneCount = 8;
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
-    : QMainWindow(parent), ui(new Ui::MainWindow), errorLogPath("/usr/share/vemla/logs/errors.log")
+    : QMainWindow(parent),
+      ui(new Ui::MainWindow),
+      writer(menuName),
+      errorLogPath("/usr/share/vemla/logs/errors.log")
 {
     fillStyleStrings();
     ui->setupUi(this);

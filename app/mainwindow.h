@@ -2,6 +2,9 @@
 
 #include "hw/i2c_ledcontrol.h"
 #include "records/errorcode.h"
+#include "records/errorlogentry.h"
+#include "records/storage.h"
+#include "records/writer.h"
 #include "ui/dateformat.h"
 
 #include <cstdint>
@@ -189,6 +192,7 @@ private:
 
     // --- errors (mainwindow_errors.cpp)
     void handleSystemError(ErrorCode err);
+    int logError(int code, ErrorLogEntry &entry);
     void reloadPendingError();
     void showErrorOnScreen(int code);
     void updateErrorButtons(int code);
@@ -231,6 +235,8 @@ private:
     // --- pressure logic of the run (pressure/mainwindow_pressure.cpp)
     void connectPressureControl();
     void loadPressureSettings();
+    void loadDefaultPressureSettings();
+    void restoreActualPressureSettings();
     void setUpPressureTimers();
     void setPreRampPressure(const QString &mode);
     void checkPreRamp();
@@ -252,6 +258,8 @@ private:
     QThread exportThread;
 
     Ui::MainWindow *ui = nullptr;
+    Storage storage;
+    Writer writer;
 
     PopUp *popUp = nullptr;
     ErrorPopUp *errorPopUp = nullptr;
@@ -364,10 +372,9 @@ private:
     uint32_t rampTime = 0;
     uint32_t targetTime = 0;
     int activeTime = 0;
-    // The row of the read cycle being collected (stage time, vessel, line 1, 2, 3), and the
-    // rows of the run so far for the run log.
-    std::vector<uint32_t> runRow;
-    QList<std::vector<uint32_t>> runRows;
+    // The row of the read cycle being collected (stage time, vessel, line 1, 2, 3); the rows
+    // of the run so far are in `storage`.
+    Storage::Row runRow;
 
     // Initial tests.
     bool initialTestActive = false;

@@ -5,10 +5,10 @@
 
 #include "platform/platform.h"
 #include "records/appsettings.h"
+#include "softwareversion.h"
 #include "ui/errorpopup.h"
 
 #include <QDebug>
-#include <QFile>
 #include <QTimer>
 
 namespace {
@@ -19,23 +19,6 @@ constexpr uint16_t kVesselRecommendedMbar = 3000;
 // Records the error list pop-up shows.
 constexpr int kErrorListLength = 8;
 
-// Up to `count` records of the error log, newest first; false when the log cannot be read.
-bool latestErrorRecords(const std::string &logPath, int count, std::vector<std::string> *records)
-{
-    QFile file(platform::path(QString::fromStdString(logPath)));
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return false;
-    std::vector<std::string> all;
-    while (!file.atEnd()) {
-        const QByteArray line = file.readLine().trimmed();
-        // The header line names its columns, "time" first.
-        if (!line.isEmpty() && !line.contains("time"))
-            all.push_back(line.toStdString());
-    }
-    for (auto it = all.rbegin(); it != all.rend() && int(records->size()) < count; ++it)
-        records->push_back(*it);
-    return true;
-}
 } // namespace
 
 void MainWindow::handleSystemError(ErrorCode err)
@@ -49,18 +32,37 @@ void MainWindow::handleSystemError(ErrorCode err)
         reloadPendingError();
         return;
     }
-    if (errorClass(err) != kBlockingClass)
+    ErrorLogEntry entry;
+    if (logError(err, entry) != kBlockingClass)
         return;
+    restoreActualPressureSettings();
     showErrorOnScreen(err);
     AppSettings().saveSystemSetting(AppSettings::SYSTEM_ERROR, 1);
     platform::run("sync");
     setState(15);
 }
 
+int MainWindow::logError(int code, ErrorLogEntry &entry)
+{
+    entry.lastMenu = state;
+    entry.errorCode = code;
+    entry.software = kSoftwareVersion;
+    entry.runId = static_cast<uint16_t>(
+            productionId != 0 ? productionId
+                              : AppSettings().loadProductionSetting(AppSettings::PRODUCTION_ID));
+    entry.runLog = runLogPath.empty() ? "<NOT FOUND>" : runLogPath;
+    entry.vesselPressure = vesselPressure;
+    for (int line = 0; line < 3; ++line)
+        entry.linePressure[line] = measuredPressure[line];
+    entry.activeLanes = &laneSelection;
+    writer.writeErrorLog(errorLogPath, entry);
+    return errorClass(code);
+}
+
 void MainWindow::reloadPendingError()
 {
     std::vector<std::string> records;
-    if (!latestErrorRecords(errorLogPath, 1, &records))
+    if (writer.readLatestErrors(errorLogPath, &records, 1) != 0)
         return;
     bool ok = false;
     const int code = records.empty()
@@ -134,7 +136,7 @@ void MainWindow::enterErrorMenu()
         emit disablePump();
     emit stopPumpAutoStart();
     std::vector<std::string> recent;
-    if (latestErrorRecords(errorLogPath, kErrorListLength, &recent))
+    if (writer.readLatestErrors(errorLogPath, &recent, kErrorListLength) == 0)
         errorPopUp->setErrors(recent);
     if (pressurizingTimer->isActive()) {
         pressurizingTimer->stop();

@@ -107,6 +107,7 @@ void MainWindow::startRun()
             + now.toString("yyyyMMdd").toStdString() + "_" + now.toString("hhmmss").toStdString()
             + ".log";
 
+    writer.setTemperature(currentTemperature, false);
     qDebug().noquote() << runMode;
 
     for (QProgressBar *bar :
@@ -185,6 +186,13 @@ void MainWindow::finishRun()
     stopReading = true;
     emit readPressure(true);
     readPressureWatchdog->stop();
+    writer.setTemperature(currentTemperature, true);
+    // A pending error 6 or 8 reloaded at start-up finishes a run that this boot never began.
+    if (!runLogPath.empty()) {
+        qDebug() << "Creating log file";
+        writer.createLogFile(runLogPath, storage);
+    }
+    storage.clear();
 }
 
 void MainWindow::setUpModeAndLaneButtons()

@@ -109,6 +109,8 @@ void MainWindow::onServiceGroupPressed(QPushButton *group)
     if (serviceLevel == 1) {
         serviceGroup = group;
         serviceLevel = 2;
+        if (group == ui->pushButton_initial_tests)
+            loadDefaultPressureSettings();
     } else if (group == ui->pushButton_drawer_prop && serviceLevel == 3) {
         serviceLevel = 2;
     } else {
@@ -138,5 +140,6 @@ void MainWindow::onServiceBackPressed()
         return;
     }
     initialTestActive = false;
+    restoreActualPressureSettings();
     setState(3);
 }

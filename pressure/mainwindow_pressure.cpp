@@ -17,6 +17,8 @@
 namespace {
 
 const char *const kPressureSettingsPath = "/usr/share/vemla/resources/pressure_settings.inc";
+const char *const kDefaultPressureSettingsPath
+        = "/usr/share/vemla/resources/default_pressure_settings.inc";
 // A confirmation not back within this time is taken as lost: the link is reopened and the
 // request repeated.
 constexpr int kWatchdogMs = 500;
@@ -78,6 +80,24 @@ void MainWindow::loadPressureSettings()
     pressureSettings = configHandler->readSettings(kPressureSettingsPath);
 }
 
+// The service menu's initial tests run on the default settings until it is left (or an error
+// ends the test).
+void MainWindow::loadDefaultPressureSettings()
+{
+    pressureSettings = configHandler->readSettings(kDefaultPressureSettingsPath);
+    defaultPressureActive = true;
+    qDebug() << "Settings:  Default";
+}
+
+void MainWindow::restoreActualPressureSettings()
+{
+    if (!defaultPressureActive)
+        return;
+    loadPressureSettings();
+    defaultPressureActive = false;
+    qDebug() << "Settings:  Actual";
+}
+
 void MainWindow::setUpPressureTimers()
 {
     connect(dpcrRampTimer, &QTimer::timeout, this, [this] { rampStep("dPCR"); });
@@ -114,7 +134,7 @@ void MainWindow::setPreRampPressure(const QString &mode)
     preRampTime = rampTime = targetTime = 0;
     phaseClock.start();
     runRow.clear();
-    runRows.clear();
+    storage.clear();
     if (!modePrefix(mode).isEmpty()) {
         for (int line = 0; line < 3; ++line)
             setPoints[line] = pressureSetting(mode, "line_%1_preRamp", line + 1);
@@ -257,7 +277,7 @@ void MainWindow::onReadPressureDone()
     // The read was confirmed: its watchdog has nothing left to repeat.
     readPressureWatchdog->stop();
     if (!stopReading)
-        runRows.append(runRow);
+        storage.addRow(&runRow);
     runRow.clear();
     if (stopReading)
         return;

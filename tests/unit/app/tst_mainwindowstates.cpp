@@ -146,29 +146,30 @@ void TestMainWindowStates::startUp_decision_data()
     QTest::addColumn<int>("errorFlag");
     QTest::addColumn<bool>("openShown");
     QTest::addColumn<bool>("closeShown");
+    QTest::addColumn<int>("records"); // error-log records after the start
 
     QTest::newRow("fresh instrument pressurizes")
             << QByteArray() << QByteArray() << 2 << "vesselPressureScreen"
-            << "" << 0 << true << true;
+            << "" << 0 << true << true << 0;
     QTest::newRow("pending error is shown again")
             << QByteArray("[system]\nerror=1\n")
             << (kErrorLogHeader + errorRecord(3).toUtf8() + errorRecord(7).toUtf8()) << 15
             << "errorScreen"
-            << "7" << 1 << true << false;
+            << "7" << 1 << true << false << 2;
     QTest::newRow("pending error not blocking is dropped")
             << QByteArray("[system]\nerror=1\n") << (kErrorLogHeader + errorRecord(3).toUtf8()) << 1
             << "errorScreen"
-            << "" << 0 << true << true;
+            << "" << 0 << true << true << 1;
     QTest::newRow("pending error with unreadable log stays pending")
             << QByteArray("[system]\nerror=1\n") << QByteArray() << 1 << "errorScreen"
-            << "" << 1 << true << true;
+            << "" << 1 << true << true << 0;
     QTest::newRow("power lost with drawer open")
             << QByteArray("[drawer]\ndrawer_position=2\n") << QByteArray() << 15 << "errorScreen"
-            << "5" << 1 << false << true;
+            << "5" << 1 << false << true << 1;
     QTest::newRow("power lost with drawer moving, no error pending")
             << QByteArray("[drawer]\ndrawer_position=1\n[system]\nerror=0\n") << QByteArray() << 15
             << "errorScreen"
-            << "5" << 1 << true << false;
+            << "5" << 1 << true << false << 1;
 }
 
 void TestMainWindowStates::startUp_decision()
@@ -191,6 +192,14 @@ void TestMainWindowStates::startUp_decision()
     QTEST(instrument.stored("system/error"), "errorFlag");
     QCOMPARE(instrument.shown("button_err_open"), openShown);
     QCOMPARE(instrument.shown("button_err_close"), closeShown);
+    // A reloaded error is shown again without a second record; a new one is appended.
+    const QList<QByteArray> lines = instrument.root.read(kErrorLog).split('\n');
+    int records = 0;
+    for (const QByteArray &line : lines)
+        records += !line.isEmpty() && !line.startsWith("time|");
+    QTEST(records, "records");
+    if (code == "5")
+        QVERIFY(lines.at(lines.size() - 2).contains("|Unexpected shutdown|"));
 }
 
 void TestMainWindowStates::startUp_orderlyShutdownFlag_isReset()
@@ -279,6 +288,20 @@ void TestMainWindowStates::errorPending_homeBecomesErrorMenu_andDrawerButtonsAsk
     instrument.window->setState(3);
     QCOMPARE(instrument.window->menuState(), 15);
     QCOMPARE(instrument.pageName(), QString("errorScreen"));
+
+    // The reference opens the list of recent errors over the screen; Back closes it.
+    instrument.window->show();
+    QTest::mouseClick(instrument.widget("label_err_reference_input"), Qt::LeftButton);
+    QWidget *errorList = nullptr;
+    for (QWidget *top : QApplication::topLevelWidgets()) {
+        if (top->inherits("ErrorPopUp"))
+            errorList = top;
+    }
+    QVERIFY(errorList && errorList->isVisible());
+    QVERIFY(instrument.widget("stackedWidget")->isHidden());
+    QMetaObject::invokeMethod(instrument.window.get(), "onErrorPopUpBackPressed");
+    QVERIFY(!errorList->isVisible());
+    QVERIFY(!instrument.widget("stackedWidget")->isHidden());
 
     // The vessel is empty: the open button recommends pressurizing first.
     QSignalSpy move(instrument.window.get(), &MainWindow::drawerMove);

@@ -2,6 +2,7 @@
 #include "platform/platform.h"
 #include "pressure/epccontrol.h"
 #include "pressure/modbusrtu.h"
+#include "support/consolecapture.h"
 #include "support/fakedeviceio.h"
 #include "support/sandboxroot.h"
 
@@ -17,20 +18,6 @@
 namespace {
 
 const char *const kConfig = "/usr/share/vemla/resources/epc_config.inc";
-
-// Standard output of the driver while it lives.
-class OutputCapture
-{
-public:
-    OutputCapture() : previous(std::cout.rdbuf(captured.rdbuf())) { }
-    ~OutputCapture() { std::cout.rdbuf(previous); }
-    QString text() const { return QString::fromStdString(captured.str()); }
-    QStringList lines() const { return text().split('\n', Qt::SkipEmptyParts); }
-
-private:
-    std::stringstream captured;
-    std::streambuf *previous;
-};
 
 QByteArray withCrc(const QByteArray &frame)
 {
@@ -72,6 +59,16 @@ void laySysfs(const SandboxRoot &sandbox)
         sandbox.write(file, {});
 }
 
+QString consoleText(const ConsoleCapture &capture)
+{
+    return QString::fromStdString(capture.text());
+}
+
+QStringList consoleLines(const ConsoleCapture &capture)
+{
+    return consoleText(capture).split('\n', Qt::SkipEmptyParts);
+}
+
 } // namespace
 
 class TestEpcControl : public QObject
@@ -107,7 +104,7 @@ void TestEpcControl::init_missingConfiguration_givesSafeDefaults()
     SandboxRoot sandbox;
     laySysfs(sandbox);
     FakeDeviceIo io;
-    OutputCapture output;
+    ConsoleCapture output;
     EpcControl epc;
     QCOMPARE(epc.init(), 0);
     QCOMPARE(io.lastOpenFlags(port()), O_RDWR);
@@ -124,10 +121,10 @@ void TestEpcControl::init_missingConfiguration_givesSafeDefaults()
     QCOMPARE(int(settings.c_cc[VMIN]), 0);
     QCOMPARE(int(settings.c_cc[VTIME]), 0);
     QVERIFY(io.ioctls().empty()); // no RS485 mode
-    QVERIFY(output.text().contains("Port:\t\t/dev/ttymx0 (EPC RS485)\n"));
-    QVERIFY(output.text().contains("Baudrate:\t19200\n"));
-    QVERIFY(output.text().contains("rtsctr control:\t\t0\n"));
-    QCOMPARE(output.lines().last(), QString("EpcControl init() done."));
+    QVERIFY(consoleText(output).contains("Port:\t\t/dev/ttymx0 (EPC RS485)\n"));
+    QVERIFY(consoleText(output).contains("Baudrate:\t19200\n"));
+    QVERIFY(consoleText(output).contains("rtsctr control:\t\t0\n"));
+    QCOMPARE(consoleLines(output).last(), QString("EpcControl init() done."));
     // The transceiver lines are exported and made outputs, but never switched.
     QCOMPARE(sandbox.read("/sys/class/gpio/export"), QByteArray("8384"));
     QCOMPARE(sandbox.read("/sys/class/gpio/gpio83/direction"), QByteArray("out"));
@@ -155,9 +152,6 @@ void TestEpcControl::init_configurationSelectsLink_data()
     QTest::newRow("console port") << QByteArray("port:\"1\"\n") << "/dev/ttymxc1" << O_RDWR
                                   << int(B19200) << 0 << 0 << 0
                                   << "Port:\t\t/dev/ttymxc1 (Serial console)";
-    QTest::newRow("no controlling terminal")
-            << QByteArray("opening_flags:\"1\"\n") << "/dev/ttymxc0" << (O_RDWR | O_NOCTTY)
-            << int(B19200) << 0 << 0 << 0 << "Opening_flags:\t1";
     QTest::newRow("non-blocking") << QByteArray("opening_flags:\"3\"\n") << "/dev/ttymxc0"
                                   << (O_RDWR | O_NOCTTY | O_NONBLOCK) << int(B19200) << 0 << 0 << 0
                                   << "Opening_flags:\t3";
@@ -167,9 +161,6 @@ void TestEpcControl::init_configurationSelectsLink_data()
     QTest::newRow("termios flags 2 undo canonical")
             << QByteArray("canonical_mode:\"1\"\ntermios_flags:\"2\"\n") << "/dev/ttymxc0" << O_RDWR
             << int(B19200) << 0 << 0 << int(ICANON) << "Termios flags:\t2";
-    QTest::newRow("channel id 5 logged as read")
-            << QByteArray("channel_id:\"5\"\n") << "/dev/ttymxc0" << O_RDWR << int(B19200) << 0 << 0
-            << 0 << "Channel ID:\t5";
 }
 
 void TestEpcControl::init_configurationSelectsLink()
@@ -185,7 +176,7 @@ void TestEpcControl::init_configurationSelectsLink()
     SandboxRoot sandbox;
     sandbox.write(kConfig, config);
     FakeDeviceIo io;
-    OutputCapture output;
+    ConsoleCapture output;
     EpcControl epc;
     QCOMPARE(epc.init(), 0);
     const std::string opened = platform::path(device.toStdString());
@@ -197,7 +188,7 @@ void TestEpcControl::init_configurationSelectsLink()
     QCOMPARE(int(settings.c_cflag & tcflag_t(cflagSet)), cflagSet);
     QCOMPARE(int(settings.c_lflag & tcflag_t(lflagSet)), lflagSet);
     QCOMPARE(int(settings.c_lflag & tcflag_t(lflagClear)), 0);
-    QVERIFY2(output.lines().contains(logLine), qPrintable(output.text()));
+    QVERIFY2(consoleLines(output).contains(logLine), qPrintable(consoleText(output)));
 }
 
 void TestEpcControl::init_rs485PhaseReopenAndFailures()
@@ -206,19 +197,19 @@ void TestEpcControl::init_rs485PhaseReopenAndFailures()
     sandbox.write(kConfig, "rs485_mode:\"1\"\n");
     FakeDeviceIo io;
     {
-        OutputCapture output;
+        ConsoleCapture output;
         EpcControl epc;
         QCOMPARE(epc.init(), 0);
         const std::vector<FakeDeviceIo::Ioctl> calls = io.ioctls();
         QCOMPARE(int(calls.size()), 2);
         QCOMPARE(calls[0].request, static_cast<unsigned long>(TIOCGRS485));
         QCOMPARE(calls[1].request, static_cast<unsigned long>(TIOCSRS485));
-        QVERIFY(output.lines().contains("RS485 mode is RS485 not enable (NOT set)"));
-        QVERIFY(output.lines().contains("RS485 configuration for EPC done."));
-        QVERIFY(output.lines().contains("RS485 mode is RS485 enabled (set)"));
-        QVERIFY(!output.text().contains("FD left open"));
+        QVERIFY(consoleLines(output).contains("RS485 mode is RS485 not enable (NOT set)"));
+        QVERIFY(consoleLines(output).contains("RS485 configuration for EPC done."));
+        QVERIFY(consoleLines(output).contains("RS485 mode is RS485 enabled (set)"));
+        QVERIFY(!consoleText(output).contains("FD left open"));
         QCOMPARE(epc.init(), 0);
-        QVERIFY(output.lines().contains("FD left open, Close and clean before new opening."));
+        QVERIFY(consoleLines(output).contains("FD left open, Close and clean before new opening."));
         QCOMPARE(io.openCount(port()), 2);
         QCOMPARE(io.openDescriptors(), 1);
     }
@@ -226,29 +217,30 @@ void TestEpcControl::init_rs485PhaseReopenAndFailures()
 
     io.failIoctl(TIOCSRS485, ENOTTY);
     {
-        OutputCapture output;
+        ConsoleCapture output;
         EpcControl epc;
         QCOMPARE(epc.init(), 0);
-        QVERIFY(output.text().contains("Could not configure /ev/ttymxc0. Error (25) "));
+        QVERIFY(consoleText(output).contains("Could not configure /ev/ttymxc0. Error (25) "));
         QCOMPARE(io.openDescriptors(), 0);
-        QCOMPARE(output.lines().last(), QString("EpcControl init() done."));
+        QCOMPARE(consoleLines(output).last(), QString("EpcControl init() done."));
         // The closed port is descriptor 0: the exchanges fail without touching standard input.
         epc.readPressure(false);
-        QCOMPARE(output.text().count("Error writing to serial port. Error: Bad file descriptor"),
+        QCOMPARE(consoleText(output).count(
+                         "Error writing to serial port. Error: Bad file descriptor"),
                  3);
         QCOMPARE(io.strayCalls(), 0);
     }
 
     io.failOpen(port());
-    OutputCapture output;
+    ConsoleCapture output;
     EpcControl epc;
     QSignalSpy done(&epc, &EpcControl::setPressureDone);
     QCOMPARE(epc.init(), -1);
-    QVERIFY(output.lines().contains(
+    QVERIFY(consoleLines(output).contains(
             "Could not open port /dev/ttymxc0 Error: No such file or directory"));
-    QCOMPARE(output.lines().last(), QString("EpcControl init() done."));
+    QCOMPARE(consoleLines(output).last(), QString("EpcControl init() done."));
     epc.setPressure(100, 100, 100);
-    QCOMPARE(output.text().count("Error writing to serial port. Error: "), 3);
+    QCOMPARE(consoleText(output).count("Error writing to serial port. Error: "), 3);
     QCOMPARE(done.count(), 0);
 }
 
@@ -256,7 +248,7 @@ void TestEpcControl::setPressure_writesRawSetPointsAndConfirms()
 {
     SandboxRoot sandbox;
     FakeDeviceIo io;
-    OutputCapture output;
+    ConsoleCapture output;
     EpcControl epc;
     epc.init();
     QSignalSpy done(&epc, &EpcControl::setPressureDone);
@@ -290,7 +282,7 @@ void TestEpcControl::readPressure_emitsMbarInLineOrder()
 {
     SandboxRoot sandbox;
     FakeDeviceIo io;
-    OutputCapture output;
+    ConsoleCapture output;
     EpcControl epc;
     epc.init();
     QStringList events;
@@ -348,7 +340,7 @@ void TestEpcControl::exchange_badResponse_failsWithoutSignal()
     SandboxRoot sandbox;
     sandbox.write(kConfig, "communication_logs:\"1\"\n");
     FakeDeviceIo io;
-    OutputCapture output;
+    ConsoleCapture output;
     EpcControl epc;
     epc.init();
     QSignalSpy done(&epc, &EpcControl::readPressureDone);
@@ -358,15 +350,15 @@ void TestEpcControl::exchange_badResponse_failsWithoutSignal()
     if (!answer.isEmpty())
         io.queueRead(port(), answer);
     epc.readPressure(false);
-    QVERIFY2(output.lines().contains(message), qPrintable(output.text()));
+    QVERIFY2(consoleLines(output).contains(message), qPrintable(consoleText(output)));
     QCOMPARE(done.count(), 0);
     QCOMPARE(line1.count(), 0);
     if (answer.isEmpty()) {
-        QVERIFY(output.lines().contains("Attemps: 10"));
-        QVERIFY(output.lines().contains("Receive buffer empty."));
+        QVERIFY(consoleLines(output).contains("Attemps: 10"));
+        QVERIFY(consoleLines(output).contains("Receive buffer empty."));
     }
     // Never more than the buffer's 100 bytes in one exchange.
-    QVERIFY(!output.text().contains("Response buffer[100]"));
+    QVERIFY(!consoleText(output).contains("Response buffer[100]"));
 
     // The link stays usable: the next cycle reports again.
     for (int address = 1; address <= 3; ++address)
@@ -382,7 +374,7 @@ void TestEpcControl::resetOperations_reopenAndRepeatLastRequest()
 {
     SandboxRoot sandbox;
     FakeDeviceIo io;
-    OutputCapture output;
+    ConsoleCapture output;
     EpcControl epc;
     epc.init();
     QSignalSpy setDone(&epc, &EpcControl::setPressureDone);
@@ -440,7 +432,7 @@ void TestEpcControl::transceiver_switchesThroughGpio83And84()
     laySysfs(sandbox);
     sandbox.write(kConfig, config);
     FakeDeviceIo io;
-    OutputCapture output;
+    ConsoleCapture output;
     EpcControl epc;
     epc.init();
     QVERIFY(sandbox.read("/sys/class/gpio/gpio83/value").isEmpty()); // first driven by an exchange
@@ -457,7 +449,7 @@ void TestEpcControl::exchange_honoursConfiguredWaits()
     SandboxRoot sandbox;
     sandbox.write(kConfig, "resp_delay:\"20\"\nwait_2:\"5000\"\n");
     FakeDeviceIo io;
-    OutputCapture output;
+    ConsoleCapture output;
     EpcControl epc;
     epc.init();
     for (int address = 1; address <= 3; ++address)
