@@ -72,8 +72,6 @@ class TestI2cChips : public QObject
 private slots:
     void ledDriver_decodesEveryColour_data();
     void ledDriver_decodesEveryColour();
-    void temperatureSensor_roundTripsThroughTheProgram_data();
-    void temperatureSensor_roundTripsThroughTheProgram();
     void temperatureSensor_driftsWithPumpAndFan();
     void valvesAndTrace_pinsFollowMasks_everyTransferTraced();
     void faults_reachTheProgramAsTheKernelWouldReportThem();
@@ -114,26 +112,6 @@ void TestI2cChips::ledDriver_decodesEveryColour()
                                   1000);
         QTRY_COMPARE_WITH_TIMEOUT(LedDriver::colorName(board.light.light()), QString("cyan"), 1000);
     }
-}
-
-void TestI2cChips::temperatureSensor_roundTripsThroughTheProgram_data()
-{
-    QTest::addColumn<double>("celsius");
-    QTest::addColumn<int>("reported");
-    QTest::newRow("fraction truncated") << 25.96 << 25;
-    QTest::newRow("below zero toward zero") << -10.7 << -10;
-    QTest::newRow("top of the range") << 127.9375 << 127;
-}
-
-void TestI2cChips::temperatureSensor_roundTripsThroughTheProgram()
-{
-    QFETCH(double, celsius);
-    QFETCH(int, reported);
-    Board board;
-    QVERIFY(board.fault("i2c-temperature", QString::number(celsius, 'f', 4)));
-    I2C_InternalTemp sensor;
-    sensor.init();
-    QCOMPARE(int(reading(sensor)), reported);
 }
 
 void TestI2cChips::temperatureSensor_driftsWithPumpAndFan()
