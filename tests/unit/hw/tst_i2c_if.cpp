@@ -18,7 +18,6 @@ class TestI2cIf : public QObject
 private slots:
     void openBus_failures_leaveUnusable_data();
     void openBus_failures_leaveUnusable();
-    void openBus_selectsSlaveOnItsOwnDescriptor();
     void transfers_shortOrFailed_signalOncePerCall_data();
     void transfers_shortOrFailed_signalOncePerCall();
 };
@@ -63,24 +62,6 @@ void TestI2cIf::openBus_failures_leaveUnusable()
         QTest::ignoreMessage(QtDebugMsg, "I2C IF destructor ");
     }
     QCOMPARE(io.openDescriptors(), 0);
-}
-
-void TestI2cIf::openBus_selectsSlaveOnItsOwnDescriptor()
-{
-    FakeDeviceIo io;
-    I2C_IF sensor, light;
-    QTest::ignoreMessage(QtDebugMsg,
-                         QRegularExpression("^Created I2C connection to bus named /dev/i2c-2\\. "
-                                            "FD: \\d+$"));
-    sensor.openBus(&kBus, 0x48);
-    light.openBus(&kBus, 0x38);
-    QVERIFY(sensor.isUsable() && light.isUsable());
-    QCOMPARE(io.openCount(kBus), 2);
-    const uint8_t pointer = 0;
-    QVERIFY(sensor.writeBytes(&pointer, 1));
-    QCOMPARE(io.writesTo(kBus, 0x48).size(), size_t(1));
-    QCOMPARE(io.writesTo(kBus, 0x38).size(), size_t(0));
-    QCOMPARE(io.ioctls().at(1).request, kI2cSlave);
 }
 
 void TestI2cIf::transfers_shortOrFailed_signalOncePerCall_data()

@@ -17,7 +17,6 @@ class TestI2cInternalTemp : public QObject
 private slots:
     void toCelsius_truncatesTowardZero_data();
     void toCelsius_truncatesTowardZero();
-    void readTemperature_pointsThenReadsTwoBytes();
     void readTemperature_failures_repeatLastValue_data();
     void readTemperature_failures_repeatLastValue();
 };
@@ -44,19 +43,6 @@ void TestI2cInternalTemp::toCelsius_truncatesTowardZero()
     QFETCH(int, low);
     QFETCH(int, celsius);
     QCOMPARE(int(I2C_InternalTemp::toCelsius(uint8_t(high), uint8_t(low))), celsius);
-}
-
-void TestI2cInternalTemp::readTemperature_pointsThenReadsTwoBytes()
-{
-    FakeDeviceIo io;
-    I2C_InternalTemp sensor;
-    sensor.init();
-    QSignalSpy updates(&sensor, &I2C_InternalTemp::updateTemperature);
-    io.queueRead(kBus, QByteArray("\x1A\x00", 2));
-    sensor.readTemperature();
-    QCOMPARE(io.writesTo(kBus, 0x48), std::vector<QByteArray> {QByteArray(1, '\0')});
-    QCOMPARE(updates.count(), 1);
-    QCOMPARE(updates[0][0].value<int8_t>(), int8_t(26));
 }
 
 void TestI2cInternalTemp::readTemperature_failures_repeatLastValue_data()
