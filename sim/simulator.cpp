@@ -36,10 +36,8 @@ constexpr int kMaxHardwareVersion = 7;
 
 const char *const kUsage
         = "usage: vemla8-sim [--root DIR] [--fresh] [--headless] [--scenario FILE]\n"
-          "                  [--epc-port PATH] [--hw-version N] [--pressure-settings FILE]
-          "
-          "                  [--usb-inserted] [--resume-step N]
-          ";
+          "                  [--epc-port PATH] [--hw-version N] [--pressure-settings FILE]\n"
+          "                  [--usb-inserted] [--resume-step N]\n";
 
 } // namespace
 
