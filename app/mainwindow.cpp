@@ -3,6 +3,7 @@
 #include "ui_mainwindow.h"
 
 #include "hw/drawer.h"
+#include "hw/buttonhandler.h"
 #include "hw/gpio.h"
 #include "hw/hardwareversion.h"
 #include "hw/i2c_internaltemp.h"
@@ -11,6 +12,7 @@
 #include "menunames.h"
 #include "platform/platform.h"
 #include "records/appsettings.h"
+#include "records/systemlog.h"
 #include "softwareversion.h"
 #include "windowstyles.h"
 
@@ -63,7 +65,9 @@ MainWindow::MainWindow(QWidget *parent)
     connectPump();
     connectPressureControl();
     connectI2cDevices();
+    connectLogExporter();
 
+    connectPowerButton();
     connectPopUps();
 
     emit initPump();
@@ -85,6 +89,7 @@ MainWindow::MainWindow(QWidget *parent)
     setUpErrorScreen();
     setUpCalibration();
     setUpSettingsMenu();
+    connectUsb();
 }
 
 MainWindow::~MainWindow()
@@ -97,6 +102,7 @@ MainWindow::~MainWindow()
                             &pressureThread, &exportThread})
         thread->wait();
     deletePopUps();
+    delete buttonHandler;
     delete ui;
 }
 
@@ -256,9 +262,16 @@ void MainWindow::decideStartUp()
     AppSettings settings;
     productionId = settings.loadProductionSetting(AppSettings::PRODUCTION_ID);
 
-    // A 0 means the previous boot's journal was never saved; its capture joins here.
-    if (settings.loadSystemSetting(AppSettings::SYSTEM_LOG) != 0)
+    // A 0 means the previous boot ended without its journal saved (power cut, crash, failed
+    // capture): it is captured now. The flag stays 0 until this boot's shutdown saves its own.
+    if (settings.loadSystemSetting(AppSettings::SYSTEM_LOG) == 0) {
+        if (saveSystemLog(systemlog::kPreviousBoot))
+            qDebug("Writing system log from previous boot: Successful");
+        else
+            qDebug("Writing system log from previous boot: Failed");
+    } else {
         settings.saveSystemSetting(AppSettings::SYSTEM_LOG, 0);
+    }
 
     if (settings.loadDrawerSetting(AppSettings::DRAWER_STATE) == 0) {
         if (settings.loadSystemSetting(AppSettings::SYSTEM_ERROR) == 0)

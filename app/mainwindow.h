@@ -231,6 +231,20 @@ private:
     void onPowerButtonPressed();
     void enterShutdownMenu();
     void shutdownStep();
+    void connectPowerButton();
+    void removeLogsConfirmed();
+    // The running boot's journal, and the flag that tells the next start it is saved.
+    void saveCurrentBootJournal();
+
+    // --- USB stick, software update and log export (usb/mainwindow_usb.cpp)
+    void connectLogExporter();
+    void connectUsb();
+    void usbFound();
+    void checkUsb();
+    void usbAttached();
+    void usbRemoved();
+    void checkSwUpdate();
+    void startSwUpdate();
 
     // --- pressure logic of the run (pressure/mainwindow_pressure.cpp)
     void connectPressureControl();
@@ -401,6 +415,7 @@ private:
 
     // USB stick.
     bool usbAvailable = false;
+    bool updateAvailable = false;
 
     // Shutdown: seconds left before the board powers off.
     int shutdownCountdown = 0;

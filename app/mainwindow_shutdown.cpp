@@ -3,9 +3,14 @@
 
 #include "ui_mainwindow.h"
 
+#include "hw/buttonhandler.h"
 #include "platform/platform.h"
+#include "records/appsettings.h"
+#include "records/logremoval.h"
+#include "records/systemlog.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QTimer>
 
 namespace {
@@ -75,6 +80,7 @@ void MainWindow::shutdownStep()
         ui->stackedWidget->setCurrentWidget(ui->shutDown_Screen);
         ui->label_shutDown->setText("Shutting down...");
         ui->label_shutDown->setEnabled(false);
+        saveCurrentBootJournal();
         platform::run("sync; umount " + platform::path("/media/sda1"));
         qDebug() << "Powering Off";
         QTimer::singleShot(kPoweroffDelayMs, this, [] { platform::run("poweroff"); });
@@ -95,4 +101,41 @@ void MainWindow::checkAndReleasePressure()
         if (!pumpEnabled)
             emit pressureRelease();
     });
+}
+
+void MainWindow::connectPowerButton()
+{
+    // Stays in the GUI thread: it only polls a sysfs file once a second.
+    buttonHandler = new ButtonHandler;
+    connect(buttonHandler, &ButtonHandler::powerButtonPressed, this,
+            [this] { onPowerButtonPressed(); });
+}
+
+void MainWindow::saveCurrentBootJournal()
+{
+    if (saveSystemLog(systemlog::kCurrentBoot)) {
+        qDebug("Writing system log from current boot: Successful");
+        AppSettings settings;
+        settings.saveSystemSetting(AppSettings::SYSTEM_LOG, 1);
+    } else {
+        qDebug("Writing system log from current boot: Failed");
+    }
+}
+
+void MainWindow::removeLogsConfirmed()
+{
+    const QString logRoot = QString::fromStdString(platform::path("/usr/share/vemla/logs"));
+    if (QDir(logRoot).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty())
+        return;
+    switch (removeLogFiles()) {
+    case LOGS_REMOVED:
+        showMessage("All log files are removed", "");
+        break;
+    case LOGS_REMOVAL_FAILED:
+        showMessage("Failed to remove log files", "Please try again");
+        break;
+    default:
+        showMessage("No log files to remove", "");
+        break;
+    }
 }

@@ -254,6 +254,7 @@ void MainWindow::onPopUpYesPressed()
     } else if (removeLogsAsked) {
         removeLogsAsked = false;
         closePopUp();
+        removeLogsConfirmed();
     } else if (pressurizeFirstAsked) {
         // pendingDrawerAction stays for the OK of "Pressurizing system completed".
         closePopUp();

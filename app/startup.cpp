@@ -2,6 +2,8 @@
 
 #include "mainwindow.h"
 
+#include "hw/eventfilter.h"
+
 #include <cstdint>
 
 #include <QApplication>
@@ -22,6 +24,7 @@ int runInstrument(QApplication &app, const std::function<void(MainWindow &)> &wi
     QCoreApplication::setOrganizationName("Korvand ApS");
     QCoreApplication::setOrganizationDomain("korvand.dk");
     QCoreApplication::setApplicationName("Vemla 8");
+    app.installEventFilter(new EventFilter(&app));
 
     qRegisterMetaType<uint16_t>("uint16_t");
     qRegisterMetaType<uint8_t>("uint8_t");
