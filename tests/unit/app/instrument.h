@@ -25,12 +25,15 @@ using Led = I2C_LedControl::LedColor;
 // A window on its own sandbox; commands are recorded, not run.
 struct Instrument
 {
-    explicit Instrument(const QByteArray &ini = {}, const QByteArray &errorLog = {})
+    explicit Instrument(const QByteArray &ini = {}, const QByteArray &errorLog = {},
+                        const QByteArray &pressureSettings = {})
     {
         if (!ini.isEmpty())
             root.write(kIni, ini);
         if (!errorLog.isEmpty())
             root.write(kErrorLog, errorLog);
+        if (!pressureSettings.isEmpty())
+            root.write("/usr/share/vemla/resources/pressure_settings.inc", pressureSettings);
         window = std::make_unique<MainWindow>(nullptr);
         window->setStartingUp(false);
     }
