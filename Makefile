@@ -43,7 +43,8 @@ build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 # With a display: the screen and the instrument panel. Without one: the demo scenario, headless.
-run: build
+run: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target vemla8-sim
 	@if [ -n "$$DISPLAY" ] || [ -n "$$WAYLAND_DISPLAY" ]; then \
 	  $(BUILD_DIR)/vemla8-sim --root $(SIM_ROOT); \
 	else \
