@@ -89,6 +89,7 @@ MainWindow::MainWindow(QWidget *parent)
     setUpErrorScreen();
     setUpCalibration();
     setUpSettingsMenu();
+    setUpPressureEditor();
     connectUsb();
 }
 

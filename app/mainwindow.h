@@ -18,6 +18,7 @@
 #include <QMap>
 #include <QString>
 #include <QThread>
+#include <QVector>
 
 class QLabel;
 class QProgressBar;
@@ -64,6 +65,8 @@ public:
     using StateObserver = std::function<void(int state)>;
     static void setStateObserver(StateObserver observer) { stateObserver = std::move(observer); }
     void setStartingUp(bool value) { startingUp = value; }
+    // The drawer object, so that an observer can stand in for its answers.
+    Drawer *drawerDevice() const { return drawer; }
 
     void setState(int newState);
 
@@ -227,6 +230,15 @@ private:
     void stepSafetyThreshold(int step);
     void askServiceQuestion(bool *flag, const QString &question);
 
+    // --- drawer calibration and the service menu's drawer rows
+    // (service/mainwindow_calibration.cpp)
+    void onNewCalibrationSample(uint16_t threshold, uint16_t openingTime);
+    void prepareCalibration();
+    void evaluateCalibration();
+    void saveCalibration();
+    void clearCalibrationResult();
+    void saveServiceDrawerRows();
+
     // --- power button and shutdown (mainwindow_shutdown.cpp)
     void onPowerButtonPressed();
     void enterShutdownMenu();
@@ -262,6 +274,21 @@ private:
 
     // --- vessel pressure (pressure/mainwindow_vessel.cpp)
     void checkPressurizing();
+
+    // --- pressure settings editor (pressure/mainwindow_pressureeditor.cpp)
+    void setUpPressureEditor();
+    QList<QPushButton *> editorLineButtons() const;
+    void openPressureEditor();
+    void showEditorModes();
+    void showEditorLines();
+    void showEditorValues(bool shown);
+    void onEditorModePressed(int mode);
+    void onEditorLinePressed(int line);
+    void onEditorBackPressed();
+    void onEditorChangePressed(int field);
+    void onEditorValueEntered(int val);
+    void onEditorSavePressed();
+    void saveEditedPressureSettings();
 
     QThread drawerThread;
     QThread fanThread;
@@ -397,6 +424,12 @@ private:
     // Drawer calibration: closings measured per calibration, and those done so far.
     int calibrationCycles = 3;
     int calibrationCycle = 0;
+    // One threshold per measured closing, the accepted opening times (ms), and the results
+    // the ready page offers (0 when none).
+    QVector<uint16_t> thresholdSamples;
+    QVector<uint16_t> openingTimeSamples;
+    uint16_t newThreshold = 0;
+    uint16_t newOpeningTime = 0;
     QElapsedTimer pumpTestClock;
 
     // Settings area.
@@ -412,6 +445,15 @@ private:
     QPushButton *serviceGroup = nullptr;
     QPushButton *serviceRow = nullptr;
     bool drawerLoggingEnabled = false;
+
+    // Pressure settings editor: the working copy, and the mode (0 dPCR, 1 dMDA), line (0 to 2,
+    // 3 the active time) and quantity (0 pre-ramp, 1 target, 2 ramp-up time) being edited at
+    // level 1 (modes), 2 (lines) or 3 (values).
+    QMap<std::string, int> editedPressureSettings;
+    uint8_t editorLevel = 1;
+    int editorMode = 0;
+    int editorLine = 0;
+    int editorValue = 0;
 
     // USB stick.
     bool usbAvailable = false;

@@ -93,6 +93,7 @@ QString MainWindow::handlePasswordKey(const QString &key, const QString &mode)
         if (entry == settings.getPassword("admin")) {
             qDebug() << "Settings menu entered";
             ui->stackedWidget->setCurrentWidget(ui->SettingsMenuScreen);
+            openPressureEditor();
         } else if (entry == settings.getPassword("calibration")) {
             qDebug() << "Calibration menu entered";
             setState(17);

@@ -46,6 +46,8 @@ void MainWindow::prepareServiceMenu()
             QString::number(settings.loadDrawerSetting(AppSettings::DRAWER_SAFETY_THRESHOLD)));
     ui->label_drawer_opening_time_value->setText(
             QString::number(settings.loadDrawerSetting(AppSettings::DRAWER_OPENING_TIME)) + " ms");
+    // Saved without its row opened, the drawer log keeps what it is.
+    ui->label_dl->setText(drawerLoggingEnabled ? "Enabled" : "Disabled");
     serviceLevel = 1;
     showServiceLevel();
 }
@@ -58,8 +60,11 @@ void MainWindow::askServiceQuestion(bool *flag, const QString &question)
 
 void MainWindow::stepSafetyThreshold(int step)
 {
+    // A step clamps in its own direction only: a calibrated threshold above 4000 may still be
+    // lowered in steps of 10 or 100.
     const int value = ui->label_ds_threshold->text().toInt() + step;
-    ui->label_ds_threshold->setText(QString::number(qBound(kThresholdMin, value, kThresholdMax)));
+    ui->label_ds_threshold->setText(
+            QString::number(step > 0 ? qMin(value, kThresholdMax) : qMax(value, kThresholdMin)));
 }
 
 void MainWindow::showServiceLevel()

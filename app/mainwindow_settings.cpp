@@ -43,7 +43,6 @@ void MainWindow::setUpSettingsMenu()
         ui->stackedWidget->setCurrentWidget(ui->SettingsMenuScreen_2);
     });
     connectButton(ui->pushButton_settingsMenu_logFile, [this] { askLogTransfer(); });
-    connectButton(ui->pushButton_settingsMenu_back, [this] { setState(3); });
     connectButton(ui->pushButton_settingsMenu_2_back, [this] {
         dateTimeTimer->stop();
         if (openSubPageButton)

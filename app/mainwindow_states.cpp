@@ -165,25 +165,27 @@ void MainWindow::setState(int newState)
         ui->pushButton_CalibrationInsertScreen_ready->setText("Start");
         showCalibrationPage(ui->CalibrationInsertScreen, ui->progressBar_CalibrationInsertScreen,
                             4);
-        calibrationCycle = 0;
-        emit enableDrawerCalibration();
+        prepareCalibration();
         break;
     case 21:
         showCalibrationPage(ui->CalibrationInProgressScreen,
-                            ui->progressBar_CalibrationInProgressScreen, 5);
+                            ui->progressBar_CalibrationInProgressScreen, calibrationCycle + 5);
         toggleDrawer();
         break;
     case 22:
         showCalibrationPage(ui->CalibrationReadyScreen, ui->progressBar_CalibrationReadyScreen, 8);
+        evaluateCalibration();
         break;
     case 23:
         showCalibrationPage(ui->CalibrationFinishedScreen,
                             ui->progressBar_CalibrationFinishedScreen, 9);
+        clearCalibrationResult();
         emit drawerUpdateSettings();
         break;
     case 24:
         showCalibrationPage(ui->CalibrationCancelScreen, ui->progressBar_CalibrationCancelScreen,
                             8);
+        clearCalibrationResult();
         break;
     default:
         qDebug() << "State management: Undefined state";

@@ -89,7 +89,7 @@ int ConfigHandler::getValue(std::string key)
     return *value;
 }
 
-void ConfigHandler::writeConfig(QMap<std::string, int> settings, std::string path)
+bool ConfigHandler::writeConfig(QMap<std::string, int> settings, std::string path)
 {
     // Written beside the target and renamed over it, so that a power cut during the save leaves
     // the previous settings rather than a truncated file.
@@ -99,9 +99,11 @@ void ConfigHandler::writeConfig(QMap<std::string, int> settings, std::string pat
     for (auto it = settings.constBegin(); it != settings.constEnd(); ++it)
         file << configsyntax::formatRecord(it.key(), it.value());
     file.close();
-    if (!file || std::rename(temporary.c_str(), target.c_str()) != 0) {
+    const bool written = file && std::rename(temporary.c_str(), target.c_str()) == 0;
+    if (!written) {
         std::remove(temporary.c_str());
         qDebug().noquote() << "ConfigHandler: could not write" << QString::fromStdString(path);
     }
     qDebug() << "writeConfig()";
+    return written;
 }

@@ -30,7 +30,8 @@ public:
     int getValue(std::string key);
 
     // Writes the whole table in canonical form, one `key:"value"` per line, keys ascending.
-    void writeConfig(QMap<std::string, int> settings, std::string path);
+    // False (and logged) when the file could not be written; the previous file then stays.
+    bool writeConfig(QMap<std::string, int> settings, std::string path);
 
 private:
     std::map<std::string, std::string> table;

@@ -119,7 +119,7 @@ void TestConfigHandler::writeConfig_isCanonicalAndReadsBack()
     settings.insert("Zeta", -3);
     settings.insert("dmda_active_time", 0);
     ConfigHandler handler(nullptr);
-    handler.writeConfig(settings, kFile);
+    QVERIFY(handler.writeConfig(settings, kFile));
     // Byte-wise ascending keys (upper case first), the old content gone.
     QCOMPARE(sandbox.read(kFile),
              QByteArray("Zeta:\"-3\"\ndmda_active_time:\"0\"\ndpcr_line_1_target:\"1000\"\n"));
@@ -129,7 +129,7 @@ void TestConfigHandler::writeConfig_isCanonicalAndReadsBack()
     // An unwritable place leaves no half-written file and is said in the log.
     QTest::ignoreMessage(QtDebugMsg, QRegularExpression("could not write /no/such/dir/x.inc"));
     QTest::ignoreMessage(QtDebugMsg, "writeConfig()");
-    handler.writeConfig(settings, "/no/such/dir/x.inc");
+    QVERIFY(!handler.writeConfig(settings, "/no/such/dir/x.inc"));
 }
 
 QTEST_GUILESS_MAIN(TestConfigHandler)
