@@ -21,13 +21,15 @@ struct ScenarioStep
         UsbRemove,
         Fault,
         FaultClear,
-        WaitFile
+        WaitFile,
+        WaitNoFile
     };
 
     Kind kind = Sleep;
     int line = 0;
     QString source; // the line as written, for messages
-    QString object; // object name (click, expect-text, wait-text), instrument path (wait-file)
+    QString object; // object name (click, expect-text, wait-text), instrument path (wait-file,
+                    // wait-no-file)
     QString text; // TEXT, file name, fault name
     QStringList args; // fault arguments
     int number = 0; // state number
