@@ -221,6 +221,21 @@ bool ScenarioRunner::runStep(const ScenarioStep &step)
     case ScenarioStep::FaultClear:
         world.clearFaults();
         return true;
+    case ScenarioStep::ExpectShown:
+    case ScenarioStep::ExpectHidden:
+    case ScenarioStep::WaitShown: {
+        const QWidget *widget = findWidget(step.object);
+        if (!widget) {
+            fail("no widget of that name");
+            return false;
+        }
+        const bool shown = widget->isVisible() && widget->isEnabled();
+        if (shown == (step.kind != ScenarioStep::ExpectHidden))
+            return true;
+        if (step.kind != ScenarioStep::WaitShown || timedOut)
+            fail(shown ? "the widget is shown" : "the widget is hidden or disabled");
+        return false;
+    }
     case ScenarioStep::WaitFile: {
         if (anyFileHolds(step.object, step.text))
             return true;

@@ -113,6 +113,20 @@ ScenarioScript ScenarioScript::parse(const QString &text)
             if (arguments != 1)
                 return fail("wait-no-file takes one instrument path");
             step.object = words[1];
+        } else if (verb == "expect-shown" || verb == "expect-hidden") {
+            // expect-shown OBJ: visible and enabled now, as a usable button is.
+            step.kind = verb == "expect-shown" ? ScenarioStep::ExpectShown
+                                               : ScenarioStep::ExpectHidden;
+            if (arguments != 1)
+                return fail(verb + " takes one object name");
+            step.object = words[1];
+        } else if (verb == "wait-shown") {
+            step.kind = ScenarioStep::WaitShown;
+            if (arguments < 1 || arguments > 2)
+                return fail("wait-shown takes an object name and an optional time");
+            step.object = words[1];
+            if (arguments == 2 && !parseSeconds(words[2], &step.seconds))
+                return fail("not a time in seconds");
         } else if (verb == "fault") {
             if (arguments < 1)
                 return fail("fault needs a name or \"clear\"");

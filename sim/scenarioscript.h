@@ -22,13 +22,16 @@ struct ScenarioStep
         Fault,
         FaultClear,
         WaitFile,
-        WaitNoFile
+        WaitNoFile,
+        ExpectShown,
+        ExpectHidden,
+        WaitShown
     };
 
     Kind kind = Sleep;
     int line = 0;
     QString source; // the line as written, for messages
-    QString object; // object name (click, expect-text, wait-text), instrument path (wait-file,
+    QString object; // object name (click, expect-*, wait-text), instrument path (wait-file,
                     // wait-no-file)
     QString text; // TEXT, file name, fault name
     QStringList args; // fault arguments

@@ -33,9 +33,12 @@ void TestScenarioScript::parse_everyStepForm()
                                     "usb-insert update\n"
                                     "usb-remove\n"
                                     "fault i2c-absent 2 0x48\n"
-                                    "fault clear\r\n");
+                                    "fault clear\r\n"
+                                    "expect-shown button_err_close\n"
+                                    "expect-hidden button_err_open\n"
+                                    "wait-shown label_running_title 60\n");
     QCOMPARE(script.error, QString());
-    QCOMPARE(script.steps.size(), 15);
+    QCOMPARE(script.steps.size(), 18);
     const auto &s = script.steps;
     QCOMPARE(s[0].kind, ScenarioStep::WaitState);
     QCOMPARE(s[0].line, 3);
@@ -62,6 +65,11 @@ void TestScenarioScript::parse_everyStepForm()
     QCOMPARE(s[13].args, (QStringList {"2", "0x48"}));
     QCOMPARE(s[14].kind, ScenarioStep::FaultClear);
     QCOMPARE(s[14].line, 17);
+    QCOMPARE(s[15].kind, ScenarioStep::ExpectShown);
+    QCOMPARE(s[15].object, QString("button_err_close"));
+    QCOMPARE(s[16].kind, ScenarioStep::ExpectHidden);
+    QCOMPARE(s[17].kind, ScenarioStep::WaitShown);
+    QCOMPARE(s[17].seconds, 60.0);
 }
 
 void TestScenarioScript::parse_badLines_nameTheLine_data()
@@ -84,6 +92,8 @@ void TestScenarioScript::parse_badLines_nameTheLine_data()
                                    << "line 1: fault needs";
     QTest::newRow("wait-no-file text") << "wait-no-file /tmp/a gone"
                                        << "line 1: wait-no-file takes one";
+    QTest::newRow("expect-hidden without object") << "expect-hidden"
+                                                  << "line 1: expect-hidden takes one";
     QTest::newRow("wait-state time") << "wait-state 3 soon"
                                      << "line 1: not a time";
 }

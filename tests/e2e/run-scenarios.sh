@@ -1,0 +1,32 @@
+#!/bin/sh
+# Plays the scenarios of one end-to-end test on one instrument root, the first on a fresh
+# root and each further one on what the previous left (the instrument's next boot), then runs
+# the test's check of the files on the root.
+#
+# usage: run-scenarios.sh SIMULATOR ROOT SETTINGS CHECK SCENARIO...
+#   SETTINGS  pressure settings file to install at every boot, or "-"
+#   CHECK     shell script run as `sh CHECK ROOT` after the last scenario, or "-"
+set -u
+simulator=$1
+root=$2
+settings=$3
+check=$4
+shift 4
+
+fresh=--fresh
+for scenario in "$@"; do
+    echo "== $(basename "$scenario")"
+    if [ "$settings" = - ]; then
+        "$simulator" --headless $fresh --root "$root" --scenario "$scenario" || exit 1
+    else
+        "$simulator" --headless $fresh --root "$root" --scenario "$scenario" \
+            --pressure-settings "$settings" || exit 1
+    fi
+    fresh=
+done
+
+if [ "$check" != - ]; then
+    echo "== $(basename "$check")"
+    sh "$check" "$root" || exit 1
+fi
+exit 0

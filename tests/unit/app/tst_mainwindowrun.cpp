@@ -1,0 +1,376 @@
+// The production run and its errors driven through the window: lane masks, the countdown and
+// its end, the run log the run leaves, and what each raised error does.
+#include "instrument.h"
+#include "support/consolecapture.h"
+#include "support/logcapture.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace testwindow;
+
+namespace {
+const QString kProductionDir = "/usr/share/vemla/logs/production";
+
+// Pre-ramp set-points below the supervised range pass the first check at once; no ramp.
+QByteArray settingsWithActiveTime(const QByteArray &activeTime)
+{
+    QByteArray text;
+    for (const char *mode : {"dpcr", "dmda"}) {
+        for (int line = 1; line <= 3; ++line) {
+            text += QByteArray(mode) + "_line_" + QByteArray::number(line) + "_preRamp:\"0\"\n";
+            text += QByteArray(mode) + "_line_" + QByteArray::number(line) + "_rampUpTime:\"0\"\n";
+            text += QByteArray(mode) + "_line_" + QByteArray::number(line) + "_target:\"0\"\n";
+        }
+        if (!activeTime.isEmpty())
+            text += QByteArray(mode) + "_active_time:\"" + activeTime + "\"\n";
+    }
+    return text;
+}
+
+int records(const Instrument &instrument)
+{
+    if (!instrument.root.exists(kErrorLog))
+        return 0;
+    int count = 0;
+    for (const QByteArray &line : instrument.root.read(kErrorLog).split('\n'))
+        count += !line.isEmpty() && !line.startsWith("time|");
+    return count;
+}
+
+QByteArray lastRecord(const Instrument &instrument)
+{
+    const QList<QByteArray> lines = instrument.root.read(kErrorLog).trimmed().split('\n');
+    return lines.last();
+}
+
+QStringList runLogs(const Instrument &instrument)
+{
+    return QDir(instrument.root.file(kProductionDir)).entryList(QDir::Files);
+}
+
+void chooseLanes(Instrument &instrument, const QList<int> &lanes)
+{
+    instrument.window->setState(7);
+    instrument.click("pushButton_dpcr");
+    for (int lane : lanes)
+        instrument.click(QString("pushButton_lane_%1").arg(lane));
+}
+
+void reportVessel(Instrument &instrument, int mbar);
+
+// Run start to the active time on a full vessel: the first pre-ramp check comes after a
+// second.
+void runToActiveTime(Instrument &instrument)
+{
+    reportVessel(instrument, 5000);
+    instrument.window->setState(9);
+    QTRY_COMPARE_WITH_TIMEOUT(instrument.window->menuState(), 10, 3000);
+}
+
+void tick(Instrument &instrument)
+{
+    QMetaObject::invokeMethod(instrument.window.get(), "dropletProduction");
+}
+
+void reportVessel(Instrument &instrument, int mbar)
+{
+    // The window takes one pump report in three.
+    for (int report = 0; report < 3; ++report)
+        QMetaObject::invokeMethod(instrument.window.get(), "updateCurrentPressure",
+                                  Q_ARG(uint16_t, uint16_t(mbar)), Q_ARG(int, 0));
+}
+} // namespace
+
+class TestMainWindowRun : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void laneMask_openLanesAtRampStart_data();
+    void laneMask_openLanesAtRampStart();
+    void countdown_endsAtZeroEvenWithoutActiveTime_data();
+    void countdown_endsAtZeroEvenWithoutActiveTime();
+    void runEnd_releasesHardwareAndWritesTemperatures();
+    void stopQuestion_countdownGoesOnBehindIt();
+    void runLog_missingProductionDirectory_runEndsNormally();
+    void insufficientPressure_endsRunBeforeTheScreen();
+    void raisedError_recordScreenAndButtons_data();
+    void raisedError_recordScreenAndButtons();
+    void pendingError_unreadableRecords_areDropped_data();
+    void pendingError_unreadableRecords_areDropped();
+};
+
+void TestMainWindowRun::initTestCase()
+{
+    qRegisterMetaType<I2C_LedControl::LedColor>("I2C_LedControl::LedColor");
+    qRegisterMetaType<ErrorCode>("ErrorCode");
+    qRegisterMetaType<uint8_t>("uint8_t");
+}
+
+void TestMainWindowRun::laneMask_openLanesAtRampStart_data()
+{
+    QTest::addColumn<QList<int>>("lanes");
+    QTest::addColumn<QString>("bits");
+    QTest::addColumn<int>("mask");
+    QTest::newRow("none") << QList<int> {} << "11111111" << 255;
+    QTest::newRow("all") << QList<int> {1, 2, 3, 4, 5, 6, 7, 8} << "00000000" << 0;
+    QTest::newRow("lanes 1 and 2") << QList<int> {1, 2} << "11111100" << 252;
+    QTest::newRow("lane 8 only") << QList<int> {8} << "01111111" << 127;
+    // Selected twice is deselected again.
+    QTest::newRow("lane 3 toggled off") << QList<int> {3, 5, 3} << "11101111" << 239;
+}
+
+void TestMainWindowRun::laneMask_openLanesAtRampStart()
+{
+    QFETCH(QList<int>, lanes);
+    QFETCH(QString, bits);
+    QFETCH(int, mask);
+    Instrument instrument({}, {}, settingsWithActiveTime("5"));
+    chooseLanes(instrument, lanes);
+    QSignalSpy valves(instrument.window.get(), &MainWindow::valveOutput);
+    LogCapture log;
+    instrument.window->setState(9);
+    // All valves shut for the pre-ramp; the selected lanes open when the ramp starts.
+    QTRY_COMPARE_WITH_TIMEOUT(valves.size(), 2, 3000);
+    QCOMPARE(valves.at(0).at(0).value<uint8_t>(), uint8_t(255));
+    QCOMPARE(int(valves.at(1).at(0).value<uint8_t>()), mask);
+    QVERIFY2(log.contains(bits), qPrintable(log.lines().join('\n')));
+    QVERIFY(log.contains(QString::number(mask)));
+}
+
+void TestMainWindowRun::countdown_endsAtZeroEvenWithoutActiveTime_data()
+{
+    QTest::addColumn<QByteArray>("activeTime"); // empty: the key is missing
+    QTest::addColumn<QStringList>("texts"); // shown on entry, then after every tick
+    QTest::newRow("two seconds") << QByteArray("2")
+                                 << QStringList {"2 seconds", "1 second", "0 second"};
+    QTest::newRow("two minutes") << QByteArray("121")
+                                 << QStringList {"2 minutes", "2 minutes", "1 minute"};
+    // Nothing to count: the first tick ends the run instead of counting below zero for ever.
+    QTest::newRow("zero") << QByteArray("0") << QStringList {"0 second", "0 second"};
+    QTest::newRow("key missing") << QByteArray() << QStringList {"0 second", "0 second"};
+}
+
+void TestMainWindowRun::countdown_endsAtZeroEvenWithoutActiveTime()
+{
+    QFETCH(QByteArray, activeTime);
+    QFETCH(QStringList, texts);
+    Instrument instrument({}, {}, settingsWithActiveTime(activeTime));
+    chooseLanes(instrument, {1});
+    runToActiveTime(instrument);
+    QCOMPARE(instrument.text("label_time_remaining_value"), texts.first());
+    for (int step = 1; step < texts.size(); ++step) {
+        QCOMPARE(instrument.window->menuState(), 10);
+        tick(instrument);
+        QCOMPARE(instrument.text("label_time_remaining_value"), texts.at(step));
+    }
+    const bool ended = texts.last() == "0 second";
+    QCOMPARE(instrument.window->menuState(), ended ? 11 : 10);
+    if (ended)
+        QCOMPARE(instrument.pageName(), QString("DropletsReadyScreen"));
+}
+
+void TestMainWindowRun::runEnd_releasesHardwareAndWritesTemperatures()
+{
+    Instrument instrument("[production]\nid=6\n", {}, settingsWithActiveTime("1"));
+    QDir().mkpath(instrument.root.file(kProductionDir));
+    QMetaObject::invokeMethod(instrument.window.get(), "saveTemperature", Q_ARG(int8_t, -3));
+    chooseLanes(instrument, {2});
+    runToActiveTime(instrument);
+    QMetaObject::invokeMethod(instrument.window.get(), "saveTemperature", Q_ARG(int8_t, 27));
+    QSignalSpy setPressure(instrument.window.get(), &MainWindow::setPressure);
+    QSignalSpy valves(instrument.window.get(), &MainWindow::valveOutput);
+    QSignalSpy read(instrument.window.get(), &MainWindow::readPressure);
+    QSignalSpy animation(instrument.window.get(), &MainWindow::stopAnimation);
+    tick(instrument);
+
+    QCOMPARE(instrument.window->menuState(), 11);
+    QCOMPARE(instrument.text("label_dropletReady"), QString("Production ID: 7"));
+    QCOMPARE(setPressure.last(), (QList<QVariant> {0, 0, 0}));
+    QCOMPARE(valves.last().at(0).value<uint8_t>(), uint8_t(0));
+    QCOMPARE(read.last().at(0).toBool(), true);
+    QCOMPARE(animation.size(), 1);
+    // The lanes are cleared for the next run.
+    instrument.window->setState(8);
+    QCOMPARE(instrument.text("label_noLaneSelected"), QString("No channels selected"));
+
+    const QStringList logs = runLogs(instrument);
+    QCOMPARE(logs.size(), 1);
+    QVERIFY2(QRegularExpression("^7_\\d{8}_\\d{6}\\.log$").match(logs.first()).hasMatch(),
+             qPrintable(logs.first()));
+    const QList<QByteArray> lines
+            = instrument.root.read(kProductionDir + "/" + logs.first()).split('\n');
+    QCOMPARE(lines.at(0), "File:\t\t" + (kProductionDir + "/" + logs.first()).toLatin1());
+    QCOMPARE(lines.at(2), QByteArray("Initial temperature:\t-3 deg Celsius"));
+    QCOMPARE(lines.at(3), QByteArray("Final temperature:\t27 deg Celsius"));
+
+    instrument.click("pushButton_dropletsReady_finish");
+    QCOMPARE(instrument.window->menuState(), 3);
+}
+
+void TestMainWindowRun::stopQuestion_countdownGoesOnBehindIt()
+{
+    Instrument instrument({}, {}, settingsWithActiveTime("2"));
+    chooseLanes(instrument, {1});
+    runToActiveTime(instrument);
+    instrument.click("pushButton_running_stop");
+    QCOMPARE(instrument.pageName(), QString("StopScreen"));
+    tick(instrument);
+    QCOMPARE(instrument.pageName(), QString("StopScreen"));
+    QCOMPARE(instrument.text("label_time_remaining_value"), QString("1 second"));
+    // The time ran out while the question was up: the run ends as it would have.
+    tick(instrument);
+    QCOMPARE(instrument.window->menuState(), 11);
+    QCOMPARE(instrument.pageName(), QString("DropletsReadyScreen"));
+}
+
+void TestMainWindowRun::runLog_missingProductionDirectory_runEndsNormally()
+{
+    Instrument instrument({}, {}, settingsWithActiveTime("30"));
+    chooseLanes(instrument, {1});
+    runToActiveTime(instrument);
+    ConsoleCapture console;
+    instrument.click("pushButton_running_stop");
+    instrument.click("pushButton_running_stop_yes");
+    QCOMPARE(instrument.window->menuState(), 3);
+    QVERIFY(!instrument.root.exists(kProductionDir));
+    QVERIFY2(console.text().find("Unable to create log file: /usr/share/vemla/logs/production/1_")
+                     != std::string::npos,
+             console.text().c_str());
+    QCOMPARE(records(instrument), 0);
+}
+
+void TestMainWindowRun::insufficientPressure_endsRunBeforeTheScreen()
+{
+    Instrument instrument({}, {}, settingsWithActiveTime("30"));
+    QDir().mkpath(instrument.root.file(kProductionDir));
+    chooseLanes(instrument, {1, 3});
+    runToActiveTime(instrument);
+    // Exactly half a vessel still holds the lines.
+    reportVessel(instrument, 2500);
+    tick(instrument);
+    QCOMPARE(instrument.window->menuState(), 10);
+    QCOMPARE(records(instrument), 0);
+
+    QSignalSpy valves(instrument.window.get(), &MainWindow::valveOutput);
+    reportVessel(instrument, 2499);
+    tick(instrument);
+    QCOMPARE(instrument.window->menuState(), 15);
+    QCOMPARE(instrument.text("label_err_code_input"), QString("6"));
+    QVERIFY(instrument.shown("button_err_open"));
+    QVERIFY(!instrument.shown("button_err_close"));
+    // The run ended: valves shut, its log written and named in the one record, with the lanes
+    // it ran on.
+    QCOMPARE(valves.last().at(0).value<uint8_t>(), uint8_t(0));
+    const QStringList logs = runLogs(instrument);
+    QCOMPARE(logs.size(), 1);
+    QCOMPARE(records(instrument), 1);
+    const QList<QByteArray> fields = lastRecord(instrument).split('|');
+    QCOMPARE(fields.size(), 13);
+    QCOMPARE(fields.at(1), QByteArray("Running menu"));
+    QCOMPARE(fields.at(6), QByteArray("1"));
+    QCOMPARE(fields.at(7), (kProductionDir + "/" + logs.first()).toLatin1());
+    QCOMPARE(fields.at(8), QByteArray("2499"));
+    QCOMPARE(fields.at(12), QByteArray("10100000"));
+    QCOMPARE(instrument.stored("system/error"), 1);
+    // The screen has taken over: no further ticks, no further records.
+    tick(instrument);
+    QCOMPARE(records(instrument), 1);
+}
+
+void TestMainWindowRun::raisedError_recordScreenAndButtons_data()
+{
+    QTest::addColumn<int>("state"); // where the error meets the instrument
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("logged"); // code of the record, -1 none
+    QTest::addColumn<int>("after"); // state afterwards
+    QTest::addColumn<bool>("openShown");
+    QTest::addColumn<bool>("closeShown");
+
+    QTest::newRow("obstacle: logged only") << 4 << 3 << 3 << 4 << true << true;
+    QTest::newRow("obstacle during calibration") << 21 << 3 << 4 << 15 << true << false;
+    QTest::newRow("stuck inside") << 5 << 1 << 1 << 15 << true << false;
+    QTest::newRow("stuck outside") << 4 << 2 << 2 << 15 << false << true;
+    QTest::newRow("leakage") << 2 << 7 << 7 << 15 << true << false;
+    QTest::newRow("undefined error blocks") << 3 << 0 << 0 << 15 << true << true;
+    QTest::newRow("test error: logged only") << 3 << 65535 << 65535 << 3 << true << true;
+    QTest::newRow("during shutdown: ignored") << 16 << 7 << -1 << 16 << true << true;
+}
+
+void TestMainWindowRun::raisedError_recordScreenAndButtons()
+{
+    QFETCH(int, state);
+    QFETCH(int, code);
+    QFETCH(int, logged);
+    QFETCH(int, after);
+    Instrument instrument;
+    instrument.window->setState(state);
+    instrument.commands.clear();
+    emit instrument.window->systemError(ErrorCode(code));
+
+    QCOMPARE(instrument.window->menuState(), after);
+    QCOMPARE(records(instrument), logged < 0 ? 0 : 1);
+    if (logged >= 0) {
+        const QList<QByteArray> fields = lastRecord(instrument).split('|');
+        QCOMPARE(fields.at(2), QByteArray::number(logged));
+        QCOMPARE(fields.at(3), errorDescription(logged).toLatin1());
+    }
+    const bool blocking = after == 15;
+    QCOMPARE(instrument.stored("system/error"), blocking ? 1 : 0);
+    if (!blocking)
+        return;
+    QCOMPARE(instrument.pageName(), QString("errorScreen"));
+    QCOMPARE(instrument.text("label_err_code_input"), QString::number(logged));
+    QCOMPARE(instrument.text("label_err_description_input"), errorDescription(logged));
+    QTEST(instrument.shown("button_err_open"), "openShown");
+    QTEST(instrument.shown("button_err_close"), "closeShown");
+    QVERIFY(std::find(instrument.commands.commands().begin(), instrument.commands.commands().end(),
+                      "sync")
+            != instrument.commands.commands().end());
+}
+
+void TestMainWindowRun::pendingError_unreadableRecords_areDropped_data()
+{
+    QTest::addColumn<QByteArray>("errorLog");
+    QTest::addColumn<QString>("code"); // shown again; empty: dropped
+
+    const QByteArray record7 = "20261206-100000|Initial pressurizing menu|7|System pressure "
+                               "leakage|/usr/share/vemla/logs/errors.log|1.3.0\n";
+    QTest::newRow("no header, good record") << record7 << "7";
+    QTest::newRow("binary garbage") << QByteArray("\x00\x01\xff|\x7f|\xfe\n", 10) << "";
+    QTest::newRow("code is no number")
+            << kErrorLogHeader + "20261206-100000|Home menu|seven|x|y|1.3.0\n"
+            << "";
+    QTest::newRow("too few fields") << kErrorLogHeader + "20261206-100000|Home menu\n"
+                                    << "";
+    QTest::newRow("one huge line") << kErrorLogHeader + QByteArray(300000, '7') + "\n"
+                                   << "";
+    QTest::newRow("header only") << kErrorLogHeader << "";
+    QTest::newRow("good record after a huge line")
+            << kErrorLogHeader + QByteArray(300000, 'x') + "\n" + record7 << "7";
+}
+
+void TestMainWindowRun::pendingError_unreadableRecords_areDropped()
+{
+    QFETCH(QByteArray, errorLog);
+    QFETCH(QString, code);
+    LogCapture log;
+    Instrument instrument("[system]\nerror=1\n", errorLog);
+    QCOMPARE(instrument.root.read(kErrorLog), errorLog); // nothing appended
+    QCOMPARE(instrument.text("label_err_code_input"), code);
+    if (code.isEmpty()) {
+        QVERIFY(log.contains("Error: Unable to load previous uncleared error"));
+        QCOMPARE(instrument.stored("system/error"), 0);
+        QCOMPARE(instrument.window->menuState(), 1);
+    } else {
+        QVERIFY(log.contains("Error: Uncleared error retriggered"));
+        QCOMPARE(instrument.stored("system/error"), 1);
+        QCOMPARE(instrument.window->menuState(), 15);
+    }
+}
+
+QTEST_MAIN(TestMainWindowRun)
+#include "tst_mainwindowrun.moc"
