@@ -42,12 +42,15 @@ configure: deps
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-# With a display: the screen and the instrument panel. Without one: the demo scenario, headless.
-run: build
+# With a display: the screen and the instrument panel on the reusable root. Without one: the
+# demo scenario, headless, on a fresh root of its own.
+run: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target vemla8-sim
 	@if [ -n "$$DISPLAY" ] || [ -n "$$WAYLAND_DISPLAY" ]; then \
 	  $(BUILD_DIR)/vemla8-sim --root $(SIM_ROOT); \
 	else \
-	  $(BUILD_DIR)/vemla8-sim --headless --root $(SIM_ROOT) --scenario sim/scenarios/demo.scn; \
+	  $(BUILD_DIR)/vemla8-sim --headless --fresh --root $(BUILD_DIR)/demo-root \
+	    --scenario sim/scenarios/demo.scn; \
 	fi
 
 test: build
