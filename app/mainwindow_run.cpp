@@ -8,6 +8,8 @@
 #include "records/appsettings.h"
 #include "windowstyles.h"
 
+#include <algorithm>
+
 #include <QDateTime>
 #include <QDebug>
 #include <QTimer>
@@ -122,9 +124,11 @@ void MainWindow::startRun()
 
 void MainWindow::dropletProduction()
 {
-    remainingSeconds -= 1;
+    // An active time of 0 (or a settings file without one) starts the countdown at 0: it
+    // ends at the first tick instead of counting below zero for ever.
+    remainingSeconds = std::max(remainingSeconds - 1, 0);
     ui->label_time_remaining_value->setText(remainingTimeText(remainingSeconds));
-    if (remainingSeconds <= 0) {
+    if (remainingSeconds == 0) {
         productionTimer->stop();
         setState(11);
     } else if (vesselPercent < kRunMinimumVesselPercent) {
