@@ -220,6 +220,7 @@ private:
     void onChangeDatePressed();
     void onDateAndTimeEntered(QString dateAndTime, ::dateFormat currentFormat);
     void askLogTransfer();
+    void removeLogsConfirmed();
 
     // --- service menu (mainwindow_service.cpp)
     void prepareServiceMenu();
@@ -244,7 +245,6 @@ private:
     void enterShutdownMenu();
     void shutdownStep();
     void connectPowerButton();
-    void removeLogsConfirmed();
     // The running boot's journal, and the flag that tells the next start it is saved.
     void saveCurrentBootJournal();
 

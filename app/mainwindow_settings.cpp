@@ -6,6 +6,7 @@
 
 #include "platform/platform.h"
 #include "records/appsettings.h"
+#include "records/logremoval.h"
 #include "softwareversion.h"
 #include "ui/dateformat.h"
 #include "ui/kineticscrolling.h"
@@ -14,6 +15,7 @@
 
 #include <QDateTime>
 #include <QDebug>
+#include <QDir>
 #include <QHostAddress>
 #include <QNetworkInterface>
 #include <QTimer>
@@ -71,6 +73,24 @@ void MainWindow::askLogTransfer()
 {
     logTransferAsked = true;
     showQuestion("This will copy all log files to USB drive.", "Do you want to proceed?");
+}
+
+void MainWindow::removeLogsConfirmed()
+{
+    const QString logRoot = QString::fromStdString(platform::path("/usr/share/vemla/logs"));
+    if (QDir(logRoot).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty())
+        return;
+    switch (removeLogFiles()) {
+    case LOGS_REMOVED:
+        showMessage("All log files are removed", "");
+        break;
+    case LOGS_REMOVAL_FAILED:
+        showMessage("Failed to remove log files", "Please try again");
+        break;
+    default:
+        showMessage("No log files to remove", "");
+        break;
+    }
 }
 
 void MainWindow::showSettingsSubPage(const QList<QWidget *> &widgets, bool shown)

@@ -6,11 +6,9 @@
 #include "hw/buttonhandler.h"
 #include "platform/platform.h"
 #include "records/appsettings.h"
-#include "records/logremoval.h"
 #include "records/systemlog.h"
 
 #include <QDebug>
-#include <QDir>
 #include <QTimer>
 
 namespace {
@@ -119,23 +117,5 @@ void MainWindow::saveCurrentBootJournal()
         settings.saveSystemSetting(AppSettings::SYSTEM_LOG, 1);
     } else {
         qDebug("Writing system log from current boot: Failed");
-    }
-}
-
-void MainWindow::removeLogsConfirmed()
-{
-    const QString logRoot = QString::fromStdString(platform::path("/usr/share/vemla/logs"));
-    if (QDir(logRoot).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty())
-        return;
-    switch (removeLogFiles()) {
-    case LOGS_REMOVED:
-        showMessage("All log files are removed", "");
-        break;
-    case LOGS_REMOVAL_FAILED:
-        showMessage("Failed to remove log files", "Please try again");
-        break;
-    default:
-        showMessage("No log files to remove", "");
-        break;
     }
 }

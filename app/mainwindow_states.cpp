@@ -14,6 +14,7 @@ namespace {
 constexpr int kTemperaturePeriodMs = 10000;
 constexpr int kPressurizingCheckMs = 1000;
 constexpr int kProductionTickMs = 1000;
+constexpr int kShutdownState = 16;
 constexpr int kSetPressureWatchdogMs = 500;
 // The EPCs need a moment after their link is reopened before the first set-point.
 constexpr unsigned long kEpcSettleMs = 10;
@@ -38,6 +39,12 @@ void MainWindow::showButton(QPushButton *button, bool shown)
 
 void MainWindow::setState(int newState)
 {
+    // The shutdown is final: a drawer that ends its move, a pressure check or a stick event
+    // arriving during the countdown must neither bring a menu back nor start it again.
+    if (state == kShutdownState) {
+        qDebug() << "Shutting down: state" << newState << "ignored";
+        return;
+    }
     state = newState;
     if (stateObserver)
         stateObserver(state);

@@ -231,4 +231,6 @@ void ModbusRtuServer::trace(const char *what, const uint8_t *frame, int length, 
     if (note)
         std::fprintf(traceOut, "  (%s)", note);
     std::fprintf(traceOut, "\n");
+    // Line by line: a test or an engineer reads it while the server runs.
+    std::fflush(traceOut);
 }

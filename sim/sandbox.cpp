@@ -165,8 +165,9 @@ bool Sandbox::layTools()
             && ok;
     ok = writeTool("/sim/bin/timedatectl", recordCall("timedatectl")) && ok;
     ok = writeTool("/sim/bin/hwclock", recordCall("hwclock")) && ok;
-    // Installs the stick's package: remembers it as the installed version, leaves the marker
-    // the new software looks for on the stick, and asks for the board's restart.
+    // Installs the stick's package as a new image: remembers it as the installed version,
+    // leaves the marker the new software looks for on the stick, and asks for the board's
+    // restart.
     ok = writeTool("/sim/bin/sysupgrade.sh",
                    recordCall("sysupgrade.sh")
                            + "package=\"$ROOT/media/sda1/vemla8-update.swu\"\n"
@@ -175,6 +176,9 @@ bool Sandbox::layTools()
                              "  exit 1\n"
                              "fi\n"
                              "cp \"$package\" \"$ROOT/sim/installed-update.swu\" || exit 1\n"
+                             // The new image brings /usr/share/vemla without the old settings
+                             // file: what the instrument keeps is what the stick's backup holds.
+                             "rm -f \"$ROOT/usr/share/vemla/vemla.ini\"\n"
                              "touch \"$ROOT/media/sda1/.swupgraded\" || exit 1\n"
                              "sync\n"
                              "touch \"$ROOT/sim/restart.request\"\n")
@@ -194,6 +198,7 @@ bool Sandbox::layTools()
                              "        rm -f \"$ROOT/dev/sda1\" \"$ROOT/media/sda1\"\n"
                              "        echo \"cp: cannot create '$target': No such device\" >&2\n"
                              "        exit 1 ;;\n"
+                             "      usb-slow) sleep 3 ;;\n"
                              "    esac ;;\n"
                              "esac\n"
                              "exec /bin/cp \"$@\"\n")

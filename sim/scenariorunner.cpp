@@ -52,7 +52,8 @@ int ScenarioRunner::exitCodeAtPowerOff() const
         return 0;
     const ScenarioStep &step = script.steps[current];
     const bool waiting = step.kind == ScenarioStep::WaitState || step.kind == ScenarioStep::WaitText
-            || step.kind == ScenarioStep::Sleep || step.kind == ScenarioStep::WaitFile;
+            || step.kind == ScenarioStep::Sleep || step.kind == ScenarioStep::WaitFile
+            || step.kind == ScenarioStep::WaitNoFile;
     if (waiting && current == script.steps.size() - 1)
         return 0;
     std::fprintf(stderr, "scenario: line %d: the board powered off with steps left: %s\n",
@@ -201,6 +202,9 @@ bool ScenarioRunner::runStep(const ScenarioStep &step)
         // Power is gone at once: nothing is flushed by the program, nothing is destroyed.
         std::printf("power-cut\n");
         std::fflush(stdout);
+        std::fflush(stderr);
+        if (powerReturn && current + 1 < script.steps.size())
+            powerReturn(current + 1);
         ::_exit(0);
     case ScenarioStep::UsbInsert:
         world.with<UsbStick>([&step](UsbStick &stick) { stick.insert(step.update); });
@@ -233,8 +237,7 @@ bool ScenarioRunner::runStep(const ScenarioStep &step)
         return false;
     }
     case ScenarioStep::WaitFile: {
-        QFile file(platform::path(step.object));
-        if (file.open(QIODevice::ReadOnly) && file.readAll().contains(step.text.toUtf8()))
+        if (anyFileHolds(step.object, step.text))
             return true;
         if (timedOut)
             fail(QString("%1 does not hold \"%2\" within %3 s")
@@ -242,8 +245,28 @@ bool ScenarioRunner::runStep(const ScenarioStep &step)
                          .arg(step.seconds));
         return false;
     }
+    case ScenarioStep::WaitNoFile:
+        if (!QFileInfo::exists(platform::path(step.object)))
+            return true;
+        if (timedOut)
+            fail(QString("%1 is still there after %2 s").arg(step.object).arg(step.seconds));
+        return false;
     }
     return true;
+}
+
+// The instrument path may end in a name pattern ("system_log_*.log"): files named after the
+// time they were written cannot be spelt in a script.
+bool ScenarioRunner::anyFileHolds(const QString &instrumentPath, const QString &text)
+{
+    const QFileInfo pattern(platform::path(instrumentPath));
+    const QStringList names = QDir(pattern.path()).entryList({pattern.fileName()}, QDir::Files);
+    for (const QString &name : names) {
+        QFile file(pattern.path() + "/" + name);
+        if (file.open(QIODevice::ReadOnly) && file.readAll().contains(text.toUtf8()))
+            return true;
+    }
+    return false;
 }
 
 QWidget *ScenarioRunner::findWidget(const QString &objectName) const

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QSet>
 
+#include <functional>
+
 class MainWindow;
 class QTimer;
 class QWidget;
@@ -29,6 +31,9 @@ public:
     // Exit code for the moment the board powers off: 0 when the scenario was waiting in its
     // last step, 1 when steps were left.
     int exitCodeAtPowerOff() const;
+    // Called at a power cut with steps left after it: the board boots again from cold and the
+    // scenario goes on at `nextStep`. Without it a power cut ends the scenario.
+    void setPowerReturn(std::function<void(int nextStep)> boot) { powerReturn = std::move(boot); }
 
 private:
     void poll();
@@ -40,6 +45,7 @@ private:
     QWidget *findWidget(const QString &objectName) const;
     bool clickWidget(QWidget *widget, QString *why);
     static bool textOf(const QWidget *widget, QString *text);
+    static bool anyFileHolds(const QString &instrumentPath, const QString &text);
 
     ScenarioScript script;
     MainWindow &window;
@@ -49,4 +55,5 @@ private:
     bool stepStarted = false;
     QElapsedTimer stepClock;
     QSet<int> statesSinceStepStart;
+    std::function<void(int)> powerReturn;
 };

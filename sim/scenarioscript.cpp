@@ -107,6 +107,12 @@ ScenarioScript ScenarioScript::parse(const QString &text)
                 return fail("wait-file needs an instrument path and a text");
             step.object = words[1];
             step.text = restAfterWords(body, 2);
+        } else if (verb == "wait-no-file") {
+            // wait-no-file PATH: until the instrument file is gone (cleaned up, removed).
+            step.kind = ScenarioStep::WaitNoFile;
+            if (arguments != 1)
+                return fail("wait-no-file takes one instrument path");
+            step.object = words[1];
         } else if (verb == "expect-shown" || verb == "expect-hidden") {
             // expect-shown OBJ: visible and enabled now, as a usable button is.
             step.kind = verb == "expect-shown" ? ScenarioStep::ExpectShown

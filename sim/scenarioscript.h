@@ -22,6 +22,7 @@ struct ScenarioStep
         Fault,
         FaultClear,
         WaitFile,
+        WaitNoFile,
         ExpectShown,
         ExpectHidden,
         WaitShown
@@ -30,7 +31,8 @@ struct ScenarioStep
     Kind kind = Sleep;
     int line = 0;
     QString source; // the line as written, for messages
-    QString object; // object name (click, expect-*, wait-text), instrument path (wait-file)
+    QString object; // object name (click, expect-*, wait-text), instrument path (wait-file,
+                    // wait-no-file)
     QString text; // TEXT, file name, fault name
     QStringList args; // fault arguments
     int number = 0; // state number

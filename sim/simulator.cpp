@@ -170,6 +170,8 @@ void Simulator::attach(MainWindow &window)
     if (!options.scenarioFile.isEmpty()) {
         scenario = std::make_unique<ScenarioRunner>(script, window, world);
         scenario->stateEntered(window.menuState());
+        // Power comes back after a cut: the board boots from cold on the same disk.
+        scenario->setPowerReturn([this](int nextStep) { reboot(nextStep); });
         scenario->start(options.resumeStep);
     }
     if (!options.headless) {
@@ -255,11 +257,20 @@ void Simulator::powerOff()
 
 void Simulator::restart()
 {
-    // The installed update reboots the board into the new software: the same program on the
-    // same root (never laid fresh), with the stick still plugged in and the scenario at the step
-    // it was waiting in.
-    QStringList arguments {"--root", sandbox.root(), "--usb-inserted", "--hw-version",
+    // The installed update reboots the board into the new software, the scenario at the step it
+    // was waiting in.
+    QFile::remove(sandbox.restartMarker());
+    std::printf("restart\n");
+    reboot(scenario ? scenario->currentStep() : 0);
+}
+
+void Simulator::reboot(int scenarioStep)
+{
+    // The same program on the same root (never laid fresh); a stick in the port stays there.
+    QStringList arguments {"--root", sandbox.root(), "--hw-version",
                            QString::number(options.hardwareVersion)};
+    if (QFileInfo::exists(sandbox.file("/dev/sda1")))
+        arguments << "--usb-inserted";
     if (options.headless)
         arguments << "--headless";
     if (!options.epcPort.isEmpty())
@@ -268,10 +279,8 @@ void Simulator::restart()
         arguments << "--pressure-settings" << options.pressureSettings;
     if (!options.scenarioFile.isEmpty()) {
         arguments << "--scenario" << options.scenarioFile;
-        arguments << "--resume-step" << QString::number(scenario ? scenario->currentStep() : 0);
+        arguments << "--resume-step" << QString::number(scenarioStep);
     }
-    QFile::remove(sandbox.restartMarker());
-    std::printf("restart\n");
     std::fflush(stdout);
     std::fflush(stderr);
     const QByteArray program = QFile::encodeName(QCoreApplication::applicationFilePath());

@@ -51,6 +51,7 @@ private:
     void addDrawerPumpAndFan();
     void powerOff();
     void restart();
+    void reboot(int scenarioStep);
     bool connectEpcBus(QString *error);
     bool installPressureSettings(QString *error);
 

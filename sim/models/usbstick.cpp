@@ -60,7 +60,7 @@ QList<Model::Reading> UsbStick::readings() const
 
 QStringList UsbStick::faultNames() const
 {
-    return {"usb-full", "usb-pulled-during-copy"};
+    return {"usb-full", "usb-pulled-during-copy", "usb-slow"};
 }
 
 bool UsbStick::setFault(const QString &name, const QStringList &arguments, QString *reason)

@@ -13,6 +13,7 @@
 //                           written (files the program writes itself still succeed)
 //   usb-pulled-during-copy  the stick is pulled out as a copy onto it begins: the node and the
 //                           mount vanish and the copy fails
+//   usb-slow                a cheap stick: every copy onto it takes 3 s longer
 class UsbStick : public Model
 {
 public:

@@ -104,8 +104,11 @@ void TestPlatformTools::update_marksStickRestartsAndIsNotOfferedAgain()
         UsbStick stick(sandbox->root(), false);
         stick.insert(true);
         QCOMPARE(attach(), 0);
+        write("/usr/share/vemla/vemla.ini", "[production]\nid=4\n");
         QCOMPARE(run("sysupgrade.sh"), 0);
         QVERIFY(QFileInfo::exists(sandbox->restartMarker()));
+        // The new image comes without the old settings file.
+        QVERIFY(!exists("/usr/share/vemla/vemla.ini"));
     }
     // The restarted board: /tmp is empty, the stick is in the port but not yet mounted.
     QString error;
@@ -132,6 +135,7 @@ void TestPlatformTools::stickFaults_failCopiesOntoTheStickOnly_data()
     QTest::newRow("sound stick") << QString() << true << true;
     QTest::newRow("full") << "usb-full" << false << true;
     QTest::newRow("pulled during the copy") << "usb-pulled-during-copy" << false << false;
+    QTest::newRow("slow") << "usb-slow" << true << true;
 }
 
 void TestPlatformTools::stickFaults_failCopiesOntoTheStickOnly()

@@ -90,6 +90,8 @@ void TestScenarioScript::parse_badLines_nameTheLine_data()
                              << "line 1: click-text needs a text";
     QTest::newRow("no fault name") << "fault"
                                    << "line 1: fault needs";
+    QTest::newRow("wait-no-file text") << "wait-no-file /tmp/a gone"
+                                       << "line 1: wait-no-file takes one";
     QTest::newRow("expect-hidden without object") << "expect-hidden"
                                                   << "line 1: expect-hidden takes one";
     QTest::newRow("wait-state time") << "wait-state 3 soon"
