@@ -87,6 +87,7 @@ MainWindow::MainWindow(QWidget *parent)
     setUpPressureTimers();
     setUpServiceMenu();
     setUpErrorScreen();
+    setUpInitialTests();
     setUpCalibration();
     setUpSettingsMenu();
     setUpPressureEditor();
@@ -299,6 +300,8 @@ void MainWindow::connectButton(QPushButton *button, std::function<void()> action
 void MainWindow::onPumpEnabled()
 {
     pumpEnabled = true;
+    if (initialTestActive)
+        ++pumpOnCount;
     qDebug().noquote() << "*************Pump Enabled************"
                        << (pumpEnabled ? "true" : "false");
 }
