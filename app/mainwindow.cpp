@@ -152,6 +152,8 @@ void MainWindow::createTimers()
     rampProgressTimer3 = new QTimer(this);
     testTimer = new QTimer(this);
     testTimer->setSingleShot(true);
+    // Named: a test fires a lane run's end instead of waiting half an hour for it.
+    testTimer->setObjectName("testTimer");
 
     connect(pressurizingTimer, &QTimer::timeout, this, &MainWindow::checkPressurizing);
     connect(shutdownTimer, &QTimer::timeout, this, &MainWindow::shutdownStep);

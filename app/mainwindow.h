@@ -68,6 +68,8 @@ public:
     void setStartingUp(bool value) { startingUp = value; }
     // The drawer object, so that an observer can stand in for its answers.
     Drawer *drawerDevice() const { return drawer; }
+    // The pump object, so that an observer can stand in for its reports.
+    Pump *pumpDevice() const { return pump; }
 
     void setState(int newState);
 

@@ -38,6 +38,7 @@ void MainWindow::setUpInitialTests()
     connect(testTimer, &QTimer::timeout, this, [this] { testResults(); });
     nextLaneTimer = new QTimer(this);
     nextLaneTimer->setSingleShot(true);
+    nextLaneTimer->setObjectName("nextLaneTimer");
     connect(nextLaneTimer, &QTimer::timeout, this, [this] { nextLaneTest(); });
     connectButton(ui->pushButton_testResults_back, [this] {
         setState(14);
