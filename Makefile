@@ -12,6 +12,14 @@ SIM_ROOT ?= sim-root
 DEB_PACKAGES := cmake make g++ qtbase5-dev qtbase5-dev-tools fonts-open-sans clang-format \
                pkg-config libmodbus-dev
 
+# The sanitizer and fuzzing builds are made with clang, whose runtime carries libFuzzer; only
+# their targets install it, so that make test needs no clang.
+FUZZ_PACKAGES := clang libclang-rt-dev
+ASAN_BUILD_DIR ?= build-asan
+TSAN_BUILD_DIR ?= build-tsan
+# make fuzz: seconds per fuzz target.
+FUZZ_SECONDS ?= 60
+
 # CI sets CI=true: warnings are errors there.
 ifeq ($(CI),true)
 WERROR := ON
@@ -21,13 +29,15 @@ endif
 
 SUDO := $(if $(filter 0,$(shell id -u)),,sudo)
 
-.PHONY: all deps configure build run test format clean
+.PHONY: all deps deps-clang configure build run test test-asan test-tsan fuzz format clean
 
 all: build
 
-deps:
+deps: PACKAGES = $(DEB_PACKAGES)
+deps-clang: PACKAGES = $(FUZZ_PACKAGES)
+deps deps-clang:
 	@missing=""; \
-	for p in $(DEB_PACKAGES); do \
+	for p in $(PACKAGES); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -56,9 +66,42 @@ run: configure
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
+# The whole suite under AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer, with the
+# fuzz targets each run briefly over their corpus. Any report fails its test.
+SANITIZER_DIR := $(CURDIR)/tests/sanitizers
+ASAN_ENV := ASAN_OPTIONS=halt_on_error=1:detect_stack_use_after_return=1:strict_string_checks=1 \
+	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1:suppressions=$(SANITIZER_DIR)/ubsan.supp \
+	LSAN_OPTIONS=suppressions=$(SANITIZER_DIR)/lsan.supp:print_suppressions=0
+TSAN_ENV := TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(SANITIZER_DIR)/tsan.supp
+# The tests that run more than one thread: the window with its device threads, the drawer's
+# sampling, the simulator's world and Modbus server, and the end-to-end scenarios.
+TSAN_TESTS := '^(app|sim|service|e2e)/|^hw/tst_drawer$$|^pressure/tst_mainwindow'
+
+test-asan: deps deps-clang
+	CC=clang CXX=clang++ cmake -S . -B $(ASAN_BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
+	  -DVEMLA_WERROR=$(WERROR) -DVEMLA_SANITIZE=address,undefined -DVEMLA_FUZZ=ON
+	cmake --build $(ASAN_BUILD_DIR) -j $(JOBS)
+	cd $(ASAN_BUILD_DIR) && $(ASAN_ENV) QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+test-tsan: deps deps-clang
+	CC=clang CXX=clang++ cmake -S . -B $(TSAN_BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
+	  -DVEMLA_WERROR=$(WERROR) -DVEMLA_SANITIZE=thread
+	cmake --build $(TSAN_BUILD_DIR) -j $(JOBS)
+	cd $(TSAN_BUILD_DIR) && $(TSAN_ENV) QT_QPA_PLATFORM=offscreen \
+	  ctest --output-on-failure -j $(JOBS) -R $(TSAN_TESTS)
+
+# Every fuzz target for FUZZ_SECONDS, on the ASan build. New inputs go to
+# build-asan/fuzz/work/<target>, crashes to build-asan/fuzz/crashes/<target>; a crash found is
+# fixed and its input added to fuzz/corpus/<target>/.
+fuzz: deps deps-clang
+	CC=clang CXX=clang++ cmake -S . -B $(ASAN_BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
+	  -DVEMLA_WERROR=$(WERROR) -DVEMLA_SANITIZE=address,undefined -DVEMLA_FUZZ=ON
+	cmake --build $(ASAN_BUILD_DIR) -j $(JOBS) --target fuzz_targets
+	$(ASAN_ENV) QT_QPA_PLATFORM=offscreen sh fuzz/run-fuzzers.sh $(ASAN_BUILD_DIR) $(FUZZ_SECONDS)
+
 format: deps
-	find app hw pressure records usb service ui platform sim tests tools \
+	find app hw pressure records usb service ui platform sim tests tools fuzz \
 	  \( -name '*.cpp' -o -name '*.h' \) -print0 2>/dev/null | xargs -0 -r clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_BUILD_DIR) $(TSAN_BUILD_DIR)

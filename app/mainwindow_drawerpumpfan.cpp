@@ -24,6 +24,8 @@ void MainWindow::connectDrawer()
     connect(this, &MainWindow::drawerUpdateSettings, drawer, &Drawer::updateDrawerSettings);
     connect(this, &MainWindow::enableDrawerCalibration, drawer, &Drawer::enableCalibration);
     connect(this, &MainWindow::enableTemporaryHighThreshold, drawer, &Drawer::enableHighThreshold);
+    // Deleted in its own thread once the loop has ended, with the timers it made there.
+    connect(&drawerThread, &QThread::finished, drawer, &QObject::deleteLater);
     startWorker(drawerThread);
 }
 
@@ -33,6 +35,7 @@ void MainWindow::connectFan()
     fan->moveToThread(&fanThread);
     connect(this, &MainWindow::fanStart, fan, &Fan::fanStart);
     connect(this, &MainWindow::fanStop, fan, &Fan::fanStop);
+    connect(&fanThread, &QThread::finished, fan, &QObject::deleteLater);
     startWorker(fanThread);
 }
 
@@ -50,5 +53,6 @@ void MainWindow::connectPump()
     connect(pump, &Pump::pumpIsEnabled, this, &MainWindow::onPumpEnabled);
     connect(pump, &Pump::pumpIsDisabled, this, &MainWindow::onPumpDisabled);
     connect(this, &MainWindow::startPumpAutoStart, pump, &Pump::startPumpAutoStart);
+    connect(&pumpThread, &QThread::finished, pump, &QObject::deleteLater);
     startWorker(pumpThread);
 }

@@ -6,6 +6,7 @@
 #include "hw/buttonhandler.h"
 #include "platform/platform.h"
 #include "records/appsettings.h"
+#include "records/shellargument.h"
 #include "records/systemlog.h"
 
 #include <QDebug>
@@ -79,7 +80,7 @@ void MainWindow::shutdownStep()
         ui->label_shutDown->setText("Shutting down...");
         ui->label_shutDown->setEnabled(false);
         saveCurrentBootJournal();
-        platform::run("sync; umount " + platform::path("/media/sda1"));
+        platform::run("sync; umount " + shellArgument(platform::path("/media/sda1")));
         qDebug() << "Powering Off";
         QTimer::singleShot(kPoweroffDelayMs, this, [] { platform::run("poweroff"); });
     }

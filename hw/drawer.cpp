@@ -4,6 +4,7 @@
 #include "platform/platform.h"
 #include "pwm.h"
 #include "records/appsettings.h"
+#include "records/shellargument.h"
 #include "sysfsvalue.h"
 
 #include <QDateTime>
@@ -82,7 +83,8 @@ int Drawer::enableLogging(int hwVersion)
         return -1;
     }
     if (!QDir(platform::path(QString(kDrawerLogsDir))).exists()) {
-        if (platform::run("mkdir " + platform::path(std::string(kDrawerLogsDir))) != 0) {
+        if (platform::run("mkdir " + shellArgument(platform::path(std::string(kDrawerLogsDir))))
+            != 0) {
             logLine("Drawer logging denied: unable to create directory");
             return -1;
         }

@@ -71,6 +71,8 @@ void MainWindow::connectPressureControl()
             Qt::QueuedConnection);
     connect(pressureControl, &EpcControl::readPressureDone, this, &MainWindow::onReadPressureDone,
             Qt::QueuedConnection);
+    // Deleted in its own thread once the loop has ended: the serial link is closed there.
+    connect(&pressureThread, &QThread::finished, pressureControl, &QObject::deleteLater);
     startWorker(pressureThread);
 }
 

@@ -1,6 +1,7 @@
 #include "appsettings.h"
 
 #include "platform/platform.h"
+#include "shellargument.h"
 
 #include <QDebug>
 #include <QFileInfo>
@@ -266,7 +267,7 @@ int AppSettings::backupSettings(QString directory)
     const QString backupFile = destination + backupFileName;
     if (QFileInfo::exists(backupFile)) {
         // Only a failure of the shell itself counts: rm's own exit status is not looked at.
-        const int status = platform::run("rm " + backupFile.toStdString());
+        const int status = platform::run("rm " + shellArgument(backupFile.toStdString()));
         platform::run("sync");
         if (status < 0) {
             qDebug() << "Failed to remove old vemla-backup.ini";

@@ -16,7 +16,9 @@ class AppSettings : public QObject
     Q_OBJECT
 
 public:
-    enum DrawerSetting {
+    // A fixed underlying type: a selector from outside the table is a value of the type that
+    // the loads and saves refuse, not undefined behaviour.
+    enum DrawerSetting : int {
         DRAWER_UNDEFINED = 0,
         DRAWER_SAFETY_THRESHOLD = 1,
         DRAWER_OPENING_TIME = 2,
@@ -24,10 +26,15 @@ public:
     };
     Q_ENUM(DrawerSetting)
 
-    enum SystemSetting { SYSTEM_UNDEFINED = 0, SYSTEM_ERROR = 1, SYSTEM_LOG = 2, DATE_FORMAT = 3 };
+    enum SystemSetting : int {
+        SYSTEM_UNDEFINED = 0,
+        SYSTEM_ERROR = 1,
+        SYSTEM_LOG = 2,
+        DATE_FORMAT = 3
+    };
     Q_ENUM(SystemSetting)
 
-    enum ProductionSetting {
+    enum ProductionSetting : int {
         PRODUCTION_UNDEFINED = 0,
         PRODUCTION_ID = 1,
         PRODUCTION_DPCR_RUN = 2,

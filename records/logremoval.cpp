@@ -27,7 +27,9 @@ int removeLogFiles()
     for (const QString &entry : entries) {
         const QString path = kLogRoot + "/" + entry;
         const QString resolved = platform::path(path);
-        if (!QFileInfo(resolved).isDir()) {
+        // A link is not one of our log folders: "rm -rf link/*" would empty wherever it points.
+        const QFileInfo info(resolved);
+        if (!info.isDir() || info.isSymLink()) {
             qDebug().noquote() << "Invalid directory: " + path;
             continue;
         }

@@ -4,6 +4,7 @@
 #include "hw/drawer.h"
 #include "platform/platform.h"
 #include "records/appsettings.h"
+#include "records/shellargument.h"
 #include "service/calibrationmath.h"
 
 #include "ui_mainwindow.h"
@@ -59,7 +60,7 @@ void MainWindow::prepareCalibration()
 {
     calibrationCycle = 0;
     if (!QDir(QString::fromStdString(platform::path(kDrawerLogDirectory))).exists()) {
-        const std::string command = "mkdir " + platform::path(kDrawerLogDirectory);
+        const std::string command = "mkdir " + shellArgument(platform::path(kDrawerLogDirectory));
         if (platform::run(command) == 0)
             qDebug().noquote() << "Directory" << kDrawerLogDirectory << "created";
         else

@@ -6,6 +6,7 @@
 
 #include "platform/platform.h"
 #include "records/appsettings.h"
+#include "records/shellargument.h"
 #include "usb/logexporter.h"
 
 #include <cstdio>
@@ -76,14 +77,14 @@ void MainWindow::checkUsb()
 void MainWindow::usbAttached()
 {
     qDebug("*************USB Attached**************");
-    platform::run(". " + platform::path("/usr/bin/usb_attached.sh"));
+    platform::run(". " + shellArgument(platform::path("/usr/bin/usb_attached.sh")));
     checkSwUpdate();
 }
 
 void MainWindow::usbRemoved()
 {
     qDebug("*************USB Removed**************");
-    platform::run(". " + platform::path("/usr/bin/usb_removed.sh"));
+    platform::run(". " + shellArgument(platform::path("/usr/bin/usb_removed.sh")));
     checkSwUpdate();
 }
 
@@ -95,8 +96,8 @@ void MainWindow::checkSwUpdate()
         AppSettings settings;
         if (settings.restoreSettings(kMountPoint) == 0) {
             platform::run("sync");
-            platform::run("rm " + platform::path(kUpgradedMarker) + ";");
-            platform::run("rm " + platform::path("/media/sda1/vemla-backup.ini"));
+            platform::run("rm " + shellArgument(platform::path(kUpgradedMarker)) + ";");
+            platform::run("rm " + shellArgument(platform::path("/media/sda1/vemla-backup.ini")));
             platform::run("sync");
             updateAvailable = false;
             emit drawerUpdateSettings();

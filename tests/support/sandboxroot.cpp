@@ -11,6 +11,11 @@ SandboxRoot::SandboxRoot()
     platform::setRoot(dir.path().toStdString());
 }
 
+SandboxRoot::SandboxRoot(const QString &nameTemplate) : dir(QDir::tempPath() + "/" + nameTemplate)
+{
+    platform::setRoot(dir.path().toStdString());
+}
+
 SandboxRoot::~SandboxRoot()
 {
     platform::setRoot("");

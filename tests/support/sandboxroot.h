@@ -9,6 +9,9 @@ class SandboxRoot
 {
 public:
     SandboxRoot();
+    // A root whose folder name follows `nameTemplate` (QTemporaryDir's, "XXXXXX" replaced), for
+    // roots with blanks, quotes or shell characters in their path.
+    explicit SandboxRoot(const QString &nameTemplate);
     ~SandboxRoot();
     SandboxRoot(const SandboxRoot &) = delete;
     SandboxRoot &operator=(const SandboxRoot &) = delete;

@@ -340,7 +340,7 @@ void TestMainWindowRun::pendingError_unreadableRecords_areDropped_data()
     const QByteArray record7 = "20261206-100000|Initial pressurizing menu|7|System pressure "
                                "leakage|/usr/share/vemla/logs/errors.log|1.3.0\n";
     QTest::newRow("no header, good record") << record7 << "7";
-    QTest::newRow("binary garbage") << QByteArray("\x00\x01\xff|\x7f|\xfe\n", 10) << "";
+    QTest::newRow("binary garbage") << QByteArray("\x00\x01\xff|\x7f|\xfe\n", 8) << "";
     QTest::newRow("code is no number")
             << kErrorLogHeader + "20261206-100000|Home menu|seven|x|y|1.3.0\n"
             << "";

@@ -32,6 +32,7 @@ private slots:
     void passwords_knownUsersOnlyAndOverridable();
     void backup_copiesOnlyTheSixKeysPresent();
     void backup_reportsMissingInputs();
+    void backup_rootWithShellCharacters_oldBackupRemovedAsOneWord();
     void restore_takesOnlyTheSixKeys();
     void restore_reportsMissingInputs();
 };
@@ -194,6 +195,24 @@ void TestAppSettings::backup_reportsMissingInputs()
     QTest::ignoreMessage(QtDebugMsg, "Failed to remove old vemla-backup.ini");
     QCOMPARE(AppSettings().backupSettings(kStick), -3);
     QCOMPARE(stored(root, kBackup, "production/id").toInt(), 5); // left as it was
+}
+
+void TestAppSettings::backup_rootWithShellCharacters_oldBackupRemovedAsOneWord()
+{
+    SandboxRoot root("vemla root $(touch injected); x-XXXXXX");
+    CommandRecorder commands;
+    commands.setPassThrough(true); // the real shell reads the command
+    root.write(kIni, "[production]\nid=17\n");
+    root.write(kBackup, "[production]\nid=5\nstale=1\n");
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(root.root());
+    const int result = AppSettings().backupSettings(kStick);
+    QDir::setCurrent(before);
+    QCOMPARE(result, 0);
+    QCOMPARE(commands.commands().front().rfind("rm '", 0), 0u);
+    QVERIFY(!root.exists("/injected"));
+    QCOMPARE(stored(root, kBackup, "production/id").toInt(), 17);
+    QVERIFY(!QSettings(root.file(kBackup), QSettings::IniFormat).contains("stale"));
 }
 
 void TestAppSettings::restore_takesOnlyTheSixKeys()

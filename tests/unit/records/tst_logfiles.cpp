@@ -28,6 +28,7 @@ private slots:
     void save_commandsAndResult();
     void remove_resultsAndCommands_data();
     void remove_resultsAndCommands();
+    void remove_linkedFolder_targetKept();
 };
 
 void TestLogFiles::save_commandsAndResult_data()
@@ -135,6 +136,19 @@ void TestLogFiles::remove_resultsAndCommands()
         QCOMPARE(QFileInfo::exists(path), kept);
         QVERIFY(QFileInfo(QFileInfo(path).path()).isDir());
     }
+}
+
+void TestLogFiles::remove_linkedFolder_targetKept()
+{
+    SandboxRoot sandbox;
+    sandbox.write("/home/data/keep.txt", "keep\n");
+    sandbox.write(kLogs + "/drawer/d.log", "log\n");
+    QVERIFY(QFile::link(sandbox.file("/home/data"), sandbox.file(kLogs + "/linked")));
+    CommandRecorder recorder;
+    recorder.setPassThrough(true);
+    QCOMPARE(removeLogFiles(), 0);
+    QCOMPARE(recorder.commands(), commandsIn({"rm -rf <root>" + kLogs + "/drawer/*"}, sandbox));
+    QVERIFY(sandbox.exists("/home/data/keep.txt"));
 }
 
 QTEST_GUILESS_MAIN(TestLogFiles)

@@ -1,0 +1,82 @@
+// The settings file and a settings backup on a stick, both of any content: every setting loads,
+// and restoring the backup never changes what a stick must not set (passwords, the pending
+// error, the drawer position, the journal flag).
+#include "fuzzsupport.h"
+
+#include "records/appsettings.h"
+
+#include <QDir>
+
+namespace {
+
+constexpr const char *kSettingsPath = "/usr/share/vemla/vemla.ini";
+constexpr const char *kBackupPath = "/media/sda1/vemla-backup.ini";
+constexpr const char *kMountPoint = "/media/sda1";
+
+struct Protected
+{
+    QString admin, calibration, service;
+    uint16_t error, journal, position;
+    bool operator==(const Protected &o) const
+    {
+        return admin == o.admin && calibration == o.calibration && service == o.service
+                && error == o.error && journal == o.journal && position == o.position;
+    }
+};
+
+Protected protectedSettings()
+{
+    AppSettings settings;
+    return {settings.getPassword("admin"),
+            settings.getPassword("calibration"),
+            settings.getPassword("service"),
+            settings.loadSystemSetting(AppSettings::SYSTEM_ERROR),
+            settings.loadSystemSetting(AppSettings::SYSTEM_LOG),
+            settings.loadDrawerSetting(AppSettings::DRAWER_STATE)};
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    fuzzsupport::quietLogging();
+    fuzzsupport::sandbox();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    // Qt keeps parsed ini files by name and trusts its copy while size and time stamp match: a
+    // fresh root per input keeps one input's file from standing in for the next one's.
+    static unsigned input = 0;
+    const QString root = fuzzsupport::sandbox().path() + "/" + QString::number(input++);
+    QDir().mkpath(root);
+    platform::setRoot(root.toStdString());
+
+    // The first half is the instrument's file, the second the stick's backup.
+    const size_t half = size / 2;
+    const auto base = fuzzsupport::sandbox().path().toStdString();
+    const std::string rootSuffix = root.toStdString().substr(base.size());
+    const std::string settingsPath = rootSuffix + kSettingsPath;
+    const std::string backupPath = rootSuffix + kBackupPath;
+    fuzzsupport::writeFile(settingsPath.c_str(), data, half);
+    fuzzsupport::writeFile(backupPath.c_str(), data + half, size - half);
+
+    AppSettings settings;
+    settings.loadDrawerSetting(AppSettings::DRAWER_SAFETY_THRESHOLD);
+    settings.loadDrawerSetting(AppSettings::DRAWER_OPENING_TIME);
+    settings.loadProductionSetting(AppSettings::PRODUCTION_ID);
+    settings.loadProductionSetting(AppSettings::PRODUCTION_DPCR_RUN);
+    settings.loadProductionSetting(AppSettings::PRODUCTION_DMDA_RUN);
+    settings.loadSystemSetting(AppSettings::DATE_FORMAT);
+
+    const Protected before = protectedSettings();
+    if (settings.restoreSettings(kMountPoint) != 0)
+        fuzzsupport::fail("a present backup was not restored");
+    if (!(protectedSettings() == before))
+        fuzzsupport::fail("a backup changed a setting that stays with the instrument");
+
+    QDir(root).removeRecursively();
+    platform::setRoot(fuzzsupport::sandbox().path().toStdString());
+    return 0;
+}
