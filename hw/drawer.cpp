@@ -11,7 +11,6 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
-#include <QMutexLocker>
 #include <QTimer>
 
 namespace {
@@ -65,7 +64,7 @@ void Drawer::setPositionUnknown(bool unknown)
 
 void Drawer::requestAbort(int value)
 {
-    QMutexLocker lock(&abortMutex);
+    const std::lock_guard<std::mutex> lock(abortMutex);
     if (value > abortRequest.load())
         logLine("Drawer: ABORTED");
     abortRequest = static_cast<uint8_t>(value);

@@ -5,10 +5,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
-#include <QMutex>
 #include <QObject>
 
 class QTimer;
@@ -80,10 +80,12 @@ private:
     QTimer *moveInTimer = nullptr;
     int moveOutTicks = 0;
     int moveInTicks = 0;
-    QMutex abortMutex;
+    // std::mutex, not QMutex: the thread sanitizer sees its locking (Qt's own is invisible to it).
+    std::mutex abortMutex;
     // Written under abortMutex; read once per sample by the move without the lock.
     std::atomic<uint8_t> abortRequest {0};
-    bool safetyEnabled = false;
+    // Set by the GUI thread (a direct call), read by every move.
+    std::atomic<bool> safetyEnabled {false};
     bool loggingEnabled = false;
     bool calibrationLogging = false;
     bool highThresholdEnabled = false;

@@ -1,8 +1,6 @@
 #include "logcapture.h"
 
-#include <QMutexLocker>
-
-LogCapture *LogCapture::active = nullptr;
+std::atomic<LogCapture *> LogCapture::active {nullptr};
 
 LogCapture::LogCapture()
 {
@@ -20,15 +18,16 @@ void LogCapture::handler(QtMsgType type, const QMessageLogContext &context, cons
 {
     Q_UNUSED(type)
     Q_UNUSED(context)
-    if (!active)
+    LogCapture *capture = active;
+    if (!capture)
         return;
-    QMutexLocker lock(&active->mutex);
-    active->captured.append(text);
+    const std::lock_guard<std::mutex> lock(capture->mutex);
+    capture->captured.append(text);
 }
 
 QStringList LogCapture::lines() const
 {
-    QMutexLocker lock(&mutex);
+    const std::lock_guard<std::mutex> lock(mutex);
     return captured;
 }
 
@@ -44,6 +43,6 @@ QStringList LogCapture::startingWith(const QString &prefix) const
 
 void LogCapture::clear()
 {
-    QMutexLocker lock(&mutex);
+    const std::lock_guard<std::mutex> lock(mutex);
     captured.clear();
 }

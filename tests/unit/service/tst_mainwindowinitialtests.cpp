@@ -54,8 +54,12 @@ void setVessel(const Instrument &instrument, int mbar, bool full)
     writeAtomically(instrument.root.file(kVesselSensor), QByteArray::number(1250 + mbar / 2));
     writeAtomically(instrument.root.file(kMaxSwitch), full ? "1" : "0");
     // The second report was read after the files changed; the window takes one in three.
-    QSignalSpy reports(instrument.window->pumpDevice(), &Pump::pressureValue);
-    QTRY_VERIFY_WITH_TIMEOUT(reports.count() >= 2, 5000);
+    // Counted in this thread: a QSignalSpy would append from the pump's thread while we read.
+    int reports = 0;
+    QObject counter;
+    QObject::connect(instrument.window->pumpDevice(), &Pump::pressureValue, &counter,
+                     [&reports] { ++reports; });
+    QTRY_VERIFY_WITH_TIMEOUT(reports >= 2, 5000);
     for (int report = 0; report < 3; ++report)
         QMetaObject::invokeMethod(instrument.window.get(), "updateCurrentPressure",
                                   Q_ARG(uint16_t, uint16_t(mbar)), Q_ARG(int, full ? 1 : 0));
