@@ -6,6 +6,7 @@
 #include "records/appsettings.h"
 
 #include <QDir>
+#include <QSettings>
 
 namespace {
 
@@ -33,6 +34,14 @@ Protected protectedSettings()
             settings.loadSystemSetting(AppSettings::SYSTEM_ERROR),
             settings.loadSystemSetting(AppSettings::SYSTEM_LOG),
             settings.loadDrawerSetting(AppSettings::DRAWER_STATE)};
+}
+
+// Rewrites an ini file the way any saved setting does.
+void normalise(const QString &file)
+{
+    QSettings settings(file, QSettings::IniFormat);
+    settings.setValue("rewrite", 1);
+    settings.remove("rewrite");
 }
 
 } // namespace
@@ -70,6 +79,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     settings.loadProductionSetting(AppSettings::PRODUCTION_DMDA_RUN);
     settings.loadSystemSetting(AppSettings::DATE_FORMAT);
 
+    // Qt reads a damaged file in its own way (a key "[General] password%2Fadmin" is not the
+    // admin password) and writes it back in canonical form (then it is): any saved setting
+    // does that rewrite, so the instrument's file is compared after one of its own.
+    normalise(platform::path(QString(kSettingsPath)));
     const Protected before = protectedSettings();
     if (settings.restoreSettings(kMountPoint) != 0)
         fuzzsupport::fail("a present backup was not restored");
