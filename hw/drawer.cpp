@@ -49,6 +49,8 @@ Drawer::~Drawer()
 {
     delete moveOutTimer;
     delete moveInTimer;
+    // Orders the window's last requestAbort before the lock goes (visibly to the sanitizer).
+    const std::lock_guard<std::mutex> lock(abortMutex);
 }
 
 void Drawer::setSafetyEnabled(bool enabled)

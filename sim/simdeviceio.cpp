@@ -22,6 +22,11 @@ bool sameIgnoringFormat(const termios &a, const termios &b)
 
 } // namespace
 
+SimDeviceIo::~SimDeviceIo()
+{
+    const std::lock_guard<std::mutex> lock(mutex);
+}
+
 void SimDeviceIo::addDevice(const std::string &path, std::shared_ptr<SimDevice> device)
 {
     std::lock_guard<std::mutex> lock(mutex);

@@ -33,6 +33,10 @@ void World::stop()
         thread.quit();
         thread.wait();
     }
+    // The last tick released the lock before its thread ended: taking it orders that tick
+    // before the models are destroyed, in a way the thread sanitizer sees (QThread's join is
+    // invisible to it).
+    const std::lock_guard<std::mutex> lock(mutex);
 }
 
 void World::tick()

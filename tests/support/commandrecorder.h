@@ -1,5 +1,6 @@
 #pragma once
 
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,17 +16,36 @@ public:
     CommandRecorder(const CommandRecorder &) = delete;
     CommandRecorder &operator=(const CommandRecorder &) = delete;
 
-    const std::vector<std::string> &commands() const { return recorded; }
-    void setResult(int value) { result = value; }
+    // A copy: device threads may run commands while the test reads them.
+    std::vector<std::string> commands() const
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        return recorded;
+    }
+    void setResult(int value)
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        result = value;
+    }
     // Commands containing `fragment` answer `value` instead (the first matching rule wins).
     void setResultFor(const std::string &fragment, int value)
     {
+        const std::lock_guard<std::mutex> lock(mutex);
         rules.emplace_back(fragment, value);
     }
-    void setPassThrough(bool on) { passThrough = on; }
-    void clear() { recorded.clear(); }
+    void setPassThrough(bool on)
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        passThrough = on;
+    }
+    void clear()
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        recorded.clear();
+    }
 
 private:
+    mutable std::mutex mutex;
     std::vector<std::string> recorded;
     int result;
     bool passThrough = false;

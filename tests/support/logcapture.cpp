@@ -12,6 +12,8 @@ LogCapture::~LogCapture()
 {
     qInstallMessageHandler(previous);
     active = nullptr;
+    // A message being captured right now finishes before the list goes.
+    const std::lock_guard<std::mutex> lock(mutex);
 }
 
 void LogCapture::handler(QtMsgType type, const QMessageLogContext &context, const QString &text)
