@@ -49,18 +49,22 @@ Drawer::~Drawer()
 {
     delete moveOutTimer;
     delete moveInTimer;
-    // Orders the window's last requestAbort before the lock goes (visibly to the sanitizer).
+    // Orders the window's last direct call before the object goes (visibly to the sanitizer).
     const std::lock_guard<std::mutex> lock(abortMutex);
 }
 
 void Drawer::setSafetyEnabled(bool enabled)
 {
-    safetyEnabled = enabled;
+    {
+        const std::lock_guard<std::mutex> lock(abortMutex);
+        safetyEnabled = enabled;
+    }
     logLine(QString("Drawer Safety: ") + (enabled ? "ENABLED" : "DISABLED"));
 }
 
 void Drawer::setPositionUnknown(bool unknown)
 {
+    const std::lock_guard<std::mutex> lock(abortMutex);
     positionUnknown = unknown;
 }
 

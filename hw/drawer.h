@@ -80,7 +80,8 @@ private:
     QTimer *moveInTimer = nullptr;
     int moveOutTicks = 0;
     int moveInTicks = 0;
-    // std::mutex, not QMutex: the thread sanitizer sees its locking (Qt's own is invisible to it).
+    // Taken by the window's direct calls. std::mutex, not QMutex: the thread sanitizer sees its
+    // locking (Qt's own is invisible to it).
     std::mutex abortMutex;
     // Written under abortMutex; read once per sample by the move without the lock.
     std::atomic<uint8_t> abortRequest {0};
