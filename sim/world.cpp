@@ -21,6 +21,8 @@ void World::start()
         timer->start(kTickMs);
     });
     connect(&thread, &QThread::finished, this, [this] {
+        // Under the lock, like every tick: stop() takes it after the join.
+        std::lock_guard<std::mutex> lock(mutex);
         delete timer;
         timer = nullptr;
     });
