@@ -10,7 +10,7 @@ SIM_ROOT ?= sim-root
 
 # Everything the build, the simulator and the tests need, by Debian package name.
 DEB_PACKAGES := cmake make g++ qtbase5-dev qtbase5-dev-tools fonts-open-sans clang-format \
-               pkg-config libmodbus-dev
+               pkg-config libmodbus-dev python3
 
 # CI sets CI=true: warnings are errors there.
 ifeq ($(CI),true)
@@ -21,7 +21,7 @@ endif
 
 SUDO := $(if $(filter 0,$(shell id -u)),,sudo)
 
-.PHONY: all deps configure build run test format clean
+.PHONY: all deps configure build run test format clean campaign-faults campaign-powercut soak
 
 all: build
 
@@ -55,6 +55,25 @@ run: configure
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The simulator campaigns (tests/campaigns/). Their simulators mostly wait on simulated physics,
+# so several run side by side without loading the machine.
+CAMPAIGN_DIR ?= $(BUILD_DIR)/campaigns
+CAMPAIGN_JOBS ?= 4
+SEED ?= 1
+CUTS ?= 200
+RUNS ?= 50
+
+campaign-faults: build
+	python3 tests/campaigns/faults.py $(BUILD_DIR)/vemla8-sim $(CAMPAIGN_DIR)/faults \
+	  --jobs $(CAMPAIGN_JOBS) --table $(CAMPAIGN_DIR)/faults.md
+
+campaign-powercut: build
+	python3 tests/campaigns/powercut.py $(BUILD_DIR)/vemla8-sim $(CAMPAIGN_DIR)/powercut \
+	  --seed $(SEED) --cuts $(CUTS) --jobs $(CAMPAIGN_JOBS) --table $(CAMPAIGN_DIR)/powercut.md
+
+soak: build
+	python3 tests/campaigns/soak.py $(BUILD_DIR)/vemla8-sim $(CAMPAIGN_DIR)/soak --runs $(RUNS)
 
 format: deps
 	find app hw pressure records usb service ui platform sim tests tools \

@@ -196,7 +196,7 @@ private:
     // --- errors (mainwindow_errors.cpp)
     void handleSystemError(ErrorCode err);
     int logError(int code, ErrorLogEntry &entry);
-    void reloadPendingError();
+    bool reloadPendingError(); // true when the error screen shows it again
     void showErrorOnScreen(int code);
     void updateErrorButtons(int code);
     void onErrorDrawerButton(int drawerAction);

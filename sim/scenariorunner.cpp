@@ -245,7 +245,7 @@ bool ScenarioRunner::runStep(const ScenarioStep &step)
             for (const Model::Reading &reading : model.second) {
                 if (reading.first != step.object)
                     continue;
-                if (reading.second.startsWith(step.text))
+                if (reading.second.contains(step.text))
                     return true;
                 seen << reading.second;
             }

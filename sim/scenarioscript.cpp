@@ -129,7 +129,7 @@ ScenarioScript ScenarioScript::parse(const QString &text)
                 return fail("not a time in seconds");
         } else if (verb == "wait-reading") {
             // wait-reading LABEL TEXT: until a model's panel reading LABEL (blanks written as
-            // '_') begins with TEXT: "wait-reading LED_colour red".
+            // '_') shows TEXT: "wait-reading LED_colour red", "wait-reading line_1 (set 0)".
             step.kind = ScenarioStep::WaitReading;
             if (arguments < 2)
                 return fail("wait-reading needs a reading label and a text");
