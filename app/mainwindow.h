@@ -270,6 +270,7 @@ private:
     void rampStep(const QString &mode);
     void prepareRun(const QString &mode);
     void onLineValue(int line, uint16_t value);
+    void onConfirmationLost();
     int pressureSetting(const QString &mode, const char *key, int line = 0) const;
 
     // --- vessel pressure (pressure/mainwindow_vessel.cpp)
@@ -404,6 +405,7 @@ private:
     int rampTicksLeft = 0;
     uint16_t measuredPressure[3] = {0, 0, 0};
     uint8_t outOfRangeCount[3] = {0, 0, 0};
+    int lostConfirmations = 0; // watchdog expiries since the controllers last confirmed
     uint8_t preRampChecks = 0;
     bool rampSetPending = false;
     QElapsedTimer rampStepClock;
