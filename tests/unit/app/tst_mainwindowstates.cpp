@@ -1,5 +1,6 @@
 // The menu state machine driven through the window, on a sandbox root.
 #include "app/countdowntext.h"
+#include "hw/drawer.h"
 #include "instrument.h"
 #include "records/appsettings.h"
 #include "support/commandrecorder.h"
@@ -53,6 +54,7 @@ private slots:
     void undefinedState_logsAndKeepsPage();
     void errorPending_homeBecomesErrorMenu_andDrawerButtonsAskFirst();
     void drawerScreen_toggleAndStop();
+    void closeWhileOpening_abortsBeforeTheNewMove();
     void laneSelection_labelAndBackButton();
     void run_belowPressureLimit_pressurizesFirst_backReturnsToLanes();
     void runStart_allocatesProductionIdAndCountsMode();
@@ -364,6 +366,32 @@ void TestMainWindowStates::drawerScreen_toggleAndStop()
     QCOMPARE(directions, (QList<int> {1, 1, -1}));
 }
 
+void TestMainWindowStates::closeWhileOpening_abortsBeforeTheNewMove()
+{
+    Instrument instrument;
+    LogCapture log;
+    Drawer *drawer = instrument.window->drawerDevice();
+    QVERIFY(drawer);
+    const auto drawerThreadIdle = [drawer] {
+        QMetaObject::invokeMethod(
+                drawer, [] {}, Qt::BlockingQueuedConnection);
+    };
+    // Whether the abort was already requested at the moment each move is asked for.
+    QList<bool> abortedBeforeMove;
+    connect(
+            instrument.window.get(), &MainWindow::drawerMove, this,
+            [&] { abortedBeforeMove << log.contains("Drawer: ABORTED"); }, Qt::DirectConnection);
+
+    instrument.window->setState(3);
+    instrument.click("pushButton_open");
+    drawerThreadIdle();
+    instrument.window->setState(5);
+    drawerThreadIdle();
+
+    QCOMPARE(abortedBeforeMove, (QList<bool> {false, true}));
+    QCOMPARE(instrument.text("label_title_drawer_menu"), QString("Closing cartridge drawer..."));
+}
+
 void TestMainWindowStates::laneSelection_labelAndBackButton()
 {
     Instrument instrument;
@@ -569,6 +597,20 @@ void TestMainWindowStates::password_usersAndChange_data()
                             "0", "2", "6", "4", "9",     "1",     "7",      "enter"}
             << 13 << "SettingsScreen"
             << "Forbidden Password" << admin;
+    QTest::newRow("calibration code is forbidden")
+            << QStringList {"2", "4", "6", "8", "0",     "enter", "change", "2",
+                            "4", "6", "8", "0", "enter", "7",     "7",      "1",
+                            "6", "0", "4", "2", "3",     "8",     "5",      "enter"}
+            << 13 << "SettingsScreen"
+            << "Forbidden Password" << admin;
+    // The refused confirmation is typed again; the first entry is kept.
+    QTest::newRow("mismatch keeps the first entry")
+            << QStringList {"2", "4", "6",     "8",  "0",     "enter", "change", "2",
+                            "4", "6", "8",     "0",  "enter", "1",     "3",      "enter",
+                            "3", "1", "enter", "ok", "1",     "3",     "enter",  "yes"}
+            << 13 << "SettingsMenuScreen"
+            << "Password changed"
+            << "13";
     QTest::newRow("empty new password is forbidden")
             << QStringList {"2", "4", "6", "8", "0", "enter", "change",
                             "2", "4", "6", "8", "0", "enter", "enter"}
@@ -595,7 +637,7 @@ void TestMainWindowStates::password_usersAndChange()
     instrument.click("pushButton_settings");
     QCOMPARE(instrument.text("label_settings_password"), QString("Enter your password"));
     for (const QString &key : keys) {
-        if (key == "yes" || key == "no") {
+        if (key == "yes" || key == "no" || key == "ok") {
             Instrument::answer(key);
         } else if (Instrument::popUpShown()) {
             QFAIL(qPrintable("pop-up in the way of key " + key + ": " + Instrument::popUpLine(1)));
