@@ -10,7 +10,7 @@ SIM_ROOT ?= sim-root
 
 # Everything the build, the simulator and the tests need, by Debian package name.
 DEB_PACKAGES := cmake make g++ qtbase5-dev qtbase5-dev-tools fonts-open-sans clang-format \
-               pkg-config libmodbus-dev
+               pkg-config libmodbus-dev python3
 
 # The sanitizer and fuzzing builds are made with clang, whose runtime carries libFuzzer; only
 # their targets install it, so that make test needs no clang.
@@ -29,7 +29,8 @@ endif
 
 SUDO := $(if $(filter 0,$(shell id -u)),,sudo)
 
-.PHONY: all deps deps-clang configure build run test test-asan test-tsan fuzz format clean
+.PHONY: all deps deps-clang configure build run test test-asan test-tsan fuzz format clean \
+	campaign-faults campaign-powercut soak
 
 all: build
 
@@ -98,6 +99,25 @@ fuzz: deps deps-clang
 	  -DVEMLA_WERROR=$(WERROR) -DVEMLA_SANITIZE=address,undefined -DVEMLA_FUZZ=ON
 	cmake --build $(ASAN_BUILD_DIR) -j $(JOBS) --target fuzz_targets
 	$(ASAN_ENV) QT_QPA_PLATFORM=offscreen sh fuzz/run-fuzzers.sh $(ASAN_BUILD_DIR) $(FUZZ_SECONDS)
+
+# The simulator campaigns (tests/campaigns/). Their simulators mostly wait on simulated physics,
+# so several run side by side without loading the machine.
+CAMPAIGN_DIR ?= $(BUILD_DIR)/campaigns
+CAMPAIGN_JOBS ?= 4
+SEED ?= 1
+CUTS ?= 200
+RUNS ?= 50
+
+campaign-faults: build
+	python3 tests/campaigns/faults.py $(BUILD_DIR)/vemla8-sim $(CAMPAIGN_DIR)/faults \
+	  --jobs $(CAMPAIGN_JOBS) --table $(CAMPAIGN_DIR)/faults.md
+
+campaign-powercut: build
+	python3 tests/campaigns/powercut.py $(BUILD_DIR)/vemla8-sim $(CAMPAIGN_DIR)/powercut \
+	  --seed $(SEED) --cuts $(CUTS) --jobs $(CAMPAIGN_JOBS) --table $(CAMPAIGN_DIR)/powercut.md
+
+soak: build
+	python3 tests/campaigns/soak.py $(BUILD_DIR)/vemla8-sim $(CAMPAIGN_DIR)/soak --runs $(RUNS)
 
 format: deps
 	find app hw pressure records usb service ui platform sim tests tools fuzz \

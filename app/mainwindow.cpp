@@ -2,8 +2,8 @@
 
 #include "ui_mainwindow.h"
 
-#include "hw/drawer.h"
 #include "hw/buttonhandler.h"
+#include "hw/drawer.h"
 #include "hw/gpio.h"
 #include "hw/hardwareversion.h"
 #include "hw/i2c_internaltemp.h"
@@ -139,6 +139,8 @@ void MainWindow::createTimers()
 {
     setPressureWatchdog = new QTimer(this);
     readPressureWatchdog = new QTimer(this);
+    setPressureWatchdog->setObjectName("setPressureWatchdog");
+    readPressureWatchdog->setObjectName("readPressureWatchdog");
     temperatureTimer = new QTimer(this);
     pressurizingTimer = new QTimer(this);
     shutdownTimer = new QTimer(this);

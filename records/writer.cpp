@@ -23,6 +23,8 @@ QReadWriteLock errorLogLock;
 const char kRunLogTimePattern[] = "%d.%m.%Y - %X";
 const char kErrorTimePattern[] = "%Y%m%d-%H%M%S";
 const char kRowSeparator[] = "\t\t\t";
+// A run log being written: ".NAME.part" beside its final name.
+const char kPartialSuffix[] = ".part";
 const char *const kColumnTitles[] = {"Run_Time \t", "Vessel_Pressure \t", "Channel_1_Pressure \t",
                                      "Channel_2_Pressure \t", "Channel_3_Pressure \t"};
 
@@ -74,7 +76,12 @@ void Writer::createLogFile(const std::string &path, const Storage &storage)
     }
     printLine("Creating log file: " + path);
     const QString target = resolved(path);
-    std::ofstream file(target.toStdString(), std::ios::out | std::ios::trunc);
+    // The log is written under a hidden name and takes its own only when it is whole and on
+    // the medium: a power cut or a full disk part-way through leaves no truncated run log that
+    // the export or a reader would take for the record of the run.
+    const QFileInfo info(target);
+    const QString partial = info.path() + "/." + info.fileName() + kPartialSuffix;
+    std::ofstream file(partial.toStdString(), std::ios::out | std::ios::trunc);
     if (!file.is_open()) {
         // The production directory belongs to the installed system; a missing or read-only
         // one loses this run's log, which the operator's console must show.
@@ -84,8 +91,14 @@ void Writer::createLogFile(const std::string &path, const Storage &storage)
     writeHeader(file, path);
     writeRows(file, storage.rows());
     file.close();
-    if (file.fail() || !syncDurably(target, true))
+    const bool complete = !file.fail() && syncDurably(partial, false)
+            && std::rename(QFile::encodeName(partial).constData(),
+                           QFile::encodeName(target).constData())
+                    == 0;
+    if (!complete || !syncDurably(target, true)) {
+        QFile::remove(partial);
         printLine("Unable to write log file: " + path);
+    }
 }
 
 void Writer::writeHeader(std::ofstream &file, std::string path)

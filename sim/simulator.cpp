@@ -8,9 +8,11 @@
 #include "models/i2cbus.h"
 #include "models/i2cbuses.h"
 #include "models/leddriver.h"
+#include "models/logsvolume.h"
 #include "models/powerbutton.h"
 #include "models/pressurecontrollers.h"
 #include "models/pumpvessel.h"
+#include "models/sysfsattributes.h"
 #include "models/temperaturesensor.h"
 #include "models/usbstick.h"
 #include "models/valveexpander.h"
@@ -146,6 +148,8 @@ bool Simulator::prepare(QString *error)
     addI2cChips();
     world.add<PowerButton>(sandbox.root());
     world.add<UsbStick>(sandbox.root(), options.usbInserted);
+    world.add<SysfsAttributes>(sandbox.root());
+    world.add<LogsVolume>(sandbox.root());
     addDrawerPumpAndFan();
     if (!connectEpcBus(error) || !installPressureSettings(error))
         return false;
