@@ -21,7 +21,7 @@ endif
 
 SUDO := $(if $(filter 0,$(shell id -u)),,sudo)
 
-.PHONY: all deps configure build run test format clean
+.PHONY: all deps configure build run test format clean install deps-target target test-target deb
 
 all: build
 
@@ -62,3 +62,41 @@ format: deps
 
 clean:
 	rm -rf $(BUILD_DIR)
+
+# --- The instrument's board: 64-bit ARM, cross-built with Debian's multiarch packages.
+#   make target        cross-build into build-arm64 and package it (build-arm64/vemla8_*_arm64.deb)
+#   make test-target   the cross-built unit tests under user-mode emulation (qemu-aarch64)
+#   make install DESTDIR=DIR   the installed tree of the host build under DIR
+# qtbase5-dev:arm64 sits beside the host's qtbase5-dev (both are Multi-Arch: same); moc, uic
+# and rcc stay those of the amd64 qtbase5-dev-tools, which must run here and which the arm64
+# package accepts (Multi-Arch: foreign). Installing qtbase5-dev-tools:arm64 instead would
+# remove the host's tools. libmodbus-dev:arm64 is for the simulator and its tests.
+TARGET_BUILD_DIR ?= build-arm64
+TARGET_DEB_PACKAGES := crossbuild-essential-arm64 qtbase5-dev:arm64 libmodbus-dev:arm64 \
+                       qemu-user
+
+deps-target: deps
+	@dpkg --print-foreign-architectures | grep -qx arm64 || $(SUDO) dpkg --add-architecture arm64
+	@missing=""; \
+	for p in $(TARGET_DEB_PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing Debian packages:$$missing"; \
+	  $(SUDO) apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+target: deps-target
+	cmake -S . -B $(TARGET_BUILD_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake \
+	  -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DVEMLA_WERROR=$(WERROR)
+	cmake --build $(TARGET_BUILD_DIR) -j $(JOBS)
+	cd $(TARGET_BUILD_DIR) && cpack -G DEB
+
+deb: target
+
+test-target: target
+	cd $(TARGET_BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+install: build
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD_DIR)
