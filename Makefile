@@ -98,5 +98,7 @@ deb: target
 test-target: target
 	cd $(TARGET_BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
+# The program's data paths are absolute (/usr/share/vemla): the prefix is /usr also for a
+# build directory configured before with another one.
 install: build
-	DESTDIR=$(DESTDIR) cmake --install $(BUILD_DIR)
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD_DIR) --prefix /usr
