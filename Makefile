@@ -30,13 +30,14 @@ endif
 SUDO := $(if $(filter 0,$(shell id -u)),,sudo)
 
 .PHONY: all deps deps-clang configure build run test test-asan test-tsan fuzz format clean \
-	campaign-faults campaign-powercut soak
+	campaign-faults campaign-powercut soak install deps-target arm64-architecture target test-target deb
 
 all: build
 
 deps: PACKAGES = $(DEB_PACKAGES)
 deps-clang: PACKAGES = $(FUZZ_PACKAGES)
-deps deps-clang:
+deps-target: PACKAGES = $(TARGET_DEB_PACKAGES)
+deps deps-clang deps-target:
 	@missing=""; \
 	for p in $(PACKAGES); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
@@ -124,4 +125,36 @@ format: deps
 	  \( -name '*.cpp' -o -name '*.h' \) -print0 2>/dev/null | xargs -0 -r clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_BUILD_DIR) $(TSAN_BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_BUILD_DIR) $(TSAN_BUILD_DIR) $(TARGET_BUILD_DIR)
+
+# --- The instrument's board: 64-bit ARM, cross-built with Debian's multiarch packages.
+#   make target        cross-build into build-arm64 and package it (build-arm64/vemla8_*_arm64.deb)
+#   make test-target   the cross-built unit tests under user-mode emulation (qemu-aarch64)
+#   make install DESTDIR=DIR   the installed tree of the host build under DIR
+# qtbase5-dev:arm64 sits beside the host's qtbase5-dev (both are Multi-Arch: same); moc, uic
+# and rcc stay those of the amd64 qtbase5-dev-tools, which must run here and which the arm64
+# package accepts (Multi-Arch: foreign). Installing qtbase5-dev-tools:arm64 instead would
+# remove the host's tools. libmodbus-dev:arm64 is for the simulator and its tests.
+TARGET_BUILD_DIR ?= build-arm64
+TARGET_DEB_PACKAGES := crossbuild-essential-arm64 qtbase5-dev:arm64 libmodbus-dev:arm64 \
+                       qemu-user
+
+deps-target: deps arm64-architecture
+arm64-architecture:
+	@dpkg --print-foreign-architectures | grep -qx arm64 || $(SUDO) dpkg --add-architecture arm64
+
+target: deps-target
+	cmake -S . -B $(TARGET_BUILD_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake \
+	  -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DVEMLA_WERROR=$(WERROR)
+	cmake --build $(TARGET_BUILD_DIR) -j $(JOBS)
+	cd $(TARGET_BUILD_DIR) && cpack -G DEB
+
+deb: target
+
+test-target: target
+	cd $(TARGET_BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The program's data paths are absolute (/usr/share/vemla): the prefix is /usr also for a
+# build directory configured before with another one.
+install: build
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD_DIR) --prefix /usr
