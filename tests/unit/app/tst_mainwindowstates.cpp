@@ -1,5 +1,6 @@
 // The menu state machine driven through the window, on a sandbox root.
 #include "app/countdowntext.h"
+#include "hw/drawer.h"
 #include "instrument.h"
 #include "records/appsettings.h"
 #include "support/commandrecorder.h"
@@ -53,6 +54,7 @@ private slots:
     void undefinedState_logsAndKeepsPage();
     void errorPending_homeBecomesErrorMenu_andDrawerButtonsAskFirst();
     void drawerScreen_toggleAndStop();
+    void closeWhileOpening_abortsBeforeTheNewMove();
     void laneSelection_labelAndBackButton();
     void run_belowPressureLimit_pressurizesFirst_backReturnsToLanes();
     void runStart_allocatesProductionIdAndCountsMode();
@@ -362,6 +364,32 @@ void TestMainWindowStates::drawerScreen_toggleAndStop()
     for (const QList<QVariant> &call : move)
         directions << call.at(0).toInt();
     QCOMPARE(directions, (QList<int> {1, 1, -1}));
+}
+
+void TestMainWindowStates::closeWhileOpening_abortsBeforeTheNewMove()
+{
+    Instrument instrument;
+    LogCapture log;
+    Drawer *drawer = instrument.window->drawerDevice();
+    QVERIFY(drawer);
+    const auto drawerThreadIdle = [drawer] {
+        QMetaObject::invokeMethod(
+                drawer, [] {}, Qt::BlockingQueuedConnection);
+    };
+    // Whether the abort was already requested at the moment each move is asked for.
+    QList<bool> abortedBeforeMove;
+    connect(
+            instrument.window.get(), &MainWindow::drawerMove, this,
+            [&] { abortedBeforeMove << log.contains("Drawer: ABORTED"); }, Qt::DirectConnection);
+
+    instrument.window->setState(3);
+    instrument.click("pushButton_open");
+    drawerThreadIdle();
+    instrument.window->setState(5);
+    drawerThreadIdle();
+
+    QCOMPARE(abortedBeforeMove, (QList<bool> {false, true}));
+    QCOMPARE(instrument.text("label_title_drawer_menu"), QString("Closing cartridge drawer..."));
 }
 
 void TestMainWindowStates::laneSelection_labelAndBackButton()

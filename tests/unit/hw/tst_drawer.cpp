@@ -78,6 +78,41 @@ QByteArray lastDuty(const SandboxRoot &sandbox, const QString &file)
     return field.left(field.indexOf('\0') < 0 ? field.size() : field.indexOf('\0'));
 }
 
+// The sysfs files of the motor and its current, and the drawer's settings.
+struct DrawerFiles
+{
+    DrawerFiles(const SandboxRoot &sandbox, int threshold = 1500, int openingTime = 5500)
+    {
+        sandbox.write(kOpenPwm, "0\n");
+        sandbox.write(kClosePwm, "0\n");
+        sandbox.write(kCurrent, "0\n");
+        sandbox.write(kIni,
+                      QString("[drawer]\nsafety_threshold=%1\nopening_time=%2\n"
+                              "drawer_position=2\n")
+                              .arg(threshold)
+                              .arg(openingTime)
+                              .toLatin1());
+    }
+};
+
+// A drawer on a sandbox with its sysfs files and settings, driven by the scripted clock, with
+// its safety supervision on and its settings read.
+struct SupervisedDrawer
+{
+    explicit SupervisedDrawer(int threshold = 1500, int openingTime = 5500)
+        : files(sandbox, threshold, openingTime), clock(sandbox), drawer(&clock)
+    {
+        drawer.setSafetyEnabled(true);
+        drawer.updateDrawerSettings();
+    }
+
+    SandboxRoot sandbox;
+    DrawerFiles files;
+    CommandRecorder commands;
+    ScriptedClock clock;
+    Drawer drawer;
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(QList<int>)
@@ -102,27 +137,12 @@ private slots:
     void unopenablePwm_neverDrivesAndEndsMove();
     void init_recordedClosed_forcesClosingOnce();
     void timedMode_ticksPerMove();
-
-private:
-    void setUpFiles(const SandboxRoot &sandbox, int threshold = 1500, int openingTime = 5500);
 };
 
 void TestDrawer::init()
 {
     qRegisterMetaType<ErrorCode>("ErrorCode");
     qRegisterMetaType<uint16_t>("uint16_t");
-}
-
-void TestDrawer::setUpFiles(const SandboxRoot &sandbox, int threshold, int openingTime)
-{
-    sandbox.write(kOpenPwm, "0\n");
-    sandbox.write(kClosePwm, "0\n");
-    sandbox.write(kCurrent, "0\n");
-    sandbox.write(kIni,
-                  QString("[drawer]\nsafety_threshold=%1\nopening_time=%2\ndrawer_position=2\n")
-                          .arg(threshold)
-                          .arg(openingTime)
-                          .toLatin1());
 }
 
 void TestDrawer::supervisedOpening_endsOnTwoSampleDecision_data()
@@ -151,39 +171,33 @@ void TestDrawer::supervisedOpening_endsOnTwoSampleDecision()
     QFETCH(bool, highThreshold);
     QFETCH(int, samplesTaken);
     QFETCH(bool, obstacle);
-    SandboxRoot sandbox;
-    setUpFiles(sandbox);
-    CommandRecorder commands;
-    ScriptedClock clock(sandbox);
-    Drawer drawer(&clock);
-    drawer.setSafetyEnabled(true);
-    drawer.updateDrawerSettings();
+    SupervisedDrawer bench;
     if (highThreshold)
-        drawer.enableHighThreshold();
-    QSignalSpy opened(&drawer, &Drawer::drawerIsOpened);
-    QSignalSpy stopped(&drawer, &Drawer::drawerIsStopped);
-    QSignalSpy errors(&drawer, &Drawer::drawerError);
+        bench.drawer.enableHighThreshold();
+    QSignalSpy opened(&bench.drawer, &Drawer::drawerIsOpened);
+    QSignalSpy stopped(&bench.drawer, &Drawer::drawerIsStopped);
+    QSignalSpy errors(&bench.drawer, &Drawer::drawerError);
 
-    clock.script(samples);
-    drawer.moveDrawer(1);
+    bench.clock.script(samples);
+    bench.drawer.moveDrawer(1);
 
-    QCOMPARE(clock.taken, samplesTaken);
+    QCOMPARE(bench.clock.taken, samplesTaken);
     QCOMPARE(opened.count(), obstacle ? 0 : 1);
     QCOMPARE(stopped.count(), obstacle ? 1 : 0);
     QCOMPARE(errors.count(), obstacle ? 1 : 0);
     if (obstacle)
         QCOMPARE(errors.first().first().value<ErrorCode>(), ERROR_DRAWER_OBSTACLE);
-    QCOMPARE(storedPosition(sandbox), obstacle ? 1 : 2);
+    QCOMPARE(storedPosition(bench.sandbox), obstacle ? 1 : 2);
     // The motor is off and each position change went to the medium.
-    QCOMPARE(lastDuty(sandbox, kOpenPwm), QByteArray("0"));
-    QCOMPARE(lastDuty(sandbox, kClosePwm), QByteArray("0"));
-    QCOMPARE(commands.commands(),
+    QCOMPARE(lastDuty(bench.sandbox, kOpenPwm), QByteArray("0"));
+    QCOMPARE(lastDuty(bench.sandbox, kClosePwm), QByteArray("0"));
+    QCOMPARE(bench.commands.commands(),
              (std::vector<std::string>(obstacle ? 1 : 2, std::string("sync"))));
 
     // The high threshold lasts one move: the same samples now stop at 1500.
     if (highThreshold && !obstacle) {
-        clock.script({1600, 1700});
-        drawer.moveDrawer(1);
+        bench.clock.script({1600, 1700});
+        bench.drawer.moveDrawer(1);
         QCOMPARE(stopped.count(), 1);
     }
 }
@@ -214,131 +228,113 @@ void TestDrawer::closing_safetyZoneFromOpeningTime()
     QFETCH(bool, positionUnknown);
     QFETCH(int, safetyZone);
     QFETCH(QString, note);
-    SandboxRoot sandbox;
-    setUpFiles(sandbox, 1500, storedOpeningTime);
-    sandbox.write("/usr/share/vemla/logs/drawer/.keep", {});
-    CommandRecorder commands;
-    ScriptedClock clock(sandbox);
-    Drawer drawer(&clock);
-    drawer.setSafetyEnabled(true);
-    drawer.updateDrawerSettings();
-    QCOMPARE(drawer.enableLogging(1), 0);
+    SupervisedDrawer bench(1500, storedOpeningTime);
+    bench.sandbox.write("/usr/share/vemla/logs/drawer/.keep", {});
+    QCOMPARE(bench.drawer.enableLogging(1), 0);
     if (measuredOpeningSamples > 0) {
-        clock.script(travel(measuredOpeningSamples));
-        drawer.moveDrawer(1);
+        bench.clock.script(travel(measuredOpeningSamples));
+        bench.drawer.moveDrawer(1);
     }
-    drawer.setPositionUnknown(positionUnknown);
-    QSignalSpy closed(&drawer, &Drawer::drawerIsClosed);
-    QSignalSpy errors(&drawer, &Drawer::drawerError);
+    bench.drawer.setPositionUnknown(positionUnknown);
+    QSignalSpy closed(&bench.drawer, &Drawer::drawerIsClosed);
+    QSignalSpy errors(&bench.drawer, &Drawer::drawerError);
     LogCapture log;
 
     // Over-current all the way: it stops the closing only inside the zone.
     QList<int> samples;
     for (int i = 0; i < 400; ++i)
         samples << 1600;
-    clock.script(samples << 10 << 5);
-    drawer.moveDrawer(-1);
+    bench.clock.script(samples << 10 << 5);
+    bench.drawer.moveDrawer(-1);
 
     QVERIFY(log.contains(QString("Drawer closing time: %1").arg(safetyZone)));
     if (!note.isEmpty())
         QVERIFY2(log.contains(note), qPrintable(log.lines().join('\n')));
-    const QStringList logs
-            = QDir(sandbox.file("/usr/share/vemla/logs/drawer")).entryList({"drawer_move_in_*"});
+    const QStringList logs = QDir(bench.sandbox.file("/usr/share/vemla/logs/drawer"))
+                                     .entryList({"drawer_move_in_*"});
     QCOMPARE(logs.size(), 1);
     const QList<QByteArray> lines
-            = sandbox.read("/usr/share/vemla/logs/drawer/" + logs.first()).split('\n');
+            = bench.sandbox.read("/usr/share/vemla/logs/drawer/" + logs.first()).split('\n');
     if (safetyZone > 0) {
         // Obstacle at the second sample inside the zone; no marker, drawer stays between.
         QCOMPARE(errors.count(), 1);
         QCOMPARE(closed.count(), 0);
-        QCOMPARE(storedPosition(sandbox), 1);
-        QCOMPARE(clock.taken, 2);
+        QCOMPARE(storedPosition(bench.sandbox), 1);
+        QCOMPARE(bench.clock.taken, 2);
     } else {
         QCOMPARE(errors.count(), 0);
         QCOMPARE(closed.count(), 1);
-        QCOMPARE(storedPosition(sandbox), 0);
+        QCOMPARE(storedPosition(bench.sandbox), 0);
         QVERIFY(!lines.contains("-1"));
     }
 }
 
 void TestDrawer::closing_neverSeeingCurrentCease_isCutOffAtEightSeconds()
 {
-    SandboxRoot sandbox;
-    setUpFiles(sandbox, 1500, 4000);
-    sandbox.write("/usr/share/vemla/logs/drawer/.keep", {});
-    CommandRecorder commands;
-    ScriptedClock clock(sandbox);
-    Drawer drawer(&clock);
-    drawer.setSafetyEnabled(true);
-    drawer.updateDrawerSettings();
-    drawer.enableLogging(1);
-    QSignalSpy closed(&drawer, &Drawer::drawerIsClosed);
+    SupervisedDrawer bench(1500, 4000);
+    bench.sandbox.write("/usr/share/vemla/logs/drawer/.keep", {});
+    bench.drawer.enableLogging(1);
+    QSignalSpy closed(&bench.drawer, &Drawer::drawerIsClosed);
     LogCapture log;
 
-    clock.script({350}); // the drawer never reaches its end stop
-    drawer.moveDrawer(-1);
+    bench.clock.script({350}); // the drawer never reaches its end stop
+    bench.drawer.moveDrawer(-1);
 
     // Zone 3000 ms: supervised until 500 + 25 * 101 ms; cut off at the first sample past
     // 8000 ms, 500 + 25 * 301.
-    QCOMPARE(clock.taken, 301);
+    QCOMPARE(bench.clock.taken, 301);
     QVERIFY(log.contains("Drawer error: motor active for too long, abort"));
     QCOMPARE(closed.count(), 1);
-    QCOMPARE(storedPosition(sandbox), 0);
-    QCOMPARE(lastDuty(sandbox, kClosePwm), QByteArray("0"));
-    const QStringList logs
-            = QDir(sandbox.file("/usr/share/vemla/logs/drawer")).entryList({"drawer_move_in_*"});
+    QCOMPARE(storedPosition(bench.sandbox), 0);
+    QCOMPARE(lastDuty(bench.sandbox, kClosePwm), QByteArray("0"));
+    const QStringList logs = QDir(bench.sandbox.file("/usr/share/vemla/logs/drawer"))
+                                     .entryList({"drawer_move_in_*"});
     QCOMPARE(logs.size(), 1);
     const QList<QByteArray> lines
-            = sandbox.read("/usr/share/vemla/logs/drawer/" + logs.first()).split('\n');
+            = bench.sandbox.read("/usr/share/vemla/logs/drawer/" + logs.first()).split('\n');
     QCOMPARE(lines.indexOf("-1"), 101); // the end of the zone, after sample 101
     QCOMPARE(lines.size(), 301 + 1 + 1); // samples, the marker, the final newline
 }
 
 void TestDrawer::abort_endsMoveAndSpoilsNextOpeningTime()
 {
-    SandboxRoot sandbox;
-    setUpFiles(sandbox);
-    CommandRecorder commands;
-    ScriptedClock clock(sandbox);
-    Drawer drawer(&clock);
-    drawer.setSafetyEnabled(true);
-    drawer.updateDrawerSettings();
-    QSignalSpy opened(&drawer, &Drawer::drawerIsOpened);
-    QSignalSpy stopped(&drawer, &Drawer::drawerIsStopped);
-    QSignalSpy errors(&drawer, &Drawer::drawerError);
+    SupervisedDrawer bench;
+    QSignalSpy opened(&bench.drawer, &Drawer::drawerIsOpened);
+    QSignalSpy stopped(&bench.drawer, &Drawer::drawerIsStopped);
+    QSignalSpy errors(&bench.drawer, &Drawer::drawerError);
     LogCapture log;
 
-    clock.script(travel(200)); // a complete opening: 5500 ms
-    drawer.moveDrawer(1);
+    bench.clock.script(travel(200)); // a complete opening: 5500 ms
+    bench.drawer.moveDrawer(1);
     QVERIFY(log.contains("Drawer opening time: 5500"));
 
-    clock.script({350});
-    clock.onSample = [&](int taken) {
+    bench.clock.script({350});
+    bench.clock.onSample = [&](int taken) {
         if (taken == 10)
-            drawer.requestAbort(1);
+            bench.drawer.requestAbort(1);
     };
-    drawer.moveDrawer(1);
-    clock.onSample = nullptr;
-    QCOMPARE(clock.taken, 10); // ends at the sample that saw the request
+    bench.drawer.moveDrawer(1);
+    bench.clock.onSample = nullptr;
+    QCOMPARE(bench.clock.taken, 10); // ends at the sample that saw the request
     QCOMPARE(opened.count(), 1);
     QCOMPARE(stopped.count(), 0); // the user's stop is no obstacle
     QCOMPARE(errors.count(), 0);
-    QCOMPARE(storedPosition(sandbox), 1);
-    QCOMPARE(lastDuty(sandbox, kOpenPwm), QByteArray("0"));
+    QCOMPARE(storedPosition(bench.sandbox), 1);
+    QCOMPARE(lastDuty(bench.sandbox, kOpenPwm), QByteArray("0"));
 
     log.clear();
-    clock.script(travel(100));
-    drawer.moveDrawer(1);
+    bench.clock.script(travel(100));
+    bench.drawer.moveDrawer(1);
     QVERIFY(log.contains("Drawer: Opening was interrupted, opening time not saved"));
     QVERIFY(log.contains("Drawer opening time: 5500"));
-    QCOMPARE(storedPosition(sandbox), 2);
+    QCOMPARE(storedPosition(bench.sandbox), 2);
 
     // A request between moves is forgotten when the next move starts.
-    drawer.requestAbort(1);
+    bench.drawer.requestAbort(1);
     log.clear();
-    clock.script(travel(120));
-    drawer.moveDrawer(1);
-    QCOMPARE(clock.taken, 120);
+    bench.clock.script(travel(120));
+    bench.drawer.moveDrawer(1);
+    QCOMPARE(bench.clock.taken, 120);
     QVERIFY(log.contains("Drawer: Complete opening, opening time saved"));
     QVERIFY(log.contains("Drawer opening time: 3500"));
 }
@@ -346,7 +342,7 @@ void TestDrawer::abort_endsMoveAndSpoilsNextOpeningTime()
 void TestDrawer::abort_fromAnotherThreadEndsRunningMove()
 {
     SandboxRoot sandbox;
-    setUpFiles(sandbox);
+    const DrawerFiles files(sandbox);
     sandbox.write(kCurrent, "350\n"); // the drawer never reaches an end by itself
     CommandRecorder commands;
     auto *drawer = new Drawer; // the instrument's clock: real sleeps
@@ -400,35 +396,29 @@ void TestDrawer::drawerLog_namesAndCalibrationSample()
              QString("calibration_move_out_20240305_141502.log"));
 
     // A calibration opening: high threshold, a calibration log and one sample to the window.
-    SandboxRoot sandbox;
-    setUpFiles(sandbox);
-    sandbox.write("/usr/share/vemla/logs/drawer/.keep", {});
-    CommandRecorder commands;
-    ScriptedClock clock(sandbox);
-    Drawer drawer(&clock);
-    drawer.setSafetyEnabled(true);
-    drawer.updateDrawerSettings();
-    QSignalSpy calibration(&drawer, &Drawer::setNewCalibrationSample);
-    QSignalSpy stopped(&drawer, &Drawer::drawerIsStopped);
-    drawer.enableCalibration();
+    SupervisedDrawer bench;
+    bench.sandbox.write("/usr/share/vemla/logs/drawer/.keep", {});
+    QSignalSpy calibration(&bench.drawer, &Drawer::setNewCalibrationSample);
+    QSignalSpy stopped(&bench.drawer, &Drawer::drawerIsStopped);
+    bench.drawer.enableCalibration();
     QList<int> samples = travel(120);
     samples[50] = 2000;
     samples[51] = 2100; // above 1500, below the high threshold
-    clock.script(samples);
-    drawer.moveDrawer(1);
+    bench.clock.script(samples);
+    bench.drawer.moveDrawer(1);
     QCOMPARE(stopped.count(), 0);
     QCOMPARE(calibration.count(), 1);
     QCOMPARE(calibration.first().at(0).value<uint16_t>(), uint16_t(2400));
     QCOMPARE(calibration.first().at(1).value<uint16_t>(), uint16_t(500 + 120 * 25));
-    const QDir dir(sandbox.file("/usr/share/vemla/logs/drawer"));
+    const QDir dir(bench.sandbox.file("/usr/share/vemla/logs/drawer"));
     const QStringList files = dir.entryList({"calibration_move_out_*.log"});
     QCOMPARE(files.size(), 1);
-    QCOMPARE(sandbox.read("/usr/share/vemla/logs/drawer/" + files.first()).count('\n'), 120);
+    QCOMPARE(bench.sandbox.read("/usr/share/vemla/logs/drawer/" + files.first()).count('\n'), 120);
     QVERIFY(dir.entryList({"drawer_*"}).isEmpty()); // logging itself was never switched on
 
     // One-shot: the next opening records nothing and is supervised at 1500 again.
-    clock.script(samples);
-    drawer.moveDrawer(1);
+    bench.clock.script(samples);
+    bench.drawer.moveDrawer(1);
     QCOMPARE(stopped.count(), 1);
     QCOMPARE(calibration.count(), 1);
 }
@@ -458,38 +448,32 @@ void TestDrawer::enableLogging_refusalsAndDirectory()
 
 void TestDrawer::unopenablePwm_neverDrivesAndEndsMove()
 {
-    SandboxRoot sandbox;
-    setUpFiles(sandbox);
+    SupervisedDrawer bench;
     // The open channel's LED device is missing: nothing can be written there.
-    QDir(sandbox.file("/sys/class/leds/PWM<B>")).removeRecursively();
-    CommandRecorder commands;
-    ScriptedClock clock(sandbox);
-    Drawer drawer(&clock);
-    drawer.setSafetyEnabled(true);
-    drawer.updateDrawerSettings();
-    QSignalSpy opened(&drawer, &Drawer::drawerIsOpened);
-    QSignalSpy closed(&drawer, &Drawer::drawerIsClosed);
-    QSignalSpy errors(&drawer, &Drawer::drawerError);
+    QDir(bench.sandbox.file("/sys/class/leds/PWM<B>")).removeRecursively();
+    QSignalSpy opened(&bench.drawer, &Drawer::drawerIsOpened);
+    QSignalSpy closed(&bench.drawer, &Drawer::drawerIsClosed);
+    QSignalSpy errors(&bench.drawer, &Drawer::drawerError);
     LogCapture log;
 
-    drawer.moveDrawer(1);
+    bench.drawer.moveDrawer(1);
     QVERIFY(log.contains("Drawer: Invalid parameter: 1\n"));
-    QCOMPARE(clock.taken, 0);
-    QCOMPARE(storedPosition(sandbox), 2); // untouched
-    QVERIFY(commands.commands().empty());
+    QCOMPARE(bench.clock.taken, 0);
+    QCOMPARE(storedPosition(bench.sandbox), 2); // untouched
+    QVERIFY(bench.commands.commands().empty());
 
     // A forced closing drives PWM<C> first; with PWM<B> unwritable it must not stay driven.
-    drawer.forceDrawer(-1);
-    QCOMPARE(lastDuty(sandbox, kClosePwm), QByteArray("0"));
+    bench.drawer.forceDrawer(-1);
+    QCOMPARE(lastDuty(bench.sandbox, kClosePwm), QByteArray("0"));
     QVERIFY(log.contains("Drawer: Invalid parameter: -1\n"));
-    QCOMPARE(clock.taken, 0);
+    QCOMPARE(bench.clock.taken, 0);
     QCOMPARE(opened.count() + closed.count() + errors.count(), 0);
 }
 
 void TestDrawer::init_recordedClosed_forcesClosingOnce()
 {
     SandboxRoot sandbox;
-    setUpFiles(sandbox);
+    const DrawerFiles files(sandbox);
     sandbox.write(kIni, "[drawer]\ndrawer_position=0\n");
     CommandRecorder commands;
     ScriptedClock clock(sandbox);
@@ -517,7 +501,7 @@ void TestDrawer::init_recordedClosed_forcesClosingOnce()
 void TestDrawer::timedMode_ticksPerMove()
 {
     SandboxRoot sandbox;
-    setUpFiles(sandbox);
+    const DrawerFiles files(sandbox);
     CommandRecorder commands;
     ScriptedClock clock(sandbox);
     Drawer drawer(&clock);
