@@ -89,6 +89,7 @@ MainWindow::MainWindow(QWidget *parent)
     setUpPressureTimers();
     setUpServiceMenu();
     setUpErrorScreen();
+    setUpInitialTests();
     setUpCalibration();
     setUpSettingsMenu();
     setUpPressureEditor();
@@ -153,6 +154,8 @@ void MainWindow::createTimers()
     rampProgressTimer3 = new QTimer(this);
     testTimer = new QTimer(this);
     testTimer->setSingleShot(true);
+    // Named: a test fires a lane run's end instead of waiting half an hour for it.
+    testTimer->setObjectName("testTimer");
 
     connect(pressurizingTimer, &QTimer::timeout, this, &MainWindow::checkPressurizing);
     connect(shutdownTimer, &QTimer::timeout, this, &MainWindow::shutdownStep);
@@ -301,6 +304,8 @@ void MainWindow::connectButton(QPushButton *button, std::function<void()> action
 void MainWindow::onPumpEnabled()
 {
     pumpEnabled = true;
+    if (initialTestActive)
+        ++pumpOnCount;
     qDebug().noquote() << "*************Pump Enabled************"
                        << (pumpEnabled ? "true" : "false");
 }

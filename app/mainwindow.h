@@ -20,6 +20,7 @@
 #include <QThread>
 #include <QVector>
 
+class QDateTime;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -67,6 +68,8 @@ public:
     void setStartingUp(bool value) { startingUp = value; }
     // The drawer object, so that an observer can stand in for its answers.
     Drawer *drawerDevice() const { return drawer; }
+    // The pump object, so that an observer can stand in for its reports.
+    Pump *pumpDevice() const { return pump; }
 
     void setState(int newState);
 
@@ -239,6 +242,20 @@ private:
     void saveCalibration();
     void clearCalibrationResult();
     void saveServiceDrawerRows();
+
+    // --- initial tests (service/mainwindow_initialtests.cpp)
+    void setUpInitialTests();
+    QList<QPushButton *> testButtons() const;
+    void selectInitialTest(int type);
+    void startLaneTest();
+    void setTestRunLogPath(const QDateTime &start);
+    bool ensureTestLogDirectory();
+    void testResults();
+    void nextLaneTest();
+    void stopInitialTest();
+    void clearTestResults();
+    void writeTestResults();
+    void updateTestButtonStyle();
 
     // --- power button and shutdown (mainwindow_shutdown.cpp)
     void onPowerButtonPressed();
@@ -420,6 +437,14 @@ private:
     bool initialTestActive = false;
     int initialTestType = 0;
     int testLane = 0;
+    uint8_t testLaneMask = 0;
+    int pumpOnCount = 0;
+    uint16_t testStartVesselPressure = 0;
+    uint16_t testEndVesselPressure = 0;
+    QList<bool> testResultList;
+    // The pause between two steps of a test; stopped with the test, so that a step never
+    // follows a test that an error or a stop has ended.
+    QTimer *nextLaneTimer = nullptr;
 
     // Drawer calibration: closings measured per calibration, and those done so far.
     int calibrationCycles = 3;

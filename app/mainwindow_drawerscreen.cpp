@@ -136,10 +136,13 @@ void MainWindow::onDrawerClose()
     case 1:
     case kBlockedCartridgeTestType:
         // A full vessel lets the lane run start at once; otherwise pressurize first.
-        if (vesselPressureMax != 1)
+        if (vesselPressureMax == 1)
+            startLaneTest();
+        else
             setState(12);
         break;
     case kDrawerTestType:
+        testResults();
         break;
     default:
         qDebug() << "onDrawerClose(): undefined initial test";

@@ -145,9 +145,10 @@ void MainWindow::enterErrorMenu()
     if (initialTestActive) {
         if (initialTestType == 3)
             ui->pushButton_drawer_test->setStyleSheet(rectRedStyle);
-        initialTestActive = false;
-        testTimer->stop();
+        stopInitialTest();
     }
+    // The error screen leaves the service menu: later runs go back to the operator's settings.
+    restoreActualPressureSettings();
 }
 
 void MainWindow::onErrorDrawerButton(int drawerAction)

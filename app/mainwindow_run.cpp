@@ -103,11 +103,12 @@ void MainWindow::startRun()
     platform::run("sync");
 
     const QDateTime now = QDateTime::currentDateTime();
-    const std::string folder = initialTestActive ? "/usr/share/vemla/logs/init_testing/"
-                                                 : "/usr/share/vemla/logs/production/";
-    runLogPath = folder + std::to_string(productionId) + "_"
-            + now.toString("yyyyMMdd").toStdString() + "_" + now.toString("hhmmss").toStdString()
-            + ".log";
+    if (initialTestActive)
+        setTestRunLogPath(now);
+    else
+        runLogPath = "/usr/share/vemla/logs/production/" + std::to_string(productionId) + "_"
+                + now.toString("yyyyMMdd").toStdString() + "_"
+                + now.toString("hhmmss").toStdString() + ".log";
 
     writer.setTemperature(currentTemperature, false);
     qDebug().noquote() << runMode;
@@ -128,7 +129,8 @@ void MainWindow::dropletProduction()
     // ends at the first tick instead of counting below zero for ever.
     remainingSeconds = std::max(remainingSeconds - 1, 0);
     ui->label_time_remaining_value->setText(remainingTimeText(remainingSeconds));
-    if (remainingSeconds == 0) {
+    // A lane run of the initial tests is ended by the test's own timer, not by the countdown.
+    if (remainingSeconds == 0 && !initialTestActive) {
         productionTimer->stop();
         setState(11);
     } else if (vesselPercent < kRunMinimumVesselPercent) {
@@ -156,8 +158,9 @@ void MainWindow::onStopRunNo()
 void MainWindow::onStopRunYes()
 {
     if (initialTestActive) {
-        testTimer->stop();
-        ui->stackedWidget->setCurrentWidget(ui->testResults_screen);
+        // A stopped test has no result: back to the test buttons, no marks, no file.
+        setState(14);
+        clearTestResults();
         emit ledOutput(I2C_LedControl::LED_GREEN);
     } else {
         setState(3);

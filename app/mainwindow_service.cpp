@@ -144,7 +144,7 @@ void MainWindow::onServiceBackPressed()
         showServiceLevel();
         return;
     }
-    initialTestActive = false;
+    stopInitialTest();
     restoreActualPressureSettings();
     setState(3);
 }

@@ -5,6 +5,7 @@
 #include "pressure/confighandler.h"
 #include "pressure/epccontrol.h"
 #include "pressure/pressureramp.h"
+#include "service/initialtest.h"
 
 #include "ui_mainwindow.h"
 
@@ -173,7 +174,12 @@ void MainWindow::checkPreRamp()
 
 void MainWindow::pressureRampUp(const QString &mode)
 {
-    emit valveOutput(laneMask());
+    if (initialTestActive) {
+        qDebug() << testLaneMask;
+        emit valveOutput(testLaneMask);
+    } else {
+        emit valveOutput(laneMask());
+    }
     ui->stackedWidget->setCurrentWidget(ui->PressureRampScreen);
     qDebug() << "From:      pressureRampUp";
     if (modePrefix(mode).isEmpty())
@@ -250,9 +256,18 @@ void MainWindow::prepareRun(const QString &mode)
 {
     if (!modePrefix(mode).isEmpty())
         activeTime = pressureSetting(mode, "active_time");
-    ui->label_run_id_value->setText(QString::number(productionId));
     remainingSeconds = activeTime;
-    ui->label_time_remaining_value->setText(remainingTimeText(activeTime));
+    if (initialTestActive) {
+        ui->label_run_id_value->setText(QString("%1 (%2)")
+                                                .arg(productionId)
+                                                .arg(initialtest::displayName(initialTestType)));
+        testStartVesselPressure = vesselPressure;
+        // The countdown shows what is left of the lane run, which the test's timer ends.
+        remainingSeconds = std::max((testTimer->remainingTime() + 999) / 1000, 0);
+    } else {
+        ui->label_run_id_value->setText(QString::number(productionId));
+    }
+    ui->label_time_remaining_value->setText(remainingTimeText(remainingSeconds));
     setState(10);
 }
 

@@ -2,6 +2,7 @@
 #include "app/mainwindow.h"
 
 #include "pressure/vesselpressure.h"
+#include "service/initialtest.h"
 #include "ui_mainwindow.h"
 
 #include <QLabel>
@@ -59,6 +60,9 @@ void MainWindow::checkPressurizing()
     } else if (!initialTestActive) {
         emit stopPumpAutoStart();
         setState(3);
+    } else if (initialTestType == initialtest::PUMP_TEST) {
+        testResults();
+    } else {
+        startLaneTest();
     }
-    // During an initial test the test itself goes on from the full vessel it sees.
 }

@@ -597,6 +597,20 @@ void TestMainWindowStates::password_usersAndChange_data()
                             "0", "2", "6", "4", "9",     "1",     "7",      "enter"}
             << 13 << "SettingsScreen"
             << "Forbidden Password" << admin;
+    QTest::newRow("calibration code is forbidden")
+            << QStringList {"2", "4", "6", "8", "0",     "enter", "change", "2",
+                            "4", "6", "8", "0", "enter", "7",     "7",      "1",
+                            "6", "0", "4", "2", "3",     "8",     "5",      "enter"}
+            << 13 << "SettingsScreen"
+            << "Forbidden Password" << admin;
+    // The refused confirmation is typed again; the first entry is kept.
+    QTest::newRow("mismatch keeps the first entry")
+            << QStringList {"2", "4", "6",     "8",  "0",     "enter", "change", "2",
+                            "4", "6", "8",     "0",  "enter", "1",     "3",      "enter",
+                            "3", "1", "enter", "ok", "1",     "3",     "enter",  "yes"}
+            << 13 << "SettingsMenuScreen"
+            << "Password changed"
+            << "13";
     QTest::newRow("empty new password is forbidden")
             << QStringList {"2", "4", "6", "8", "0", "enter", "change",
                             "2", "4", "6", "8", "0", "enter", "enter"}
@@ -623,7 +637,7 @@ void TestMainWindowStates::password_usersAndChange()
     instrument.click("pushButton_settings");
     QCOMPARE(instrument.text("label_settings_password"), QString("Enter your password"));
     for (const QString &key : keys) {
-        if (key == "yes" || key == "no") {
+        if (key == "yes" || key == "no" || key == "ok") {
             Instrument::answer(key);
         } else if (Instrument::popUpShown()) {
             QFAIL(qPrintable("pop-up in the way of key " + key + ": " + Instrument::popUpLine(1)));

@@ -1,0 +1,330 @@
+// The initial tests driven through the window. The test stands in for the drawer's answers
+// and the pump's starts, sets the vessel through the pump's sensor files, and fires the
+// lane runs' timer and the pause between steps instead of waiting half an hour.
+#include "app/windowstyles.h"
+#include "hw/drawer.h"
+#include "hw/pump.h"
+#include "service/initialtest.h"
+#include "support/logcapture.h"
+#include "unit/app/instrument.h"
+
+#include <QDir>
+#include <QSaveFile>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QtTest>
+
+using namespace testwindow;
+
+namespace {
+const QString kTestDir = "/usr/share/vemla/logs/init_testing";
+const QString kDefaultSettings = "/usr/share/vemla/resources/default_pressure_settings.inc";
+const QString kVesselSensor = "/sys/bus/iio/devices/iio:device0/in_voltage7_raw";
+const QString kMaxSwitch = "/sys/class/gpio/gpio39/value";
+
+// Pre-ramp set-points of 0 pass the first check and there is no ramp: a lane run reaches
+// its running stage a second after it starts.
+QByteArray zeroSettings()
+{
+    QByteArray text;
+    for (const char *mode : {"dpcr", "dmda"}) {
+        text += QByteArray(mode) + "_active_time:\"0\"\n";
+        for (const char *key : {"preRamp", "rampUpTime", "target"}) {
+            for (int line = 1; line <= 3; ++line)
+                text += QByteArray(mode) + "_line_" + QByteArray::number(line) + "_" + key
+                        + ":\"0\"\n";
+        }
+    }
+    return text;
+}
+
+void writeAtomically(const QString &file, const QByteArray &content)
+{
+    QSaveFile out(file);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(content);
+    QVERIFY(out.commit());
+}
+
+// The vessel as the pump's sensor and maximum switch show it, taken over by the window.
+void setVessel(const Instrument &instrument, int mbar, bool full)
+{
+    QDir().mkpath(QFileInfo(instrument.root.file(kVesselSensor)).path());
+    QDir().mkpath(QFileInfo(instrument.root.file(kMaxSwitch)).path());
+    writeAtomically(instrument.root.file(kVesselSensor), QByteArray::number(1250 + mbar / 2));
+    writeAtomically(instrument.root.file(kMaxSwitch), full ? "1" : "0");
+    // The second report was read after the files changed; the window takes one in three.
+    QSignalSpy reports(instrument.window->pumpDevice(), &Pump::pressureValue);
+    QTRY_VERIFY_WITH_TIMEOUT(reports.count() >= 2, 5000);
+    for (int report = 0; report < 3; ++report)
+        QMetaObject::invokeMethod(instrument.window.get(), "updateCurrentPressure",
+                                  Q_ARG(uint16_t, uint16_t(mbar)), Q_ARG(int, full ? 1 : 0));
+}
+
+void fire(const Instrument &instrument, const char *timerName)
+{
+    auto *timer = instrument.window->findChild<QTimer *>(timerName);
+    QVERIFY(timer && timer->isActive());
+    timer->start(0);
+    QTRY_VERIFY(!timer->isActive());
+}
+
+// From Home, which the window enters by itself once the first pressurizing has seen the
+// vessel full.
+void openTestGroup(const Instrument &instrument)
+{
+    QTRY_COMPARE_WITH_TIMEOUT(instrument.window->menuState(), 3, 5000);
+    instrument.click("pushButton_settings");
+    for (QChar digit : QString("5830264917"))
+        instrument.click(QString("pushButton_password_") + digit);
+    instrument.click("pushButton_password_enter");
+    QCOMPARE(instrument.window->menuState(), 14);
+    instrument.click("pushButton_initial_tests");
+}
+
+// Confirm the test and cycle the drawer as the operator does before the first lane.
+void confirmAndCycleDrawer(const Instrument &instrument, const QString &title)
+{
+    Instrument::answer("yes");
+    QCOMPARE(instrument.window->menuState(), 4);
+    emit instrument.window->drawerDevice()->drawerIsOpened();
+    QCOMPARE(instrument.text("label_title_drawer_menu"), title);
+    instrument.click("pushButton_close");
+    emit instrument.window->drawerDevice()->drawerIsClosed();
+}
+
+QString mark(const Instrument &instrument, int row)
+{
+    const QString base = QString("label_task_%1_").arg(row);
+    return instrument.text(base + "ok") + "|" + instrument.text(base + "nok");
+}
+
+QStringList testLogs(const Instrument &instrument)
+{
+    return QDir(instrument.root.file(kTestDir)).entryList(QDir::Files, QDir::Name);
+}
+
+QString buttonStyle(const Instrument &instrument, const QString &button)
+{
+    return instrument.widget<QPushButton>(button)->styleSheet();
+}
+
+int lastMask(const QSignalSpy &valves)
+{
+    return valves.isEmpty() ? -1 : valves.last().at(0).toInt();
+}
+} // namespace
+
+class TestMainWindowInitialTests : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void openRun_nineLaneRuns_masksPumpCountsResultsAndRedButton();
+    void blockedCartridge_lossAndPump_stopEndsTestWithoutResults();
+    void closeRun_unusableDefaults_timerEndsRunAndButtonTurnsGreen();
+    void drawerTest_errorEndsTestAndRestoresSettings();
+};
+
+void TestMainWindowInitialTests::initTestCase()
+{
+    qRegisterMetaType<I2C_LedControl::LedColor>("I2C_LedControl::LedColor");
+    qRegisterMetaType<ErrorCode>("ErrorCode");
+    qRegisterMetaType<uint8_t>("uint8_t");
+    qRegisterMetaType<uint16_t>("uint16_t");
+}
+
+void TestMainWindowInitialTests::openRun_nineLaneRuns_masksPumpCountsResultsAndRedButton()
+{
+    Instrument instrument;
+    instrument.root.write(kDefaultSettings, zeroSettings());
+    QDir().mkpath(instrument.root.file(kTestDir));
+    setVessel(instrument, 5300, true);
+    openTestGroup(instrument);
+    instrument.click("pushButton_open_run_test");
+    QCOMPARE(Instrument::popUpLine(1), QString("Open run test will take 36 minutes."));
+    QCOMPARE(Instrument::popUpLine(2), QString("Do you want to proceed?"));
+    QCOMPARE(instrument.text("label_task_1"), QString("Lane 1"));
+    QCOMPARE(instrument.text("label_task_9"), QString("All Lanes"));
+    QSignalSpy valves(instrument.window.get(), &MainWindow::valveOutput);
+    QSignalSpy leds(instrument.window.get(), &MainWindow::ledOutput);
+    confirmAndCycleDrawer(instrument, "Please remove cartridge");
+
+    // Lane 5 draws too little air to start the pump.
+    const int failingLane = 4;
+    QList<bool> flags;
+    for (int lane = 0; lane < initialtest::kRowCount; ++lane) {
+        QTRY_COMPARE_WITH_TIMEOUT(instrument.window->menuState(), 10, 5000);
+        QCOMPARE(lastMask(valves), int(initialtest::laneMask(initialtest::OPEN_RUN_TEST, lane)));
+        QCOMPARE(instrument.text("label_run_id_value"),
+                 QString("%1 (Open Run Test)").arg(lane + 1));
+        // Counted from the lane's start: the starts of the lane before do not carry over.
+        const int starts = lane == failingLane ? 0 : lane == 0 ? 2 : 1;
+        for (int start = 0; start < starts; ++start)
+            emit instrument.window->pumpDevice()->pumpIsEnabled();
+        flags << (starts >= 1);
+        fire(instrument, "testTimer");
+        QCOMPARE(instrument.pageName(), QString("testResults_screen"));
+        QCOMPARE(instrument.text("label_test_results"), QString("Test Results for Open Run Test"));
+        QCOMPARE(mark(instrument, lane + 1), QString(starts >= 1 ? "X|" : "|X"));
+        if (lane + 1 < initialtest::kRowCount) {
+            QVERIFY(!instrument.shown("pushButton_testResults_back"));
+            fire(instrument, "nextLaneTimer");
+        }
+    }
+
+    QCOMPARE(Instrument::popUpLine(1), QString("Open Run Test completed"));
+    Instrument::answer("ok");
+    QVERIFY(instrument.shown("pushButton_testResults_back"));
+    QCOMPARE(buttonStyle(instrument, "pushButton_open_run_test"), QString(windowstyles::rectRed));
+    QCOMPARE(leds.last().at(0).value<Led>(), I2C_LedControl::LED_GREEN);
+    QCOMPARE(instrument.root.read(kTestDir + "/OPEN_RUN_TEST_Results.log"),
+             initialtest::resultsText(initialtest::OPEN_RUN_TEST, flags));
+    // One run log per lane run, each under its own production ID.
+    const QStringList logs = testLogs(instrument);
+    QCOMPARE(logs.size(), 10);
+    for (int lane = 0; lane < initialtest::kLaneCount; ++lane)
+        QVERIFY2(QRegularExpression(QString("^%1_\\d{8}_\\d{6}_OPEN_RUN_TEST_lane_%2\\.log$")
+                                            .arg(lane + 1)
+                                            .arg(lane + 1))
+                         .match(logs[lane])
+                         .hasMatch(),
+                 qPrintable(logs[lane]));
+    QVERIFY(logs[8].endsWith("_OPEN_RUN_TEST_all_lanes.log"));
+    QCOMPARE(logs[9], QString("OPEN_RUN_TEST_Results.log"));
+
+    instrument.click("pushButton_testResults_back");
+    QCOMPARE(instrument.window->menuState(), 14);
+    QCOMPARE(mark(instrument, 1), QString("|"));
+}
+
+void TestMainWindowInitialTests::blockedCartridge_lossAndPump_stopEndsTestWithoutResults()
+{
+    Instrument instrument;
+    instrument.root.write(kDefaultSettings, zeroSettings());
+    QDir().mkpath(instrument.root.file(kTestDir));
+    setVessel(instrument, 5300, true);
+    openTestGroup(instrument);
+    const QString untested = buttonStyle(instrument, "pushButton_blocked_cartridge_test");
+    instrument.click("pushButton_blocked_cartridge_test");
+    QCOMPARE(Instrument::popUpLine(1), QString("Blocked cartridge test will take 41 minutes."));
+    confirmAndCycleDrawer(instrument, "Please insert blocked cartridge");
+
+    // Lane 1 loses exactly the allowed 500 mbar.
+    QTRY_COMPARE_WITH_TIMEOUT(instrument.window->menuState(), 10, 5000);
+    setVessel(instrument, 4800, true);
+    fire(instrument, "testTimer");
+    QCOMPARE(mark(instrument, 1), QString("X|"));
+
+    // From lane 2 on the drawer opens and closes again by itself around the cartridge.
+    for (int lane = 1; lane <= 2; ++lane) {
+        setVessel(instrument, 5300, true);
+        fire(instrument, "nextLaneTimer");
+        QCOMPARE(instrument.window->menuState(), 4);
+        emit instrument.window->drawerDevice()->drawerIsOpened();
+        QCOMPARE(instrument.window->menuState(), 5);
+        emit instrument.window->drawerDevice()->drawerIsClosed();
+        QTRY_COMPARE_WITH_TIMEOUT(instrument.window->menuState(), 10, 5000);
+        if (lane == 1) {
+            // A pump start during a blocked lane is a leak, whatever the pressure says.
+            emit instrument.window->pumpDevice()->pumpIsEnabled();
+            fire(instrument, "testTimer");
+            QCOMPARE(mark(instrument, 2), QString("|X"));
+        }
+    }
+
+    // Stopped during lane 3: back to the buttons, no marks, no results, no test any more.
+    instrument.click("pushButton_running_stop");
+    QCOMPARE(instrument.window->menuState(), 6);
+    instrument.click("pushButton_running_stop_yes");
+    QCOMPARE(instrument.window->menuState(), 14);
+    QCOMPARE(instrument.pageName(), QString("serviceMenu"));
+    QCOMPARE(mark(instrument, 1), QString("|"));
+    QCOMPARE(mark(instrument, 2), QString("|"));
+    QVERIFY(!instrument.window->findChild<QTimer *>("testTimer")->isActive());
+    QVERIFY(!instrument.root.exists(kTestDir + "/BLOCKED_CARTRIDGE_TEST_Results.log"));
+    QCOMPARE(testLogs(instrument).size(), 3);
+    QCOMPARE(buttonStyle(instrument, "pushButton_blocked_cartridge_test"), untested);
+}
+
+void TestMainWindowInitialTests::closeRun_unusableDefaults_timerEndsRunAndButtonTurnsGreen()
+{
+    Instrument instrument;
+    // Not a settings file at all: every pressure and time reads as 0.
+    instrument.root.write(kDefaultSettings, QByteArray("\x01\x7f=\"\n:::\ndpcr_active_time\n"));
+    QDir().mkpath(instrument.root.file(kTestDir));
+    setVessel(instrument, 5300, true);
+    openTestGroup(instrument);
+
+    // A declined test leaves none behind: the next Yes answers its own question.
+    instrument.click("pushButton_drawer_test");
+    Instrument::answer("no");
+    instrument.click("pushButton_initial_tests");
+    instrument.click("pushButton_reset");
+    instrument.click("pushButton_settings_reset_prod_id");
+    Instrument::answer("yes");
+    QCOMPARE(Instrument::popUpLine(1), QString("Production ID is 0"));
+    Instrument::answer("ok");
+    QCOMPARE(instrument.window->menuState(), 14);
+    instrument.click("pushButton_reset");
+    instrument.click("pushButton_initial_tests");
+
+    QSignalSpy valves(instrument.window.get(), &MainWindow::valveOutput);
+    instrument.click("pushButton_close_run_test");
+    QCOMPARE(instrument.text("label_task_1"), QString());
+    QCOMPARE(instrument.text("label_task_9"), QString("All Lanes"));
+    confirmAndCycleDrawer(instrument, "Please remove cartridge");
+    QTRY_COMPARE_WITH_TIMEOUT(instrument.window->menuState(), 10, 5000);
+    QCOMPARE(lastMask(valves), 0xFF);
+    // An active time of 0 does not end the lane run: the countdown shows the test's time.
+    QMetaObject::invokeMethod(instrument.window.get(), "dropletProduction");
+    QCOMPARE(instrument.window->menuState(), 10);
+    QCOMPARE(instrument.text("label_time_remaining_value"), QString("29 minutes"));
+
+    // One pump start in half an hour is the natural leak of a sound vessel.
+    emit instrument.window->pumpDevice()->pumpIsEnabled();
+    fire(instrument, "testTimer");
+    QCOMPARE(mark(instrument, 9), QString("X|"));
+    QCOMPARE(Instrument::popUpLine(1), QString("Close Run Test completed"));
+    Instrument::answer("ok");
+    QCOMPARE(instrument.root.read(kTestDir + "/CLOSE_RUN_TEST_Results.log"),
+             QByteArray("CLOSE_RUN_TEST\n\nPASSED\n"));
+    QCOMPARE(buttonStyle(instrument, "pushButton_close_run_test"),
+             QString(windowstyles::rectGreen));
+    const QStringList logs = testLogs(instrument);
+    QCOMPARE(logs.size(), 2);
+    QVERIFY(logs[0].endsWith("_CLOSE_RUN_TEST_all_lanes.log"));
+    QVERIFY(instrument.root.read(kTestDir + "/" + logs[0]).startsWith("File:"));
+}
+
+void TestMainWindowInitialTests::drawerTest_errorEndsTestAndRestoresSettings()
+{
+    Instrument instrument;
+    LogCapture log;
+    setVessel(instrument, 5300, true);
+    openTestGroup(instrument);
+    QVERIFY(log.contains("Settings:  Default"));
+    instrument.click("pushButton_drawer_test");
+    QCOMPARE(Instrument::popUpLine(1), QString("Drawer test will take less than 1 minute."));
+    QSignalSpy forced(instrument.window.get(), &MainWindow::drawerForce);
+    Instrument::answer("yes");
+    emit instrument.window->drawerDevice()->drawerIsOpened();
+    QCOMPARE(instrument.text("label_title_drawer_menu"),
+             QString("Please insert blocked cartridge"));
+    instrument.click("pushButton_close");
+    QCOMPARE(forced.count(), 1);
+    QCOMPARE(forced.first().at(0).toInt(), -1);
+
+    emit instrument.window->drawerDevice()->drawerError(ERROR_DRAWER_STUCK_INSIDE);
+    QCOMPARE(instrument.window->menuState(), 15);
+    QCOMPARE(buttonStyle(instrument, "pushButton_drawer_test"), QString(windowstyles::rectRed));
+    QVERIFY(log.contains("Settings:  Actual"));
+    // A late closed report finds no test to judge.
+    emit instrument.window->drawerDevice()->drawerIsClosed();
+    QCOMPARE(instrument.text("label_task_9_ok"), QString());
+    QVERIFY(!instrument.root.exists(kTestDir + "/DRAWER_TEST_Results.log"));
+}
+
+QTEST_MAIN(TestMainWindowInitialTests)
+#include "tst_mainwindowinitialtests.moc"
