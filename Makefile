@@ -1,7 +1,8 @@
-# The two commands of the README:
+# The commands of the README:
 #   make run    the instrument program on the simulated instrument
 #   make test   the whole test suite through ctest
-# Both install what the build needs from Debian's packages when something is missing.
+#   make bench  every benchmark on a release build of its own (docs/PERFORMANCE.md)
+# All install what the build needs from Debian's packages when something is missing.
 
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
@@ -10,7 +11,7 @@ SIM_ROOT ?= sim-root
 
 # Everything the build, the simulator and the tests need, by Debian package name.
 DEB_PACKAGES := cmake make g++ qtbase5-dev qtbase5-dev-tools fonts-open-sans clang-format \
-               pkg-config libmodbus-dev python3
+               pkg-config libmodbus-dev libbenchmark-dev python3
 
 # The sanitizer and fuzzing builds are made with clang, whose runtime carries libFuzzer; only
 # their targets install it, so that make test needs no clang.
@@ -29,7 +30,7 @@ endif
 
 SUDO := $(if $(filter 0,$(shell id -u)),,sudo)
 
-.PHONY: all deps deps-clang configure build run test test-asan test-tsan fuzz format clean \
+.PHONY: all deps deps-clang configure build run test test-asan test-tsan fuzz bench format clean \
 	campaign-faults campaign-powercut soak install deps-target arm64-architecture target test-target deb
 
 all: build
@@ -120,12 +121,24 @@ campaign-powercut: build
 soak: build
 	python3 tests/campaigns/soak.py $(BUILD_DIR)/vemla8-sim $(CAMPAIGN_DIR)/soak --runs $(RUNS)
 
+# Release build in its own directory; BENCH_COUNTDOWN=600 runs the ten-minute countdown
+# (the default keeps the whole bench near ten minutes).
+BENCH_DIR ?= build-bench
+BENCH_COUNTDOWN ?= 60
+BENCH_TARGETS := vemla8-sim drawerbench sim_tst_epcbenchmark vemla-bench-inprocess \
+                 vemla-bench-barewindow vemla-bench-pumpperiod
+
+bench: deps
+	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DVEMLA_BENCH=ON -DVEMLA_WERROR=$(WERROR)
+	cmake --build $(BENCH_DIR) -j $(JOBS) --target $(BENCH_TARGETS)
+	python3 bench/run_bench.py $(BENCH_DIR) --countdown $(BENCH_COUNTDOWN)
+
 format: deps
-	find app hw pressure records usb service ui platform sim tests tools fuzz \
+	find app hw pressure records usb service ui platform sim tests tools fuzz bench \
 	  \( -name '*.cpp' -o -name '*.h' \) -print0 2>/dev/null | xargs -0 -r clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_BUILD_DIR) $(TSAN_BUILD_DIR) $(TARGET_BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_BUILD_DIR) $(TSAN_BUILD_DIR) $(TARGET_BUILD_DIR) $(BENCH_DIR)
 
 # --- The instrument's board: 64-bit ARM, cross-built with Debian's multiarch packages.
 #   make target        cross-build into build-arm64 and package it (build-arm64/vemla8_*_arm64.deb)

@@ -20,6 +20,7 @@
 #include "platform/platform.h"
 #include "scenariorunner.h"
 #include "simlog.h"
+#include "stallprobe.h"
 
 #include <bitset>
 #include <cstdio>
@@ -39,7 +40,7 @@ constexpr int kMaxHardwareVersion = 7;
 const char *const kUsage
         = "usage: vemla8-sim [--root DIR] [--fresh] [--headless] [--scenario FILE]\n"
           "                  [--epc-port PATH] [--hw-version N] [--pressure-settings FILE]\n"
-          "                  [--usb-inserted] [--resume-step N]\n";
+          "                  [--usb-inserted] [--resume-step N] [--stall-probe]\n";
 
 } // namespace
 
@@ -82,6 +83,8 @@ bool Simulator::parseArguments(int argc, char **argv, Options *options, QString 
                 *error = "--hw-version takes 0 to 7\n";
                 return false;
             }
+        } else if (arg == "--stall-probe") {
+            options->stallProbe = true;
         } else if (arg == "--usb-inserted") {
             options->usbInserted = true;
         } else if (arg == "--resume-step") {
@@ -161,6 +164,8 @@ bool Simulator::prepare(QString *error)
     MainWindow::setStateObserver([this](int state) {
         std::printf("state %d %s\n", state, qPrintable(menuName(state)));
         std::fflush(stdout);
+        if (probe)
+            probe->stateEntered(state);
         if (scenario)
             scenario->stateEntered(state);
     });
@@ -171,6 +176,10 @@ void Simulator::attach(MainWindow &window)
 {
     // The models' thread needs the application object; it exists by now.
     world.start();
+    if (options.stallProbe) {
+        probe = std::make_unique<StallProbe>();
+        probe->stateEntered(window.menuState());
+    }
     if (!options.scenarioFile.isEmpty()) {
         scenario = std::make_unique<ScenarioRunner>(script, window, world);
         scenario->stateEntered(window.menuState());
@@ -277,6 +286,8 @@ void Simulator::reboot(int scenarioStep)
         arguments << "--usb-inserted";
     if (options.headless)
         arguments << "--headless";
+    if (options.stallProbe)
+        arguments << "--stall-probe";
     if (!options.epcPort.isEmpty())
         arguments << "--epc-port" << options.epcPort;
     if (!options.pressureSettings.isEmpty())
