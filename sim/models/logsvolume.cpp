@@ -6,14 +6,16 @@
 #include <string>
 
 #include <dlfcn.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <QFile>
 #include <QFileInfo>
 
 // The program writes its logs through Qt, the C++ streams and the C library, all of which end
-// in write(). The simulator is the same process, so it answers that call itself: the one place
-// where a full volume shows, whichever way the program writes.
+// in write() or, for a chunk larger than a stream's buffer, writev(). The simulator is the same
+// process, so it answers that call itself: the one place where a full volume shows, whichever way
+// the program writes.
 namespace {
 
 std::atomic<bool> volumeFull {false};
@@ -31,24 +33,35 @@ bool onLogsVolume(int fd)
             && std::strncmp(target, logsPrefix.c_str(), logsPrefix.size()) == 0;
 }
 
-using WriteCall = ssize_t (*)(int, const void *, size_t);
-
-WriteCall realWrite()
+template<typename Call> Call nextDefinition(const char *name)
 {
-    static const WriteCall next = reinterpret_cast<WriteCall>(dlsym(RTLD_NEXT, "write"));
-    return next;
+    return reinterpret_cast<Call>(dlsym(RTLD_NEXT, name));
+}
+
+// Descriptors 0 to 2 are the console: never on the volume, and the hottest path.
+bool refused(int fd)
+{
+    if (fd > STDERR_FILENO && volumeFull.load(std::memory_order_acquire) && onLogsVolume(fd)) {
+        errno = ENOSPC;
+        return true;
+    }
+    return false;
 }
 
 } // namespace
 
 extern "C" ssize_t write(int fd, const void *buffer, size_t count)
 {
-    // Descriptors 0 to 2 are the console: never on the volume, and the hottest path.
-    if (fd > STDERR_FILENO && volumeFull.load(std::memory_order_acquire) && onLogsVolume(fd)) {
-        errno = ENOSPC;
-        return -1;
-    }
-    return realWrite()(fd, buffer, count);
+    using WriteCall = ssize_t (*)(int, const void *, size_t);
+    static const WriteCall next = nextDefinition<WriteCall>("write");
+    return refused(fd) ? -1 : next(fd, buffer, count);
+}
+
+extern "C" ssize_t writev(int fd, const struct iovec *parts, int count)
+{
+    using WritevCall = ssize_t (*)(int, const struct iovec *, int);
+    static const WritevCall next = nextDefinition<WritevCall>("writev");
+    return refused(fd) ? -1 : next(fd, parts, count);
 }
 
 LogsVolume::LogsVolume(const QString &root)
