@@ -1,7 +1,8 @@
-# The two commands of the README:
+# The commands of the README:
 #   make run    the instrument program on the simulated instrument
 #   make test   the whole test suite through ctest
-# Both install what the build needs from Debian's packages when something is missing.
+#   make bench  every benchmark on a release build of its own (docs/PERFORMANCE.md)
+# All install what the build needs from Debian's packages when something is missing.
 
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
@@ -10,7 +11,7 @@ SIM_ROOT ?= sim-root
 
 # Everything the build, the simulator and the tests need, by Debian package name.
 DEB_PACKAGES := cmake make g++ qtbase5-dev qtbase5-dev-tools fonts-open-sans clang-format \
-               pkg-config libmodbus-dev
+               pkg-config libmodbus-dev libbenchmark-dev python3
 
 # The sanitizer and fuzzing builds are made with clang, whose runtime carries libFuzzer; only
 # their targets install it, so that make test needs no clang.
@@ -29,13 +30,15 @@ endif
 
 SUDO := $(if $(filter 0,$(shell id -u)),,sudo)
 
-.PHONY: all deps deps-clang configure build run test test-asan test-tsan fuzz format clean
+.PHONY: all deps deps-clang configure build run test test-asan test-tsan fuzz bench format clean \
+	campaign-faults campaign-powercut soak install deps-target arm64-architecture target test-target deb
 
 all: build
 
 deps: PACKAGES = $(DEB_PACKAGES)
 deps-clang: PACKAGES = $(FUZZ_PACKAGES)
-deps deps-clang:
+deps-target: PACKAGES = $(TARGET_DEB_PACKAGES)
+deps deps-clang deps-target:
 	@missing=""; \
 	for p in $(PACKAGES); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
@@ -99,9 +102,72 @@ fuzz: deps deps-clang
 	cmake --build $(ASAN_BUILD_DIR) -j $(JOBS) --target fuzz_targets
 	$(ASAN_ENV) QT_QPA_PLATFORM=offscreen sh fuzz/run-fuzzers.sh $(ASAN_BUILD_DIR) $(FUZZ_SECONDS)
 
+# The simulator campaigns (tests/campaigns/). Their simulators mostly wait on simulated physics,
+# so several run side by side without loading the machine.
+CAMPAIGN_DIR ?= $(BUILD_DIR)/campaigns
+CAMPAIGN_JOBS ?= 4
+SEED ?= 1
+CUTS ?= 200
+RUNS ?= 50
+
+campaign-faults: build
+	python3 tests/campaigns/faults.py $(BUILD_DIR)/vemla8-sim $(CAMPAIGN_DIR)/faults \
+	  --jobs $(CAMPAIGN_JOBS) --table $(CAMPAIGN_DIR)/faults.md
+
+campaign-powercut: build
+	python3 tests/campaigns/powercut.py $(BUILD_DIR)/vemla8-sim $(CAMPAIGN_DIR)/powercut \
+	  --seed $(SEED) --cuts $(CUTS) --jobs $(CAMPAIGN_JOBS) --table $(CAMPAIGN_DIR)/powercut.md
+
+soak: build
+	python3 tests/campaigns/soak.py $(BUILD_DIR)/vemla8-sim $(CAMPAIGN_DIR)/soak --runs $(RUNS)
+
+# Release build in its own directory; BENCH_COUNTDOWN=600 runs the ten-minute countdown
+# (the default keeps the whole bench near ten minutes).
+BENCH_DIR ?= build-bench
+BENCH_COUNTDOWN ?= 60
+BENCH_TARGETS := vemla8-sim drawerbench sim_tst_epcbenchmark vemla-bench-inprocess \
+                 vemla-bench-barewindow vemla-bench-pumpperiod
+
+bench: deps
+	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DVEMLA_BENCH=ON -DVEMLA_WERROR=$(WERROR)
+	cmake --build $(BENCH_DIR) -j $(JOBS) --target $(BENCH_TARGETS)
+	python3 bench/run_bench.py $(BENCH_DIR) --countdown $(BENCH_COUNTDOWN)
+
 format: deps
-	find app hw pressure records usb service ui platform sim tests tools fuzz \
+	find app hw pressure records usb service ui platform sim tests tools fuzz bench \
 	  \( -name '*.cpp' -o -name '*.h' \) -print0 2>/dev/null | xargs -0 -r clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_BUILD_DIR) $(TSAN_BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_BUILD_DIR) $(TSAN_BUILD_DIR) $(TARGET_BUILD_DIR) $(BENCH_DIR)
+
+# --- The instrument's board: 64-bit ARM, cross-built with Debian's multiarch packages.
+#   make target        cross-build into build-arm64 and package it (build-arm64/vemla8_*_arm64.deb)
+#   make test-target   the cross-built unit tests under user-mode emulation (qemu-aarch64)
+#   make install DESTDIR=DIR   the installed tree of the host build under DIR
+# qtbase5-dev:arm64 sits beside the host's qtbase5-dev (both are Multi-Arch: same); moc, uic
+# and rcc stay those of the amd64 qtbase5-dev-tools, which must run here and which the arm64
+# package accepts (Multi-Arch: foreign). Installing qtbase5-dev-tools:arm64 instead would
+# remove the host's tools. libmodbus-dev:arm64 is for the simulator and its tests.
+TARGET_BUILD_DIR ?= build-arm64
+TARGET_DEB_PACKAGES := crossbuild-essential-arm64 qtbase5-dev:arm64 libmodbus-dev:arm64 \
+                       qemu-user
+
+deps-target: deps arm64-architecture
+arm64-architecture:
+	@dpkg --print-foreign-architectures | grep -qx arm64 || $(SUDO) dpkg --add-architecture arm64
+
+target: deps-target
+	cmake -S . -B $(TARGET_BUILD_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake \
+	  -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DVEMLA_WERROR=$(WERROR)
+	cmake --build $(TARGET_BUILD_DIR) -j $(JOBS)
+	cd $(TARGET_BUILD_DIR) && cpack -G DEB
+
+deb: target
+
+test-target: target
+	cd $(TARGET_BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The program's data paths are absolute (/usr/share/vemla): the prefix is /usr also for a
+# build directory configured before with another one.
+install: build
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD_DIR) --prefix /usr

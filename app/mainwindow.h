@@ -199,7 +199,7 @@ private:
     // --- errors (mainwindow_errors.cpp)
     void handleSystemError(ErrorCode err);
     int logError(int code, ErrorLogEntry &entry);
-    void reloadPendingError();
+    bool reloadPendingError(); // true when the error screen shows it again
     void showErrorOnScreen(int code);
     void updateErrorButtons(int code);
     void onErrorDrawerButton(int drawerAction);
@@ -287,6 +287,7 @@ private:
     void rampStep(const QString &mode);
     void prepareRun(const QString &mode);
     void onLineValue(int line, uint16_t value);
+    void onConfirmationLost();
     int pressureSetting(const QString &mode, const char *key, int line = 0) const;
 
     // --- vessel pressure (pressure/mainwindow_vessel.cpp)
@@ -421,6 +422,7 @@ private:
     int rampTicksLeft = 0;
     uint16_t measuredPressure[3] = {0, 0, 0};
     uint8_t outOfRangeCount[3] = {0, 0, 0};
+    int lostConfirmations = 0; // watchdog expiries since the controllers last confirmed
     uint8_t preRampChecks = 0;
     bool rampSetPending = false;
     QElapsedTimer rampStepClock;

@@ -29,7 +29,11 @@ void MainWindow::handleSystemError(ErrorCode err)
     if (err == ERROR_DRAWER_OBSTACLE && state == 21)
         err = ERROR_DRAWER_CALIBRATION;
     if (err == ERROR_PREVIOUS) {
-        reloadPendingError();
+        // Raised only at start-up. A pending error whose record is gone (a full or cleared
+        // logs volume) cannot be shown again; left as it is, the instrument would stay on its
+        // initializing page at every boot. It is dropped and the start goes on.
+        if (!reloadPendingError())
+            setState(2);
         return;
     }
     ErrorLogEntry entry;
@@ -59,24 +63,24 @@ int MainWindow::logError(int code, ErrorLogEntry &entry)
     return errorClass(code);
 }
 
-void MainWindow::reloadPendingError()
+bool MainWindow::reloadPendingError()
 {
     std::vector<std::string> records;
-    if (writer.readLatestErrors(errorLogPath, &records, 1) != 0)
-        return;
+    const bool read = writer.readLatestErrors(errorLogPath, &records, 1) == 0;
     bool ok = false;
     const int code = records.empty()
             ? 0
             : QString::fromStdString(records.front()).split('|').value(kRecordCodeField).toInt(&ok);
-    if (!ok || errorClass(code) != kBlockingClass) {
+    if (!read || !ok || errorClass(code) != kBlockingClass) {
         qDebug() << "Error: Unable to load previous uncleared error";
         AppSettings().saveSystemSetting(AppSettings::SYSTEM_ERROR, 0);
         platform::run("sync");
-        return;
+        return false;
     }
     qDebug() << "Error: Uncleared error retriggered";
     showErrorOnScreen(code);
     setState(15);
+    return true;
 }
 
 void MainWindow::showErrorOnScreen(int code)

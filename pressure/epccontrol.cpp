@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -15,6 +16,7 @@
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <termios.h>
+#include <unistd.h>
 
 #include <QDebug>
 #include <QThread>
@@ -23,7 +25,7 @@ namespace {
 
 constexpr uint16_t kFullScaleRaw = modbusrtu::kFullScaleRaw;
 // Time the transceiver needs to settle after its enable lines change.
-constexpr unsigned long kTransceiverSettleUs = 10;
+constexpr int kTransceiverSettleUs = 10;
 // Pause after every operation over the three controllers, so that they are not addressed
 // back-to-back faster than they process.
 constexpr unsigned long kOperationPauseMs = 100;
@@ -51,19 +53,34 @@ std::string errorText()
     return std::strerror(errno);
 }
 
+// The scheduler wakes a sleeping thread tens of microseconds late on a busy board, and an
+// exchange has seven waits. So a wait sleeps only up to this much before its end and is timed
+// out on the monotonic clock from there: some 100 us of processor time per wait, and every wait
+// still lasts at least its configured time.
+constexpr int kSpinUs = 100;
+// What fopen(..., "a") gives a file it has to create (less the umask).
+constexpr mode_t kAttributeFileMode = 0666;
+
 void waitUs(int microseconds)
 {
-    if (microseconds > 0)
-        QThread::usleep(static_cast<unsigned long>(microseconds));
+    if (microseconds <= 0)
+        return;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::microseconds(microseconds);
+    if (microseconds > kSpinUs)
+        QThread::usleep(static_cast<unsigned long>(microseconds - kSpinUs));
+    while (std::chrono::steady_clock::now() < end) { }
 }
 
-// The sysfs attribute writes of the transceiver lines: append, one text, close, unchecked.
+// The sysfs attribute writes of the transceiver lines: append, one text, close, unchecked. Six of
+// them time every exchange, so they are the plain calls, without a stdio buffer.
 void writeAttribute(const char *path, const char *text)
 {
-    if (std::FILE *file = std::fopen(platform::path(path).c_str(), "a")) {
-        std::fputs(text, file);
-        std::fclose(file);
-    }
+    const int file = ::open(platform::path(path).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC,
+                            kAttributeFileMode);
+    if (file < 0)
+        return;
+    [[maybe_unused]] const ssize_t written = ::write(file, text, std::strlen(text));
+    ::close(file);
 }
 
 uint8_t addressOfChannelId(int channelId)
@@ -309,7 +326,7 @@ void EpcControl::setTransceiver(Transceiver state)
     const bool listen = state == Transceiver::Receive;
     writeAttribute(gpio83ValuePath, drive ? "1" : "0");
     writeAttribute(gpio84ValuePath, listen ? "0" : "1");
-    QThread::usleep(kTransceiverSettleUs);
+    waitUs(kTransceiverSettleUs);
 }
 
 uint16_t EpcControl::calculateCRC(const uint8_t *data, uint8_t length)
@@ -445,8 +462,7 @@ int EpcControl::sendRequest(int requestID, uint8_t *frame, int length)
     std::memset(response, 0, sizeof response);
     waitUs(wait2);
     setTransceiver(readImmediately == 1 ? Transceiver::Receive : Transceiver::Idle);
-    if (respDelay > 0)
-        QThread::msleep(static_cast<unsigned long>(respDelay));
+    waitUs(respDelay * 1000);
     if (readImmediately != 1)
         setTransceiver(Transceiver::Receive);
     waitUs(wait3);

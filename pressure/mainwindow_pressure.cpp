@@ -35,6 +35,9 @@ constexpr qint64 kRampReadWindowMs = 900;
 // Opening the link is queued to its thread; the first set-points follow a moment later.
 constexpr unsigned long kEpcSettleMs = 10;
 constexpr uint8_t kAllValvesOpen = 255;
+// Watchdog expiries in a row, with no confirmation from the controllers, after which a run's
+// lines count as unregulated: 26 x 500 ms is the time the 51 readings out of range take.
+constexpr int kLostConfirmationsBeforeError = 26;
 // A ramp bar gains one percent per hundredth of its line's ramp time.
 constexpr int kProgressMsPerRampSecond = 10;
 constexpr int kFullBar = 100;
@@ -103,6 +106,10 @@ void MainWindow::restoreActualPressureSettings()
 
 void MainWindow::setUpPressureTimers()
 {
+    // The watchdogs repeat a lost request for as long as it takes; the run must not go on
+    // unsupervised meanwhile.
+    for (QTimer *watchdog : {setPressureWatchdog, readPressureWatchdog})
+        connect(watchdog, &QTimer::timeout, this, [this] { onConfirmationLost(); });
     connect(dpcrRampTimer, &QTimer::timeout, this, [this] { rampStep("dPCR"); });
     connect(dmdaRampTimer, &QTimer::timeout, this, [this] { rampStep("dMDA"); });
     connect(preRampTimer, &QTimer::timeout, this, &MainWindow::checkPreRamp);
@@ -134,6 +141,7 @@ void MainWindow::setPreRampPressure(const QString &mode)
     pressurePhase = 0;
     std::fill(std::begin(measuredPressure), std::end(measuredPressure), 0);
     std::fill(std::begin(outOfRangeCount), std::end(outOfRangeCount), 0);
+    lostConfirmations = 0;
     preRampTime = rampTime = targetTime = 0;
     phaseClock.start();
     runRow.clear();
@@ -273,9 +281,24 @@ void MainWindow::prepareRun(const QString &mode)
     setState(10);
 }
 
+// A controller that no longer answers (or answers what the link rejects) leaves its line
+// unregulated as far as the instrument can tell, while no reading comes that could be out of
+// range: during the ramp and at target that ends the run like a line out of range.
+void MainWindow::onConfirmationLost()
+{
+    const bool supervised = (pressurePhase == 1 || pressurePhase == 2) && !stopReading
+            && !initialTestActive && (state == 9 || state == 10 || state == 6);
+    if (!supervised || ++lostConfirmations < kLostConfirmationsBeforeError)
+        return;
+    qDebug() << "Pressure controllers not answering:" << lostConfirmations << "requests lost";
+    lostConfirmations = 0;
+    emit systemError(ERROR_PRESSURE_REGULATION);
+}
+
 void MainWindow::onSetPressureDone()
 {
     setPressureWatchdog->stop();
+    lostConfirmations = 0;
     if (stopReading)
         return;
     if (pressurePhase == 1) {
@@ -293,6 +316,7 @@ void MainWindow::onReadPressureDone()
 {
     // The read was confirmed: its watchdog has nothing left to repeat.
     readPressureWatchdog->stop();
+    lostConfirmations = 0;
     if (!stopReading)
         storage.addRow(&runRow);
     runRow.clear();

@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <modbus/modbus.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
@@ -31,6 +32,10 @@ constexpr int kPollMs = 20;
 // The controllers' factory setting; used while the port has not been given a speed.
 constexpr int kDefaultBaud = 19200;
 constexpr int kMaxFrame = 260; // the longest Modbus RTU frame
+// Exception reply: address, function with its high bit set, exception code, CRC.
+constexpr uint8_t kExceptionFlag = 0x80;
+constexpr uint8_t kSlaveDeviceFailure = 0x04;
+constexpr int kExceptionLength = 5;
 
 using Clock = std::chrono::steady_clock;
 
@@ -97,7 +102,12 @@ bool ModbusRtuServer::start(QString *error)
                      qPrintable(QDateTime::currentDateTime().toString(Qt::ISODateWithMs)));
     }
     running = true;
-    thread = std::thread([this] { serve(); });
+    thread = std::thread([this] {
+        // Named so that the benchmarks can tell the simulated hardware's CPU use from the
+        // program's.
+        pthread_setname_np(pthread_self(), "sim-modbus");
+        serve();
+    });
     return true;
 }
 
@@ -175,8 +185,10 @@ void ModbusRtuServer::handleFrame(const uint8_t *frame, int length)
         return;
     }
     PressureControllers::Reply mode = PressureControllers::Reply::Normal;
+    int delayMs = 0;
     world.with<PressureControllers>([&](PressureControllers &controllers) {
         mode = controllers.replyMode(address);
+        delayMs = controllers.replyDelayMs(address);
         mapping->tab_registers[0] = controllers.measuredRaw(address);
         mapping->tab_registers[1] = controllers.setPointRaw(address);
     });
@@ -191,10 +203,16 @@ void ModbusRtuServer::handleFrame(const uint8_t *frame, int length)
         return;
     }
     uint8_t reply[kMaxFrame];
-    const ssize_t replyLength = ::read(captureRead, reply, sizeof reply);
+    ssize_t replyLength = ::read(captureRead, reply, sizeof reply);
     if (replyLength <= 0)
         return;
-    if (frame[1] == kWriteSingleRegister && reply[1] == kWriteSingleRegister) {
+    // A controller in failure refuses the request: nothing is applied.
+    if (mode == PressureControllers::Reply::Exception) {
+        reply[1] = static_cast<uint8_t>(frame[1] | kExceptionFlag);
+        reply[2] = kSlaveDeviceFailure;
+        replyLength = kExceptionLength;
+        rtuwire::putCrc(reply, kExceptionLength);
+    } else if (frame[1] == kWriteSingleRegister && reply[1] == kWriteSingleRegister) {
         const uint16_t setPoint = mapping->tab_registers[1];
         world.with<PressureControllers>([&](PressureControllers &controllers) {
             controllers.setSetPointRaw(address, setPoint);
@@ -209,12 +227,20 @@ void ModbusRtuServer::handleFrame(const uint8_t *frame, int length)
         reply[0] = static_cast<uint8_t>(address % PressureControllers::kControllers + 1);
         rtuwire::putCrc(reply, static_cast<size_t>(replyLength));
         note = "fault: wrong address";
+    } else if (mode == PressureControllers::Reply::Exception) {
+        note = "fault: exception 04";
+    } else if (mode == PressureControllers::Reply::Partial) {
+        replyLength /= 2;
+        note = "fault: partial frame";
+    } else if (mode == PressureControllers::Reply::Slow) {
+        note = "fault: slow reply";
     }
 
     // A pseudo-terminal moves bytes at once; the bus needs the request's and the reply's
     // characters on the wire before the reply is complete at the program's end.
     const long wireUs = rtuwire::wireTimeUs(length + static_cast<int>(replyLength), lineBaud());
-    std::this_thread::sleep_until(arrived + std::chrono::microseconds(wireUs));
+    std::this_thread::sleep_until(arrived + std::chrono::microseconds(wireUs)
+                                  + std::chrono::milliseconds(delayMs));
     if (::write(master, reply, static_cast<size_t>(replyLength)) != replyLength)
         note = "reply not written";
     trace("tx", reply, static_cast<int>(replyLength), note);

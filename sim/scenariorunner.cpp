@@ -7,11 +7,14 @@
 #include "screencapture.h"
 #include "world.h"
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
 #include <unistd.h>
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -236,6 +239,43 @@ bool ScenarioRunner::runStep(const ScenarioStep &step)
             fail(shown ? "the widget is shown" : "the widget is hidden or disabled");
         return false;
     }
+    case ScenarioStep::WaitReading: {
+        QStringList seen;
+        for (const auto &model : world.readings()) {
+            for (const Model::Reading &reading : model.second) {
+                if (reading.first != step.object)
+                    continue;
+                if (reading.second.contains(step.text))
+                    return true;
+                seen << reading.second;
+            }
+        }
+        if (timedOut)
+            fail(seen.isEmpty() ? QString("no model shows that reading")
+                                : "it shows \"" + seen.join("\", \"") + "\"");
+        return false;
+    }
+    case ScenarioStep::Measure:
+        if (!appendMeasurement(step.object)) {
+            fail("cannot append to " + step.object);
+            return false;
+        }
+        return true;
+    case ScenarioStep::PowerCutIn: {
+        const auto delay = std::chrono::milliseconds(qRound64(step.seconds * 1000));
+        // Its own thread: the cut may fall in the middle of anything, a file half-written by
+        // the window or a device thread included.
+        std::thread([delay] {
+            std::this_thread::sleep_for(delay);
+            static const char kLine[] = "power-cut\n";
+            std::fflush(stdout);
+            std::fflush(stderr);
+            [[maybe_unused]] const ssize_t written
+                    = ::write(STDOUT_FILENO, kLine, sizeof kLine - 1);
+            ::_exit(0);
+        }).detach();
+        return true;
+    }
     case ScenarioStep::WaitFile: {
         if (anyFileHolds(step.object, step.text))
             return true;
@@ -253,6 +293,27 @@ bool ScenarioRunner::runStep(const ScenarioStep &step)
         return false;
     }
     return true;
+}
+
+// One line "TIME_MS RSS_KB FDS": the resident memory and the open descriptors of this process,
+// which holds the program and the simulated instrument.
+bool ScenarioRunner::appendMeasurement(const QString &instrumentPath)
+{
+    qint64 residentKb = -1;
+    QFile status("/proc/self/status");
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("VmRSS:"))
+                residentKb = line.mid(6).trimmed().split(' ').value(0).toLongLong();
+        }
+    }
+    const int descriptors = QDir("/proc/self/fd").entryList(QDir::Files | QDir::System).size();
+    QFile out(platform::path(instrumentPath));
+    if (residentKb < 0 || !out.open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    const QByteArray line = QByteArray::number(QDateTime::currentMSecsSinceEpoch()) + ' '
+            + QByteArray::number(residentKb) + ' ' + QByteArray::number(descriptors) + '\n';
+    return out.write(line) == line.size();
 }
 
 // The instrument path may end in a name pattern ("system_log_*.log"): files named after the

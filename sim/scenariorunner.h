@@ -45,6 +45,7 @@ private:
     QWidget *findWidget(const QString &objectName) const;
     bool clickWidget(QWidget *widget, QString *why);
     static bool textOf(const QWidget *widget, QString *text);
+    static bool appendMeasurement(const QString &instrumentPath);
     static bool anyFileHolds(const QString &instrumentPath, const QString &text);
 
     ScenarioScript script;

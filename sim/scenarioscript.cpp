@@ -127,6 +127,27 @@ ScenarioScript ScenarioScript::parse(const QString &text)
             step.object = words[1];
             if (arguments == 2 && !parseSeconds(words[2], &step.seconds))
                 return fail("not a time in seconds");
+        } else if (verb == "wait-reading") {
+            // wait-reading LABEL TEXT: until a model's panel reading LABEL (blanks written as
+            // '_') shows TEXT: "wait-reading LED_colour red", "wait-reading line_1 (set 0)".
+            step.kind = ScenarioStep::WaitReading;
+            if (arguments < 2)
+                return fail("wait-reading needs a reading label and a text");
+            step.object = words[1];
+            step.object.replace('_', ' ');
+            step.text = restAfterWords(body, 2);
+        } else if (verb == "measure") {
+            // measure PATH: appends the process's resident memory and open descriptors.
+            step.kind = ScenarioStep::Measure;
+            if (arguments != 1)
+                return fail("measure takes one instrument path");
+            step.object = words[1];
+        } else if (verb == "power-cut-in") {
+            // power-cut-in S: the power goes S seconds later, whatever the program is doing
+            // then, in any thread; the steps after it play on until then.
+            step.kind = ScenarioStep::PowerCutIn;
+            if (arguments != 1 || !parseSeconds(words[1], &step.seconds))
+                return fail("power-cut-in takes a time in seconds");
         } else if (verb == "fault") {
             if (arguments < 1)
                 return fail("fault needs a name or \"clear\"");

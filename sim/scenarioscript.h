@@ -25,15 +25,18 @@ struct ScenarioStep
         WaitNoFile,
         ExpectShown,
         ExpectHidden,
-        WaitShown
+        WaitShown,
+        WaitReading,
+        Measure,
+        PowerCutIn
     };
 
     Kind kind = Sleep;
     int line = 0;
     QString source; // the line as written, for messages
     QString object; // object name (click, expect-*, wait-text), instrument path (wait-file,
-                    // wait-no-file)
-    QString text; // TEXT, file name, fault name
+                    // wait-no-file, measure), reading label (wait-reading)
+    QString text; // TEXT, file name, fault name, the start of a reading
     QStringList args; // fault arguments
     int number = 0; // state number
     double seconds = 0; // sleep, or the wait limit

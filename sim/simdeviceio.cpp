@@ -110,7 +110,10 @@ int SimDeviceIo::ioctl(int fd, unsigned long request, void *argument)
         return result;
     }
     const int result = system.ioctl(fd, request, argument);
-    if (result == 0 || errno != ENOTTY || (request != TIOCSRS485 && request != TIOCGRS485))
+    // A pseudo-terminal refuses the RS485 requests with ENOTTY; a user-mode emulator that does
+    // not know them (qemu running a cross-built program) says ENOSYS before the kernel sees them.
+    const bool unknownToTerminal = errno == ENOTTY || errno == ENOSYS;
+    if (result == 0 || !unknownToTerminal || (request != TIOCSRS485 && request != TIOCGRS485))
         return result;
     // The pseudo-terminal standing in for the UART: keep the RS485 settings like the driver.
     std::lock_guard<std::mutex> lock(mutex);

@@ -3,11 +3,36 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
+
+#include <mutex>
 
 namespace simfiles {
 
+namespace {
+std::mutex goneMutex;
+QSet<QString> goneFiles;
+
+bool isGone(const QString &file)
+{
+    std::lock_guard<std::mutex> lock(goneMutex);
+    return goneFiles.contains(file);
+}
+} // namespace
+
+void setGone(const QString &file, bool gone)
+{
+    std::lock_guard<std::mutex> lock(goneMutex);
+    if (gone)
+        goneFiles.insert(file);
+    else
+        goneFiles.remove(file);
+}
+
 bool writeAtomically(const QString &file, const QByteArray &content)
 {
+    if (isGone(file))
+        return false;
     QDir().mkpath(QFileInfo(file).path());
     const QString temporary = file + ".sim-tmp";
     QFile out(temporary);

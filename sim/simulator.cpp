@@ -8,9 +8,11 @@
 #include "models/i2cbus.h"
 #include "models/i2cbuses.h"
 #include "models/leddriver.h"
+#include "models/logsvolume.h"
 #include "models/powerbutton.h"
 #include "models/pressurecontrollers.h"
 #include "models/pumpvessel.h"
+#include "models/sysfsattributes.h"
 #include "models/temperaturesensor.h"
 #include "models/usbstick.h"
 #include "models/valveexpander.h"
@@ -18,6 +20,7 @@
 #include "platform/platform.h"
 #include "scenariorunner.h"
 #include "simlog.h"
+#include "stallprobe.h"
 
 #include <bitset>
 #include <cstdio>
@@ -37,7 +40,7 @@ constexpr int kMaxHardwareVersion = 7;
 const char *const kUsage
         = "usage: vemla8-sim [--root DIR] [--fresh] [--headless] [--scenario FILE]\n"
           "                  [--epc-port PATH] [--hw-version N] [--pressure-settings FILE]\n"
-          "                  [--usb-inserted] [--resume-step N]\n";
+          "                  [--usb-inserted] [--resume-step N] [--stall-probe]\n";
 
 } // namespace
 
@@ -80,6 +83,8 @@ bool Simulator::parseArguments(int argc, char **argv, Options *options, QString 
                 *error = "--hw-version takes 0 to 7\n";
                 return false;
             }
+        } else if (arg == "--stall-probe") {
+            options->stallProbe = true;
         } else if (arg == "--usb-inserted") {
             options->usbInserted = true;
         } else if (arg == "--resume-step") {
@@ -146,6 +151,8 @@ bool Simulator::prepare(QString *error)
     addI2cChips();
     world.add<PowerButton>(sandbox.root());
     world.add<UsbStick>(sandbox.root(), options.usbInserted);
+    world.add<SysfsAttributes>(sandbox.root());
+    world.add<LogsVolume>(sandbox.root());
     addDrawerPumpAndFan();
     if (!connectEpcBus(error) || !installPressureSettings(error))
         return false;
@@ -157,6 +164,8 @@ bool Simulator::prepare(QString *error)
     MainWindow::setStateObserver([this](int state) {
         std::printf("state %d %s\n", state, qPrintable(menuName(state)));
         std::fflush(stdout);
+        if (probe)
+            probe->stateEntered(state);
         if (scenario)
             scenario->stateEntered(state);
     });
@@ -167,6 +176,10 @@ void Simulator::attach(MainWindow &window)
 {
     // The models' thread needs the application object; it exists by now.
     world.start();
+    if (options.stallProbe) {
+        probe = std::make_unique<StallProbe>();
+        probe->stateEntered(window.menuState());
+    }
     if (!options.scenarioFile.isEmpty()) {
         scenario = std::make_unique<ScenarioRunner>(script, window, world);
         scenario->stateEntered(window.menuState());
@@ -273,6 +286,8 @@ void Simulator::reboot(int scenarioStep)
         arguments << "--usb-inserted";
     if (options.headless)
         arguments << "--headless";
+    if (options.stallProbe)
+        arguments << "--stall-probe";
     if (!options.epcPort.isEmpty())
         arguments << "--epc-port" << options.epcPort;
     if (!options.pressureSettings.isEmpty())

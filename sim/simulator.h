@@ -13,6 +13,7 @@ class MainWindow;
 class ModbusRtuServer;
 class Panel;
 class ScenarioRunner;
+class StallProbe;
 
 // The simulated instrument around one run of the program: the sandbox root, the device-I/O
 // backend, the hardware models, and what observes the screen (state lines, scenario, panel).
@@ -32,6 +33,8 @@ public:
         // stays in the port and the scenario goes on at the step it was in.
         bool usbInserted = false;
         int resumeStep = 0;
+        // Measures the GUI thread's stalls and first paints for the benchmarks (StallProbe).
+        bool stallProbe = false;
     };
 
     // Parses the command line; false with a message for a bad one.
@@ -63,4 +66,5 @@ private:
     ScenarioScript script;
     std::unique_ptr<ScenarioRunner> scenario;
     std::unique_ptr<Panel> panel;
+    std::unique_ptr<StallProbe> probe;
 };

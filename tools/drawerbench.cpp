@@ -128,8 +128,11 @@ int main(int argc, char **argv)
     }
     const double mean = sum / periods.size();
     const auto [lowest, highest] = std::minmax_element(periods.begin(), periods.end());
-    std::printf("samples %zu  period mean %.2f ms  sd %.2f  min %.2f  max %.2f\n", periods.size(),
-                mean, std::sqrt(squares / periods.size() - mean * mean), *lowest, *highest);
+    std::vector<double> sorted = periods;
+    std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+    std::printf("samples %zu  period mean %.2f ms  median %.2f  sd %.2f  min %.2f  max %.2f\n",
+                periods.size(), mean, sorted[sorted.size() / 2],
+                std::sqrt(squares / periods.size() - mean * mean), *lowest, *highest);
     std::printf("within %d +- %.0f ms: %d of %zu (%.2f %%)\n", kSamplePeriodMs, kToleranceMs,
                 within, periods.size(), 100.0 * within / periods.size());
     std::printf("main-thread %d ms timer: worst lateness %.2f ms\n", kGuiTickMs, worstGuiLateMs);

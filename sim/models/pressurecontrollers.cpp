@@ -74,7 +74,8 @@ void PressureControllers::tick(int elapsedMs)
 
 QStringList PressureControllers::faultNames() const
 {
-    return {"epc-silent", "epc-bad-crc", "epc-wrong-address", "epc-offset"};
+    return {"epc-silent", "epc-bad-crc",   "epc-wrong-address", "epc-offset",
+            "epc-slow",   "epc-exception", "epc-partial"};
 }
 
 bool PressureControllers::setFault(const QString &name, const QStringList &arguments,
@@ -94,8 +95,23 @@ bool PressureControllers::setFault(const QString &name, const QStringList &argum
         controller.offsetMbar = offset;
         return true;
     }
+    if (name == "epc-slow") {
+        bool ok = true;
+        const int delay = arguments.size() > 1 ? arguments[1].toInt(&ok) : kDefaultSlowReplyMs;
+        if (!ok || delay < 0) {
+            *reason = "needs the delay in ms";
+            return false;
+        }
+        controller.reply = Reply::Slow;
+        controller.delayMs = delay;
+        return true;
+    }
     if (name == "epc-silent")
         controller.reply = Reply::Silent;
+    else if (name == "epc-exception")
+        controller.reply = Reply::Exception;
+    else if (name == "epc-partial")
+        controller.reply = Reply::Partial;
     else if (name == "epc-bad-crc")
         controller.reply = Reply::BadCrc;
     else if (name == "epc-wrong-address")
@@ -112,6 +128,7 @@ void PressureControllers::clearFaults()
     for (Controller &controller : controllers) {
         controller.reply = Reply::Normal;
         controller.offsetMbar = 0;
+        controller.delayMs = 0;
     }
 }
 

@@ -17,6 +17,12 @@
 //   epc-wrong-address N   its answers carry the next controller's address (a miswired address
 //                         switch), with a checksum that matches the wrong frame
 //   epc-offset N MBAR     the line settles MBAR off its set-point (a drifting regulator)
+//   epc-slow N [MS]       its answers leave MS ms late (default 800: past the program's 500 ms
+//                         watchdog), as a controller busy with its own regulation
+//   epc-exception N       it answers every request with Modbus exception 04, slave device
+//                         failure (a controller whose sensor has failed its self-test)
+//   epc-partial N         only the first half of each answer reaches the bus (a transceiver
+//                         that drops out while it drives the line)
 class PressureControllers : public Model
 {
 public:
@@ -26,7 +32,9 @@ public:
     static constexpr uint16_t kFullScaleRaw = 32000;
     static constexpr int kFullScaleMbar = 2000;
 
-    enum class Reply { Normal, Silent, BadCrc, WrongAddress };
+    static constexpr int kDefaultSlowReplyMs = 800;
+
+    enum class Reply { Normal, Silent, BadCrc, WrongAddress, Slow, Exception, Partial };
 
     // `root` is the sandbox root; the vessel pressure is read from the pump's analogue input
     // there. An empty root means a vessel that always has pressure to spare (tests).
@@ -42,6 +50,7 @@ public:
     // The bus side, called by the Modbus server under the world's lock. Address 1 ... 3.
     static bool isAddress(int address) { return address >= 1 && address <= kControllers; }
     Reply replyMode(int address) const;
+    int replyDelayMs(int address) const { return controllers[address - 1].delayMs; }
     uint16_t measuredRaw(int address);
     uint16_t setPointRaw(int address) const;
     void setSetPointRaw(int address, uint16_t raw);
@@ -54,6 +63,7 @@ private:
         uint16_t setPointRaw = 0;
         double lineMbar = 0;
         int offsetMbar = 0;
+        int delayMs = 0;
         Reply reply = Reply::Normal;
     };
 

@@ -69,7 +69,7 @@ class TestMainWindowForm : public QObject
 
 private slots:
     void initTestCase();
-    void pages_inOrderWithErrorScreenCurrent();
+    void pages_inOrderWithPressurizingCurrent();
     void pages_textsFitTheirWidgets_data();
     void pages_textsFitTheirWidgets();
 };
@@ -80,11 +80,11 @@ void TestMainWindowForm::initTestCase()
     QVERIFY(QFontDatabase::addApplicationFont(":/fonts/Open_Sans/OpenSans-Regular.ttf") >= 0);
 }
 
-void TestMainWindowForm::pages_inOrderWithErrorScreenCurrent()
+void TestMainWindowForm::pages_inOrderWithPressurizingCurrent()
 {
     SandboxRoot root;
     CommandRecorder commands;
-    // An unreadable pending error enters no menu: the form's own current page stays.
+    // A pending error with no record to show is dropped: the start pressurizes.
     root.write("/usr/share/vemla/vemla.ini", "[system]\nerror=1\n");
     MainWindow window(nullptr);
     auto *stack = window.findChild<QStackedWidget *>("stackedWidget");
@@ -92,7 +92,7 @@ void TestMainWindowForm::pages_inOrderWithErrorScreenCurrent()
     for (int i = 0; i < stack->count(); ++i)
         pages << stack->widget(i)->objectName();
     QCOMPARE(pages, kPages);
-    QCOMPARE(stack->currentWidget()->objectName(), QString("errorScreen"));
+    QCOMPARE(stack->currentWidget()->objectName(), QString("vesselPressureScreen"));
     QVERIFY(window.findChild<QWidget *>("dropletAnimation")->inherits("DropletAnimation"));
     QVERIFY(window.findChild<QWidget *>("label_err_reference_input")->inherits("ClickableLabel"));
 }

@@ -2,6 +2,7 @@
 #include "instrument.h"
 
 #include <QSignalSpy>
+#include <QTimer>
 #include <QtTest>
 
 using namespace testwindow;
@@ -33,6 +34,7 @@ class TestMainWindowPressure : public QObject
 private slots:
     void initTestCase();
     void atTarget_outOfRangeFor51Readings_raisesRegulationError();
+    void atTarget_controllersNotAnswering_raisesRegulationError();
 };
 
 void TestMainWindowPressure::initTestCase()
@@ -70,6 +72,38 @@ void TestMainWindowPressure::atTarget_outOfRangeFor51Readings_raisesRegulationEr
     QCOMPARE(errors.first().at(0).value<ErrorCode>(), ERROR_PRESSURE_REGULATION);
     // Every confirmed cycle asked for the next one at target.
     QCOMPARE(reads.at(readsBefore - 1).at(0).toBool(), false);
+}
+
+void TestMainWindowPressure::atTarget_controllersNotAnswering_raisesRegulationError()
+{
+    Instrument instrument({}, {}, kSettings);
+    MainWindow *window = instrument.window.get();
+    QSignalSpy errors(window, &MainWindow::systemError);
+    auto *readWatchdog = window->findChild<QTimer *>("readPressureWatchdog");
+    auto *setWatchdog = window->findChild<QTimer *>("setPressureWatchdog");
+    QVERIFY(readWatchdog && setWatchdog);
+    auto lose = [](QTimer *watchdog, int times) {
+        for (int i = 0; i < times; ++i)
+            QVERIFY(QMetaObject::invokeMethod(watchdog, "timeout", Qt::DirectConnection));
+    };
+    // In the pre-ramp the check of its own judges the lines.
+    instrument.click("pushButton_dpcr");
+    window->setState(9);
+    lose(setWatchdog, 40);
+    QCOMPARE(errors.count(), 0);
+    answerRead(window, 0, 0, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(window->menuState(), 10, 3000);
+
+    // At target. The real watchdogs are stopped (no controller answers this window); one of
+    // theirs may have expired on the way here, so the last two requests decide.
+    setWatchdog->stop();
+    readWatchdog->stop();
+    lose(readWatchdog, 12);
+    lose(setWatchdog, 12);
+    QCOMPARE(errors.count(), 0);
+    lose(readWatchdog, 2);
+    QCOMPARE(errors.count(), 1);
+    QCOMPARE(errors.first().at(0).value<ErrorCode>(), ERROR_PRESSURE_REGULATION);
 }
 
 QTEST_MAIN(TestMainWindowPressure)

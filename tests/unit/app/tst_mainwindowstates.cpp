@@ -158,13 +158,14 @@ void TestMainWindowStates::startUp_decision_data()
             << (kErrorLogHeader + errorRecord(3).toUtf8() + errorRecord(7).toUtf8()) << 15
             << "errorScreen"
             << "7" << 1 << true << false << 2;
+    // A pending error that cannot be shown again is dropped and the start goes on.
     QTest::newRow("pending error not blocking is dropped")
-            << QByteArray("[system]\nerror=1\n") << (kErrorLogHeader + errorRecord(3).toUtf8()) << 1
-            << "errorScreen"
+            << QByteArray("[system]\nerror=1\n") << (kErrorLogHeader + errorRecord(3).toUtf8()) << 2
+            << "vesselPressureScreen"
             << "" << 0 << true << true << 1;
-    QTest::newRow("pending error with unreadable log stays pending")
-            << QByteArray("[system]\nerror=1\n") << QByteArray() << 1 << "errorScreen"
-            << "" << 1 << true << true << 0;
+    QTest::newRow("pending error with unreadable log is dropped")
+            << QByteArray("[system]\nerror=1\n") << QByteArray() << 2 << "vesselPressureScreen"
+            << "" << 0 << true << true << 0;
     QTest::newRow("power lost with drawer open")
             << QByteArray("[drawer]\ndrawer_position=2\n") << QByteArray() << 15 << "errorScreen"
             << "5" << 1 << false << true << 1;

@@ -111,6 +111,17 @@ void TestRunLog::createLogFile_existingOrUnwritable_leavesDiskAndSaysSo()
         QVERIFY(console.contains("Log file already exists: " + kRunLog));
         QVERIFY(!console.contains("Creating log file: " + kRunLog));
     }
+    // A full disk: the log being written is dropped, nothing truncated takes the final name.
+    const QString fullRunLog = "/usr/share/vemla/logs/production/2_20240101_120000.log";
+    const QString partial = "/usr/share/vemla/logs/production/.2_20240101_120000.log.part";
+    QVERIFY(QFile::link("/dev/full", sandbox.file(partial)));
+    {
+        ConsoleCapture console;
+        writer.createLogFile(fullRunLog.toStdString(), storage);
+        QVERIFY(console.contains("Unable to write log file: " + fullRunLog.toStdString()));
+    }
+    QVERIFY(!sandbox.exists(fullRunLog));
+    QVERIFY(!QFileInfo(sandbox.file(partial)).isSymLink());
 }
 
 QTEST_GUILESS_MAIN(TestRunLog)

@@ -179,6 +179,26 @@ void TestModbusPeer::libmodbusClient_readsAndWritesSimulatedControllers()
     world.setFault("epc-wrong-address", {"2"}, &reason);
     QCOMPARE(modbus_read_registers(client, 0x20, 1, &value), -1);
     world.clearFaults();
+    world.setFault("epc-exception", {"2"}, &reason);
+    QCOMPARE(modbus_write_register(client, 0x21, 1234), -1);
+    QCOMPARE(errno, int(EMBXSFAIL));
+    world.clearFaults();
+    QCOMPARE(modbus_read_registers(client, 0x21, 1, &value), 1);
+    QCOMPARE(int(value), 8000); // the refused write changed nothing
+    world.setFault("epc-partial", {"2"}, &reason);
+    QCOMPARE(modbus_read_registers(client, 0x20, 1, &value), -1);
+    world.clearFaults();
+    modbus_flush(client);
+    // Late past the client's 200 ms, in time for one that waits a second.
+    QVERIFY(world.setFault("epc-slow", {"2", "400"}, &reason));
+    QCOMPARE(modbus_read_registers(client, 0x20, 1, &value), -1);
+    QCOMPARE(errno, ETIMEDOUT);
+    QTest::qWait(500);
+    modbus_flush(client);
+    modbus_set_response_timeout(client, 1, 0);
+    QCOMPARE(modbus_read_registers(client, 0x20, 1, &value), 1);
+    modbus_set_response_timeout(client, 0, 200000);
+    world.clearFaults();
     modbus_flush(client);
     modbus_set_slave(client, 4); // no controller there
     QCOMPARE(modbus_read_registers(client, 0x20, 1, &value), -1);
@@ -199,6 +219,9 @@ void TestModbusPeer::libmodbusClient_readsAndWritesSimulatedControllers()
     QVERIFY(text.contains("(fault: bad CRC)"));
     QVERIFY(text.contains("(controller silent)"));
     QVERIFY(text.contains("(fault: wrong address)"));
+    QVERIFY(text.contains(" tx 02 86 04 "));
+    QVERIFY(text.contains("(fault: partial frame)"));
+    QVERIFY(text.contains("(fault: slow reply)"));
     QVERIFY(text.contains("(no controller at this address)"));
 }
 

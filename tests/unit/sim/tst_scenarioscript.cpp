@@ -36,9 +36,12 @@ void TestScenarioScript::parse_everyStepForm()
                                     "fault clear\r\n"
                                     "expect-shown button_err_close\n"
                                     "expect-hidden button_err_open\n"
-                                    "wait-shown label_running_title 60\n");
+                                    "wait-shown label_running_title 60\n"
+                                    "wait-reading LED_colour red #ff\n"
+                                    "measure /sim/resources.txt\n"
+                                    "power-cut-in 2.5\n");
     QCOMPARE(script.error, QString());
-    QCOMPARE(script.steps.size(), 18);
+    QCOMPARE(script.steps.size(), 21);
     const auto &s = script.steps;
     QCOMPARE(s[0].kind, ScenarioStep::WaitState);
     QCOMPARE(s[0].line, 3);
@@ -70,6 +73,14 @@ void TestScenarioScript::parse_everyStepForm()
     QCOMPARE(s[16].kind, ScenarioStep::ExpectHidden);
     QCOMPARE(s[17].kind, ScenarioStep::WaitShown);
     QCOMPARE(s[17].seconds, 60.0);
+    // A reading's label is written with '_' for its blanks.
+    QCOMPARE(s[18].kind, ScenarioStep::WaitReading);
+    QCOMPARE(s[18].object, QString("LED colour"));
+    QCOMPARE(s[18].text, QString("red #ff"));
+    QCOMPARE(s[19].kind, ScenarioStep::Measure);
+    QCOMPARE(s[19].object, QString("/sim/resources.txt"));
+    QCOMPARE(s[20].kind, ScenarioStep::PowerCutIn);
+    QCOMPARE(s[20].seconds, 2.5);
 }
 
 void TestScenarioScript::parse_badLines_nameTheLine_data()
@@ -94,6 +105,10 @@ void TestScenarioScript::parse_badLines_nameTheLine_data()
                                        << "line 1: wait-no-file takes one";
     QTest::newRow("expect-hidden without object") << "expect-hidden"
                                                   << "line 1: expect-hidden takes one";
+    QTest::newRow("wait-reading without text") << "wait-reading pump"
+                                               << "line 1: wait-reading needs";
+    QTest::newRow("power-cut-in without time") << "power-cut-in"
+                                               << "line 1: power-cut-in takes";
     QTest::newRow("wait-state time") << "wait-state 3 soon"
                                      << "line 1: not a time";
 }

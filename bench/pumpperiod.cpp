@@ -1,0 +1,81 @@
+// Period of the pump's vessel check as the window sees it: a real Pump in its own thread over a
+// temporary sysfs, its pressureValue signals arriving queued in the main thread. Prints the
+// median and the extremes of the intervals between arrivals.
+//
+//   vemla-bench-pumpperiod [seconds]      (default 20)
+#include "hw/pump.h"
+#include "platform/platform.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+namespace {
+
+constexpr int kDefaultSeconds = 20;
+
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(content);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    qRegisterMetaType<uint16_t>("uint16_t");
+    const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : kDefaultSeconds;
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+
+    QTemporaryDir root;
+    platform::setRoot(root.path().toStdString());
+    platform::setCommandRunner([](const std::string &) { return 0; });
+    writeFile(root.path() + "/sys/class/gpio/export", {});
+    for (const char *pin : {"89", "150", "149", "39"}) {
+        writeFile(root.path() + "/sys/class/gpio/gpio" + pin + "/direction", {});
+        writeFile(root.path() + "/sys/class/gpio/gpio" + pin + "/value", "0\n");
+    }
+    // A vessel in its band, the switch open: the pump is checked and left alone.
+    writeFile(root.path() + "/sys/bus/iio/devices/iio:device0/in_voltage7_raw", "3000\n");
+
+    auto *pump = new Pump;
+    QThread thread;
+    pump->moveToThread(&thread);
+    thread.start();
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<double> arrivals;
+    QObject::connect(pump, &Pump::pressureValue, &app,
+                     [&] { arrivals.push_back(clock.nsecsElapsed() / 1e6); });
+    QMetaObject::invokeMethod(pump, "initPump");
+    QTimer::singleShot(seconds * 1000, &app, &QCoreApplication::quit);
+    app.exec();
+    thread.quit();
+    thread.wait();
+    delete pump;
+
+    std::vector<double> periods;
+    for (size_t i = 1; i < arrivals.size(); ++i)
+        periods.push_back(arrivals[i] - arrivals[i - 1]);
+    if (periods.empty()) {
+        std::printf("no checks seen\n");
+        return 1;
+    }
+    std::sort(periods.begin(), periods.end());
+    std::printf("checks %zu  period median %.2f ms  min %.2f  max %.2f\n", periods.size(),
+                periods[periods.size() / 2], periods.front(), periods.back());
+    return 0;
+}
