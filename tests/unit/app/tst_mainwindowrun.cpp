@@ -327,9 +327,8 @@ void TestMainWindowRun::raisedError_recordScreenAndButtons()
     QCOMPARE(instrument.text("label_err_description_input"), errorDescription(logged));
     QTEST(instrument.shown("button_err_open"), "openShown");
     QTEST(instrument.shown("button_err_close"), "closeShown");
-    QVERIFY(std::find(instrument.commands.commands().begin(), instrument.commands.commands().end(),
-                      "sync")
-            != instrument.commands.commands().end());
+    const std::vector<std::string> commands = instrument.commands.commands();
+    QVERIFY(std::find(commands.begin(), commands.end(), "sync") != commands.end());
 }
 
 void TestMainWindowRun::pendingError_unreadableRecords_areDropped_data()
