@@ -1,6 +1,5 @@
 // The admin's pressure settings editor, driven through the window: levels, keypad, save.
-#include "instrument.h"
-#include "ui/settingspopup.h"
+#include "support/instrument.h"
 
 #include <QDir>
 #include <QtTest>
@@ -33,34 +32,24 @@ QByteArray sortedSettings(const QByteArray &changedKey = {}, int value = 0)
     return file;
 }
 
-settingsPopUp *keypad()
-{
-    for (QWidget *top : QApplication::topLevelWidgets()) {
-        if (auto *found = qobject_cast<settingsPopUp *>(top))
-            return found;
-    }
-    return nullptr;
-}
-
 QString keypadText(const char *label)
 {
-    return keypad()->findChild<QLabel *>(label)->text();
+    return Instrument::keypad()->findChild<QLabel *>(label)->text();
 }
 
 void type(const QString &digits)
 {
     for (QChar digit : digits)
-        keypad()->findChild<QPushButton *>(QString("pushButton_keypad_") + digit)->click();
-    keypad()->findChild<QPushButton *>("pushButton_keypad_enter")->click();
+        Instrument::keypad()
+                ->findChild<QPushButton *>(QString("pushButton_keypad_") + digit)
+                ->click();
+    Instrument::keypad()->findChild<QPushButton *>("pushButton_keypad_enter")->click();
 }
 
 void logInAsAdmin(const Instrument &instrument)
 {
     instrument.window->setState(3);
-    instrument.click("pushButton_settings");
-    for (QChar digit : QString("24680"))
-        instrument.click(QString("pushButton_password_") + digit);
-    instrument.click("pushButton_password_enter");
+    instrument.logIn(kAdminPassword);
     QCOMPARE(instrument.pageName(), QString("SettingsMenuScreen"));
 }
 
@@ -197,14 +186,14 @@ void TestMainWindowPressureEditor::keypad_titleLimitAndKeyPerField()
     instrument.click(mode);
     instrument.click(line);
     instrument.click(field);
-    QVERIFY(keypad()->isVisible());
+    QVERIFY(Instrument::keypad()->isVisible());
     QVERIFY(instrument.widget("stackedWidget")->isHidden());
     QTEST(keypadText("label_keypad_title"), "title");
     QTEST(keypadText("label_keypad_current_value"), "current");
 
     QFETCH(QString, typed);
     type(typed);
-    QVERIFY(!keypad()->isVisible());
+    QVERIFY(!Instrument::keypad()->isVisible());
     QVERIFY(!instrument.widget("stackedWidget")->isHidden());
     const QString valueLabel = field == "pushButton_change_1" ? "label_change_1_value"
             : field == "pushButton_change_2"                  ? "label_change_2_value"

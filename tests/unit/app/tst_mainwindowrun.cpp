@@ -1,7 +1,7 @@
 // The production run and its errors driven through the window: lane masks, the countdown and
 // its end, the run log the run leaves, and what each raised error does.
-#include "instrument.h"
 #include "support/consolecapture.h"
+#include "support/instrument.h"
 #include "support/logcapture.h"
 
 #include <QDir>
@@ -29,16 +29,6 @@ QByteArray settingsWithActiveTime(const QByteArray &activeTime)
     return text;
 }
 
-int records(const Instrument &instrument)
-{
-    if (!instrument.root.exists(kErrorLog))
-        return 0;
-    int count = 0;
-    for (const QByteArray &line : instrument.root.read(kErrorLog).split('\n'))
-        count += !line.isEmpty() && !line.startsWith("time|");
-    return count;
-}
-
 QByteArray lastRecord(const Instrument &instrument)
 {
     const QList<QByteArray> lines = instrument.root.read(kErrorLog).trimmed().split('\n');
@@ -58,13 +48,11 @@ void chooseLanes(Instrument &instrument, const QList<int> &lanes)
         instrument.click(QString("pushButton_lane_%1").arg(lane));
 }
 
-void reportVessel(Instrument &instrument, int mbar);
-
 // Run start to the active time on a full vessel: the first pre-ramp check comes after a
 // second.
 void runToActiveTime(Instrument &instrument)
 {
-    reportVessel(instrument, 5000);
+    instrument.reportVessel(5000);
     instrument.window->setState(9);
     QTRY_COMPARE_WITH_TIMEOUT(instrument.window->menuState(), 10, 3000);
 }
@@ -73,14 +61,6 @@ void tick(Instrument &instrument)
 {
     QMetaObject::invokeMethod(instrument.window.get(), "dropletProduction");
 }
-
-void reportVessel(Instrument &instrument, int mbar)
-{
-    // The window takes one pump report in three.
-    for (int report = 0; report < 3; ++report)
-        QMetaObject::invokeMethod(instrument.window.get(), "updateCurrentPressure",
-                                  Q_ARG(uint16_t, uint16_t(mbar)), Q_ARG(int, 0));
-}
 } // namespace
 
 class TestMainWindowRun : public QObject
@@ -88,7 +68,6 @@ class TestMainWindowRun : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void laneMask_openLanesAtRampStart_data();
     void laneMask_openLanesAtRampStart();
     void countdown_endsAtZeroEvenWithoutActiveTime_data();
@@ -102,13 +81,6 @@ private slots:
     void pendingError_unreadableRecords_areDropped_data();
     void pendingError_unreadableRecords_areDropped();
 };
-
-void TestMainWindowRun::initTestCase()
-{
-    qRegisterMetaType<I2C_LedControl::LedColor>("I2C_LedControl::LedColor");
-    qRegisterMetaType<ErrorCode>("ErrorCode");
-    qRegisterMetaType<uint8_t>("uint8_t");
-}
 
 void TestMainWindowRun::laneMask_openLanesAtRampStart_data()
 {
@@ -240,7 +212,7 @@ void TestMainWindowRun::runLog_missingProductionDirectory_runEndsNormally()
     QVERIFY2(console.text().find("Unable to create log file: /usr/share/vemla/logs/production/1_")
                      != std::string::npos,
              console.text().c_str());
-    QCOMPARE(records(instrument), 0);
+    QCOMPARE(instrument.errorRecords(), 0);
 }
 
 void TestMainWindowRun::insufficientPressure_endsRunBeforeTheScreen()
@@ -250,13 +222,13 @@ void TestMainWindowRun::insufficientPressure_endsRunBeforeTheScreen()
     chooseLanes(instrument, {1, 3});
     runToActiveTime(instrument);
     // Exactly half a vessel still holds the lines.
-    reportVessel(instrument, 2500);
+    instrument.reportVessel(2500);
     tick(instrument);
     QCOMPARE(instrument.window->menuState(), 10);
-    QCOMPARE(records(instrument), 0);
+    QCOMPARE(instrument.errorRecords(), 0);
 
     QSignalSpy valves(instrument.window.get(), &MainWindow::valveOutput);
-    reportVessel(instrument, 2499);
+    instrument.reportVessel(2499);
     tick(instrument);
     QCOMPARE(instrument.window->menuState(), 15);
     QCOMPARE(instrument.text("label_err_code_input"), QString("6"));
@@ -267,7 +239,7 @@ void TestMainWindowRun::insufficientPressure_endsRunBeforeTheScreen()
     QCOMPARE(valves.last().at(0).value<uint8_t>(), uint8_t(0));
     const QStringList logs = runLogs(instrument);
     QCOMPARE(logs.size(), 1);
-    QCOMPARE(records(instrument), 1);
+    QCOMPARE(instrument.errorRecords(), 1);
     const QList<QByteArray> fields = lastRecord(instrument).split('|');
     QCOMPARE(fields.size(), 13);
     QCOMPARE(fields.at(1), QByteArray("Running menu"));
@@ -278,7 +250,7 @@ void TestMainWindowRun::insufficientPressure_endsRunBeforeTheScreen()
     QCOMPARE(instrument.stored("system/error"), 1);
     // The screen has taken over: the countdown has stopped, no further records.
     QTest::qWait(1500);
-    QCOMPARE(records(instrument), 1);
+    QCOMPARE(instrument.errorRecords(), 1);
 }
 
 void TestMainWindowRun::raisedError_recordScreenAndButtons_data()
@@ -312,7 +284,7 @@ void TestMainWindowRun::raisedError_recordScreenAndButtons()
     emit instrument.window->systemError(ErrorCode(code));
 
     QCOMPARE(instrument.window->menuState(), after);
-    QCOMPARE(records(instrument), logged < 0 ? 0 : 1);
+    QCOMPARE(instrument.errorRecords(), logged < 0 ? 0 : 1);
     if (logged >= 0) {
         const QList<QByteArray> fields = lastRecord(instrument).split('|');
         QCOMPARE(fields.at(2), QByteArray::number(logged));

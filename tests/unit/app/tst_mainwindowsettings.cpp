@@ -1,23 +1,11 @@
 // The settings pages behind the password: sub-pages, date and time, status messages.
-#include "instrument.h"
+#include "support/instrument.h"
 #include "support/logcapture.h"
-#include "ui/settingspopup.h"
 
 #include <QTableWidget>
 #include <QtTest>
 
 using namespace testwindow;
-
-namespace {
-settingsPopUp *keypad()
-{
-    for (QWidget *top : QApplication::topLevelWidgets()) {
-        if (auto *found = qobject_cast<settingsPopUp *>(top))
-            return found;
-    }
-    return nullptr;
-}
-} // namespace
 
 class TestMainWindowSettings : public QObject
 {
@@ -108,11 +96,11 @@ void TestMainWindowSettings::dateAndTime_entry()
     instrument.click("pushButton_settings_time_date");
     const QString before = instrument.text("label_date_time");
     instrument.click("pushButton_change_date");
-    QVERIFY(keypad()->isVisible());
+    QVERIFY(Instrument::keypad()->isVisible());
     instrument.commands.clear();
 
-    emit keypad()->updateDateAndTime(entered, ::dateFormat(format));
-    QVERIFY(!keypad()->isVisible());
+    emit Instrument::keypad()->updateDateAndTime(entered, ::dateFormat(format));
+    QVERIFY(!Instrument::keypad()->isVisible());
     QCOMPARE(instrument.pageName(), QString("SettingsMenuScreen_2"));
     QCOMPARE(Instrument::popUpShown(), !message.isEmpty());
     if (!message.isEmpty())

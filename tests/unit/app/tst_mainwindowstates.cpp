@@ -1,11 +1,9 @@
 // The menu state machine driven through the window, on a sandbox root.
 #include "app/countdowntext.h"
 #include "hw/drawer.h"
-#include "instrument.h"
 #include "records/appsettings.h"
-#include "support/commandrecorder.h"
+#include "support/instrument.h"
 #include "support/logcapture.h"
-#include "support/sandboxroot.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -43,7 +41,6 @@ class TestMainWindowStates : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void metaObject_exactlyTheSignalsAndSlotsInOrder();
     void startUp_decision_data();
     void startUp_decision();
@@ -66,12 +63,6 @@ private slots:
     void countdownText_data();
     void countdownText();
 };
-
-void TestMainWindowStates::initTestCase()
-{
-    qRegisterMetaType<I2C_LedControl::LedColor>("I2C_LedControl::LedColor");
-    qRegisterMetaType<ErrorCode>("ErrorCode");
-}
 
 void TestMainWindowStates::metaObject_exactlyTheSignalsAndSlotsInOrder()
 {
@@ -196,13 +187,10 @@ void TestMainWindowStates::startUp_decision()
     QCOMPARE(instrument.shown("button_err_open"), openShown);
     QCOMPARE(instrument.shown("button_err_close"), closeShown);
     // A reloaded error is shown again without a second record; a new one is appended.
-    const QList<QByteArray> lines = instrument.root.read(kErrorLog).split('\n');
-    int records = 0;
-    for (const QByteArray &line : lines)
-        records += !line.isEmpty() && !line.startsWith("time|");
-    QTEST(records, "records");
+    QTEST(instrument.errorRecords(), "records");
     if (code == "5")
-        QVERIFY(lines.at(lines.size() - 2).contains("|Unexpected shutdown|"));
+        QVERIFY(instrument.root.read(kErrorLog).trimmed().split('\n').last().contains(
+                "|Unexpected shutdown|"));
 }
 
 void TestMainWindowStates::startUp_orderlyShutdownFlag_isReset()

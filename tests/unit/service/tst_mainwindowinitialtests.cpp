@@ -5,8 +5,8 @@
 #include "hw/drawer.h"
 #include "hw/pump.h"
 #include "service/initialtest.h"
+#include "support/instrument.h"
 #include "support/logcapture.h"
-#include "unit/app/instrument.h"
 
 #include <QDir>
 #include <QSaveFile>
@@ -60,9 +60,7 @@ void setVessel(const Instrument &instrument, int mbar, bool full)
     QObject::connect(instrument.window->pumpDevice(), &Pump::pressureValue, &counter,
                      [&reports] { ++reports; });
     QTRY_VERIFY_WITH_TIMEOUT(reports >= 2, 5000);
-    for (int report = 0; report < 3; ++report)
-        QMetaObject::invokeMethod(instrument.window.get(), "updateCurrentPressure",
-                                  Q_ARG(uint16_t, uint16_t(mbar)), Q_ARG(int, full ? 1 : 0));
+    instrument.reportVessel(mbar, full ? 1 : 0);
 }
 
 void fire(const Instrument &instrument, const char *timerName)
@@ -78,10 +76,7 @@ void fire(const Instrument &instrument, const char *timerName)
 void openTestGroup(const Instrument &instrument)
 {
     QTRY_COMPARE_WITH_TIMEOUT(instrument.window->menuState(), 3, 5000);
-    instrument.click("pushButton_settings");
-    for (QChar digit : QString("5830264917"))
-        instrument.click(QString("pushButton_password_") + digit);
-    instrument.click("pushButton_password_enter");
+    instrument.logIn(kServiceCode);
     QCOMPARE(instrument.window->menuState(), 14);
     instrument.click("pushButton_initial_tests");
 }
@@ -124,20 +119,11 @@ class TestMainWindowInitialTests : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void openRun_nineLaneRuns_masksPumpCountsResultsAndRedButton();
     void blockedCartridge_lossAndPump_stopEndsTestWithoutResults();
     void closeRun_unusableDefaults_timerEndsRunAndButtonTurnsGreen();
     void drawerTest_errorEndsTestAndRestoresSettings();
 };
-
-void TestMainWindowInitialTests::initTestCase()
-{
-    qRegisterMetaType<I2C_LedControl::LedColor>("I2C_LedControl::LedColor");
-    qRegisterMetaType<ErrorCode>("ErrorCode");
-    qRegisterMetaType<uint8_t>("uint8_t");
-    qRegisterMetaType<uint16_t>("uint16_t");
-}
 
 void TestMainWindowInitialTests::openRun_nineLaneRuns_masksPumpCountsResultsAndRedButton()
 {
