@@ -69,7 +69,6 @@ void TestMainWindowShutdown::countdown_textsReleaseAndJournal_data()
                                    releasing.arg(2),   "Releasing pressure in 1 second",
                                    "Shutting down...", "Shutting down...",
                                    "Shutting down..."};
-    QTest::newRow("pressurised") << 3500 << true << withRelease;
     QTest::newRow("highest valid reading, journal fails") << 9999 << false << withRelease;
     QTest::newRow("empty vessel") << 0 << true
                                   << QStringList {"Shutting down...", "Shutting down..."};
@@ -140,8 +139,6 @@ void TestMainWindowShutdown::journalFlag_atStartUp_data()
     QTest::addColumn<bool>("journalWorks");
     QTest::addColumn<bool>("captured");
     QTest::addColumn<QString>("message");
-    QTest::newRow("after a power cut")
-            << QByteArray() << true << true << "Writing system log from previous boot: Successful";
     QTest::newRow("after a power cut, no journal")
             << QByteArray("[system]\nsystem_log=0\n") << false << true
             << "Writing system log from previous boot: Failed";
