@@ -26,6 +26,24 @@ const QString kServiceCode = "5830264917";
 
 using Led = I2C_LedControl::LedColor;
 
+// Pressure settings with every set-point and ramp time 0: the pre-ramp passes its first check
+// at once and no line ramps, so a run is in its active time a second after it starts. An empty
+// `activeTime` leaves that key out.
+inline QByteArray zeroPressureSettings(const QByteArray &activeTime)
+{
+    QByteArray text;
+    for (const char *mode : {"dpcr", "dmda"}) {
+        for (const char *key : {"preRamp", "rampUpTime", "target"}) {
+            for (int line = 1; line <= 3; ++line)
+                text += QByteArray(mode) + "_line_" + QByteArray::number(line) + "_" + key
+                        + ":\"0\"\n";
+        }
+        if (!activeTime.isEmpty())
+            text += QByteArray(mode) + "_active_time:\"" + activeTime + "\"\n";
+    }
+    return text;
+}
+
 // A window on its own sandbox; commands are recorded, not run.
 struct Instrument
 {

@@ -13,22 +13,6 @@ using namespace testwindow;
 namespace {
 const QString kProductionDir = "/usr/share/vemla/logs/production";
 
-// Pre-ramp set-points below the supervised range pass the first check at once; no ramp.
-QByteArray settingsWithActiveTime(const QByteArray &activeTime)
-{
-    QByteArray text;
-    for (const char *mode : {"dpcr", "dmda"}) {
-        for (int line = 1; line <= 3; ++line) {
-            text += QByteArray(mode) + "_line_" + QByteArray::number(line) + "_preRamp:\"0\"\n";
-            text += QByteArray(mode) + "_line_" + QByteArray::number(line) + "_rampUpTime:\"0\"\n";
-            text += QByteArray(mode) + "_line_" + QByteArray::number(line) + "_target:\"0\"\n";
-        }
-        if (!activeTime.isEmpty())
-            text += QByteArray(mode) + "_active_time:\"" + activeTime + "\"\n";
-    }
-    return text;
-}
-
 QByteArray lastRecord(const Instrument &instrument)
 {
     const QList<QByteArray> lines = instrument.root.read(kErrorLog).trimmed().split('\n');
@@ -100,7 +84,7 @@ void TestMainWindowRun::laneMask_openLanesAtRampStart()
     QFETCH(QList<int>, lanes);
     QFETCH(QString, bits);
     QFETCH(int, mask);
-    Instrument instrument({}, {}, settingsWithActiveTime("5"));
+    Instrument instrument({}, {}, zeroPressureSettings("5"));
     chooseLanes(instrument, lanes);
     QSignalSpy valves(instrument.window.get(), &MainWindow::valveOutput);
     LogCapture log;
@@ -132,7 +116,7 @@ void TestMainWindowRun::countdown_endsAtZeroEvenWithoutActiveTime()
 {
     QFETCH(QByteArray, activeTime);
     QFETCH(QStringList, texts);
-    Instrument instrument({}, {}, settingsWithActiveTime(activeTime));
+    Instrument instrument({}, {}, zeroPressureSettings(activeTime));
     chooseLanes(instrument, {1});
     runToActiveTime(instrument);
     QCOMPARE(instrument.text("label_time_remaining_value"), texts.first());
@@ -149,7 +133,7 @@ void TestMainWindowRun::countdown_endsAtZeroEvenWithoutActiveTime()
 
 void TestMainWindowRun::runEnd_releasesHardwareAndWritesTemperatures()
 {
-    Instrument instrument("[production]\nid=6\n", {}, settingsWithActiveTime("1"));
+    Instrument instrument("[production]\nid=6\n", {}, zeroPressureSettings("1"));
     QDir().mkpath(instrument.root.file(kProductionDir));
     QMetaObject::invokeMethod(instrument.window.get(), "saveTemperature", Q_ARG(int8_t, -3));
     chooseLanes(instrument, {2});
@@ -186,7 +170,7 @@ void TestMainWindowRun::runEnd_releasesHardwareAndWritesTemperatures()
 
 void TestMainWindowRun::stopQuestion_countdownGoesOnBehindIt()
 {
-    Instrument instrument({}, {}, settingsWithActiveTime("2"));
+    Instrument instrument({}, {}, zeroPressureSettings("2"));
     chooseLanes(instrument, {1});
     runToActiveTime(instrument);
     instrument.click("pushButton_running_stop");
@@ -202,7 +186,7 @@ void TestMainWindowRun::stopQuestion_countdownGoesOnBehindIt()
 
 void TestMainWindowRun::runLog_missingProductionDirectory_runEndsNormally()
 {
-    Instrument instrument({}, {}, settingsWithActiveTime("30"));
+    Instrument instrument({}, {}, zeroPressureSettings("30"));
     chooseLanes(instrument, {1});
     runToActiveTime(instrument);
     ConsoleCapture console;
@@ -218,7 +202,7 @@ void TestMainWindowRun::runLog_missingProductionDirectory_runEndsNormally()
 
 void TestMainWindowRun::insufficientPressure_endsRunBeforeTheScreen()
 {
-    Instrument instrument({}, {}, settingsWithActiveTime("30"));
+    Instrument instrument({}, {}, zeroPressureSettings("30"));
     QDir().mkpath(instrument.root.file(kProductionDir));
     chooseLanes(instrument, {1, 3});
     runToActiveTime(instrument);

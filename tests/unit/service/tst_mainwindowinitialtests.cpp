@@ -22,22 +22,6 @@ const QString kDefaultSettings = "/usr/share/vemla/resources/default_pressure_se
 const QString kVesselSensor = "/sys/bus/iio/devices/iio:device0/in_voltage7_raw";
 const QString kMaxSwitch = "/sys/class/gpio/gpio39/value";
 
-// Pre-ramp set-points of 0 pass the first check and there is no ramp: a lane run reaches
-// its running stage a second after it starts.
-QByteArray zeroSettings()
-{
-    QByteArray text;
-    for (const char *mode : {"dpcr", "dmda"}) {
-        text += QByteArray(mode) + "_active_time:\"0\"\n";
-        for (const char *key : {"preRamp", "rampUpTime", "target"}) {
-            for (int line = 1; line <= 3; ++line)
-                text += QByteArray(mode) + "_line_" + QByteArray::number(line) + "_" + key
-                        + ":\"0\"\n";
-        }
-    }
-    return text;
-}
-
 void writeAtomically(const QString &file, const QByteArray &content)
 {
     QSaveFile out(file);
@@ -128,7 +112,7 @@ private slots:
 void TestMainWindowInitialTests::openRun_nineLaneRuns_masksPumpCountsResultsAndRedButton()
 {
     Instrument instrument;
-    instrument.root.write(kDefaultSettings, zeroSettings());
+    instrument.root.write(kDefaultSettings, zeroPressureSettings("0"));
     QDir().mkpath(instrument.root.file(kTestDir));
     setVessel(instrument, 5300, true);
     openTestGroup(instrument);
@@ -192,7 +176,7 @@ void TestMainWindowInitialTests::openRun_nineLaneRuns_masksPumpCountsResultsAndR
 void TestMainWindowInitialTests::blockedCartridge_lossAndPump_stopEndsTestWithoutResults()
 {
     Instrument instrument;
-    instrument.root.write(kDefaultSettings, zeroSettings());
+    instrument.root.write(kDefaultSettings, zeroPressureSettings("0"));
     QDir().mkpath(instrument.root.file(kTestDir));
     setVessel(instrument, 5300, true);
     openTestGroup(instrument);
