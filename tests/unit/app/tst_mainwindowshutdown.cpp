@@ -72,8 +72,6 @@ void TestMainWindowShutdown::countdown_textsReleaseAndJournal_data()
     QTest::newRow("highest valid reading, journal fails") << 9999 << false << withRelease;
     QTest::newRow("empty vessel") << 0 << true
                                   << QStringList {"Shutting down...", "Shutting down..."};
-    QTest::newRow("empty vessel, journal fails")
-            << 0 << false << QStringList {"Shutting down...", "Shutting down..."};
 }
 
 void TestMainWindowShutdown::countdown_textsReleaseAndJournal()

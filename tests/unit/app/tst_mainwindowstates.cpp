@@ -146,9 +146,6 @@ void TestMainWindowStates::startUp_decision_data()
             << QByteArray("[system]\nerror=1\n") << (kErrorLogHeader + errorRecord(3).toUtf8()) << 2
             << "vesselPressureScreen"
             << "" << 0 << true << true << 1;
-    QTest::newRow("pending error with unreadable log is dropped")
-            << QByteArray("[system]\nerror=1\n") << QByteArray() << 2 << "vesselPressureScreen"
-            << "" << 0 << true << true << 0;
     QTest::newRow("power lost with drawer moving, no error pending")
             << QByteArray("[drawer]\ndrawer_position=1\n[system]\nerror=0\n") << QByteArray() << 15
             << "errorScreen"
