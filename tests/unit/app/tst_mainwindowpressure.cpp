@@ -1,5 +1,5 @@
 // The window's pressure logic driven through its slots, as the EPC link would answer.
-#include "instrument.h"
+#include "support/instrument.h"
 
 #include <QSignalSpy>
 #include <QTimer>
@@ -32,16 +32,9 @@ class TestMainWindowPressure : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void atTarget_outOfRangeFor51Readings_raisesRegulationError();
     void atTarget_controllersNotAnswering_raisesRegulationError();
 };
-
-void TestMainWindowPressure::initTestCase()
-{
-    qRegisterMetaType<uint16_t>("uint16_t");
-    qRegisterMetaType<ErrorCode>("ErrorCode");
-}
 
 void TestMainWindowPressure::atTarget_outOfRangeFor51Readings_raisesRegulationError()
 {

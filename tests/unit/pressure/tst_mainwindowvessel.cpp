@@ -1,61 +1,41 @@
 // The window's side of the vessel pressure: the thinned-out reports and the once-per-second
 // pressurizing check, driven by calling the report slot and firing the check's timer.
-#include "app/mainwindow.h"
-#include "support/commandrecorder.h"
-#include "support/sandboxroot.h"
+#include "support/instrument.h"
 
-#include <QLabel>
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QtTest>
 
-#include <memory>
+using namespace testwindow;
 
 namespace {
 
 constexpr int kCheckPeriodMs = 1000;
 
-struct Instrument
+// The pressurizing check runs on the window's only running one-second timer.
+QTimer *checkTimer(const Instrument &instrument)
 {
-    Instrument()
-    {
-        window = std::make_unique<MainWindow>(nullptr);
-        window->setStartingUp(false);
+    for (QTimer *timer : instrument.window->findChildren<QTimer *>()) {
+        if (timer->interval() == kCheckPeriodMs && timer->isActive() && !timer->isSingleShot())
+            return timer;
     }
+    return nullptr;
+}
 
-    void report(int mbar, int switchClosed, int times = 3)
-    {
-        for (int i = 0; i < times; ++i)
-            QMetaObject::invokeMethod(window.get(), "updateCurrentPressure",
-                                      Q_ARG(uint16_t, uint16_t(mbar)), Q_ARG(int, switchClosed));
-    }
-    // The pressurizing check runs on the window's only running one-second timer.
-    QTimer *checkTimer() const
-    {
-        for (QTimer *timer : window->findChildren<QTimer *>()) {
-            if (timer->interval() == kCheckPeriodMs && timer->isActive() && !timer->isSingleShot())
-                return timer;
-        }
-        return nullptr;
-    }
-    bool check()
-    {
-        QTimer *timer = checkTimer();
-        if (!timer)
-            return false;
-        QMetaObject::invokeMethod(timer, "timeout");
-        return true;
-    }
-    int bar() const
-    {
-        return window->findChild<QProgressBar *>("progressBar_vesselPress")->value();
-    }
+bool runCheck(const Instrument &instrument)
+{
+    QTimer *timer = checkTimer(instrument);
+    if (!timer)
+        return false;
+    QMetaObject::invokeMethod(timer, "timeout");
+    return true;
+}
 
-    SandboxRoot root;
-    CommandRecorder commands;
-    std::unique_ptr<MainWindow> window;
-};
+int bar(const Instrument &instrument)
+{
+    return instrument.widget<QProgressBar>("progressBar_vesselPress")->value();
+}
 
 } // namespace
 
@@ -64,18 +44,11 @@ class TestMainWindowVessel : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void reports_oneInThreeAndPercent_data();
     void reports_oneInThreeAndPercent();
     void check_leakageAndCompletion_data();
     void check_leakageAndCompletion();
 };
-
-void TestMainWindowVessel::initTestCase()
-{
-    qRegisterMetaType<uint16_t>("uint16_t");
-    qRegisterMetaType<ErrorCode>("ErrorCode");
-}
 
 void TestMainWindowVessel::reports_oneInThreeAndPercent_data()
 {
@@ -99,12 +72,12 @@ void TestMainWindowVessel::reports_oneInThreeAndPercent()
     Instrument instrument;
     QCOMPARE(instrument.window->menuState(), 2);
     if (mbar > 9999)
-        instrument.report(4000, 0); // a stale value must not survive an invalid report
-    instrument.report(mbar, 0, reports);
-    QVERIFY(instrument.check());
-    QCOMPARE(instrument.bar(), percent);
+        instrument.reportVessel(4000, 0); // a stale value must not survive an invalid report
+    instrument.reportVessel(mbar, 0, reports);
+    QVERIFY(runCheck(instrument));
+    QCOMPARE(bar(instrument), percent);
     // The status bar shows nothing while the pressure display is off.
-    QCOMPARE(instrument.window->findChild<QLabel *>("pressureValueLabel")->text(), QString());
+    QCOMPARE(instrument.text("pressureValueLabel"), QString());
 }
 
 void TestMainWindowVessel::check_leakageAndCompletion_data()
@@ -127,8 +100,8 @@ void TestMainWindowVessel::check_leakageAndCompletion()
     QSignalSpy errors(instrument.window.get(), &MainWindow::systemError);
     QSignalSpy autoStartStopped(instrument.window.get(), &MainWindow::stopPumpAutoStart);
     for (int check = 1; check <= 30; ++check) {
-        instrument.report(1000 + step * check, check == switchAtCheck ? 1 : 0);
-        if (!instrument.check())
+        instrument.reportVessel(1000 + step * check, check == switchAtCheck ? 1 : 0);
+        if (!runCheck(instrument))
             break;
         if (leakAtCheck && check < leakAtCheck)
             QCOMPARE(errors.count(), 0);
@@ -139,10 +112,10 @@ void TestMainWindowVessel::check_leakageAndCompletion()
         QCOMPARE(instrument.window->menuState(), 15); // not Home: the completion never ran
     } else if (switchAtCheck) {
         QCOMPARE(errors.count(), 0);
-        QCOMPARE(instrument.bar(), 100);
+        QCOMPARE(bar(instrument), 100);
         QCOMPARE(autoStartStopped.count(), 1);
         QCOMPARE(instrument.window->menuState(), 3);
-        QVERIFY(!instrument.checkTimer());
+        QVERIFY(!checkTimer(instrument));
     } else {
         QCOMPARE(errors.count(), 0);
         QCOMPARE(instrument.window->menuState(), 2);

@@ -1,8 +1,8 @@
 // The drawer calibration and the service menu's drawer rows, driven through the window with
 // the test standing in for the drawer's answers.
 #include "hw/drawer.h"
+#include "support/instrument.h"
 #include "support/logcapture.h"
-#include "unit/app/instrument.h"
 
 #include <QProgressBar>
 #include <QSignalSpy>
@@ -44,10 +44,7 @@ void calibrate(const Instrument &instrument, const Samples &samples)
 void enterServiceMenu(const Instrument &instrument)
 {
     instrument.window->setState(3);
-    instrument.click("pushButton_settings");
-    for (QChar digit : QString("5830264917"))
-        instrument.click(QString("pushButton_password_") + digit);
-    instrument.click("pushButton_password_enter");
+    instrument.logIn(kServiceCode);
     QCOMPARE(instrument.window->menuState(), 14);
 }
 } // namespace

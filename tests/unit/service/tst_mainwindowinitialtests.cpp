@@ -5,8 +5,8 @@
 #include "hw/drawer.h"
 #include "hw/pump.h"
 #include "service/initialtest.h"
+#include "support/instrument.h"
 #include "support/logcapture.h"
-#include "unit/app/instrument.h"
 
 #include <QDir>
 #include <QSaveFile>
@@ -21,22 +21,6 @@ const QString kTestDir = "/usr/share/vemla/logs/init_testing";
 const QString kDefaultSettings = "/usr/share/vemla/resources/default_pressure_settings.inc";
 const QString kVesselSensor = "/sys/bus/iio/devices/iio:device0/in_voltage7_raw";
 const QString kMaxSwitch = "/sys/class/gpio/gpio39/value";
-
-// Pre-ramp set-points of 0 pass the first check and there is no ramp: a lane run reaches
-// its running stage a second after it starts.
-QByteArray zeroSettings()
-{
-    QByteArray text;
-    for (const char *mode : {"dpcr", "dmda"}) {
-        text += QByteArray(mode) + "_active_time:\"0\"\n";
-        for (const char *key : {"preRamp", "rampUpTime", "target"}) {
-            for (int line = 1; line <= 3; ++line)
-                text += QByteArray(mode) + "_line_" + QByteArray::number(line) + "_" + key
-                        + ":\"0\"\n";
-        }
-    }
-    return text;
-}
 
 void writeAtomically(const QString &file, const QByteArray &content)
 {
@@ -60,9 +44,7 @@ void setVessel(const Instrument &instrument, int mbar, bool full)
     QObject::connect(instrument.window->pumpDevice(), &Pump::pressureValue, &counter,
                      [&reports] { ++reports; });
     QTRY_VERIFY_WITH_TIMEOUT(reports >= 2, 5000);
-    for (int report = 0; report < 3; ++report)
-        QMetaObject::invokeMethod(instrument.window.get(), "updateCurrentPressure",
-                                  Q_ARG(uint16_t, uint16_t(mbar)), Q_ARG(int, full ? 1 : 0));
+    instrument.reportVessel(mbar, full ? 1 : 0);
 }
 
 void fire(const Instrument &instrument, const char *timerName)
@@ -78,10 +60,7 @@ void fire(const Instrument &instrument, const char *timerName)
 void openTestGroup(const Instrument &instrument)
 {
     QTRY_COMPARE_WITH_TIMEOUT(instrument.window->menuState(), 3, 5000);
-    instrument.click("pushButton_settings");
-    for (QChar digit : QString("5830264917"))
-        instrument.click(QString("pushButton_password_") + digit);
-    instrument.click("pushButton_password_enter");
+    instrument.logIn(kServiceCode);
     QCOMPARE(instrument.window->menuState(), 14);
     instrument.click("pushButton_initial_tests");
 }
@@ -124,25 +103,16 @@ class TestMainWindowInitialTests : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void openRun_nineLaneRuns_masksPumpCountsResultsAndRedButton();
     void blockedCartridge_lossAndPump_stopEndsTestWithoutResults();
     void closeRun_unusableDefaults_timerEndsRunAndButtonTurnsGreen();
     void drawerTest_errorEndsTestAndRestoresSettings();
 };
 
-void TestMainWindowInitialTests::initTestCase()
-{
-    qRegisterMetaType<I2C_LedControl::LedColor>("I2C_LedControl::LedColor");
-    qRegisterMetaType<ErrorCode>("ErrorCode");
-    qRegisterMetaType<uint8_t>("uint8_t");
-    qRegisterMetaType<uint16_t>("uint16_t");
-}
-
 void TestMainWindowInitialTests::openRun_nineLaneRuns_masksPumpCountsResultsAndRedButton()
 {
     Instrument instrument;
-    instrument.root.write(kDefaultSettings, zeroSettings());
+    instrument.root.write(kDefaultSettings, zeroPressureSettings("0"));
     QDir().mkpath(instrument.root.file(kTestDir));
     setVessel(instrument, 5300, true);
     openTestGroup(instrument);
@@ -206,7 +176,7 @@ void TestMainWindowInitialTests::openRun_nineLaneRuns_masksPumpCountsResultsAndR
 void TestMainWindowInitialTests::blockedCartridge_lossAndPump_stopEndsTestWithoutResults()
 {
     Instrument instrument;
-    instrument.root.write(kDefaultSettings, zeroSettings());
+    instrument.root.write(kDefaultSettings, zeroPressureSettings("0"));
     QDir().mkpath(instrument.root.file(kTestDir));
     setVessel(instrument, 5300, true);
     openTestGroup(instrument);

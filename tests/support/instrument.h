@@ -1,9 +1,11 @@
 #pragma once
 
-// A main window on a sandbox root of its own, with the helpers the window tests share.
+// A main window on a sandbox root of its own, with the helpers the window tests share. Header
+// only: the support library links no window code, the window tests do.
 #include "app/mainwindow.h"
 #include "support/commandrecorder.h"
 #include "support/sandboxroot.h"
+#include "ui/settingspopup.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -20,10 +22,30 @@ const QString kErrorLog = "/usr/share/vemla/logs/errors.log";
 const QByteArray kErrorLogHeader = "time|last menu|code|error|filename|software|run id|run log|"
                                    "vessel (mbar)|line 1 (mbar)|line 2 (mbar)|line 3 (mbar)|"
                                    "active lanes\n";
+const QString kAdminPassword = "24680";
+const QString kServiceCode = "5830264917";
 
 using Led = I2C_LedControl::LedColor;
 // Time a worker thread of an otherwise idle test has to answer.
 constexpr int kAnswerMs = 3000;
+
+// Pressure settings with every set-point and ramp time 0: the pre-ramp passes its first check
+// at once and no line ramps, so a run is in its active time a second after it starts. An empty
+// `activeTime` leaves that key out.
+inline QByteArray zeroPressureSettings(const QByteArray &activeTime)
+{
+    QByteArray text;
+    for (const char *mode : {"dpcr", "dmda"}) {
+        for (const char *key : {"preRamp", "rampUpTime", "target"}) {
+            for (int line = 1; line <= 3; ++line)
+                text += QByteArray(mode) + "_line_" + QByteArray::number(line) + "_" + key
+                        + ":\"0\"\n";
+        }
+        if (!activeTime.isEmpty())
+            text += QByteArray(mode) + "_active_time:\"" + activeTime + "\"\n";
+    }
+    return text;
+}
 
 // A window on its own sandbox; commands are recorded, not run.
 struct Instrument
@@ -31,6 +53,13 @@ struct Instrument
     explicit Instrument(const QByteArray &ini = {}, const QByteArray &errorLog = {},
                         const QByteArray &pressureSettings = {})
     {
+        // The types the program registers before it builds its window, for signal spies and
+        // queued reports.
+        qRegisterMetaType<uint16_t>("uint16_t");
+        qRegisterMetaType<uint8_t>("uint8_t");
+        qRegisterMetaType<int8_t>("int8_t");
+        qRegisterMetaType<ErrorCode>("ErrorCode");
+        qRegisterMetaType<Led>("I2C_LedControl::LedColor");
         if (!ini.isEmpty())
             root.write(kIni, ini);
         if (!errorLog.isEmpty())
@@ -72,8 +101,33 @@ struct Instrument
     {
         return QSettings(root.file(kIni), QSettings::IniFormat).value(key).toInt();
     }
+    // Records behind the header in the error log.
+    int errorRecords() const
+    {
+        int count = 0;
+        for (const QByteArray &line : root.read(kErrorLog).split('\n'))
+            count += !line.isEmpty() && !line.startsWith("time|");
+        return count;
+    }
 
-    // The message box is a top-level window of its own.
+    // The password screen from the page shown: a password or code typed and entered.
+    void logIn(const QString &password) const
+    {
+        click("pushButton_settings");
+        for (QChar digit : password)
+            click(QString("pushButton_password_") + digit);
+        click("pushButton_password_enter");
+    }
+
+    // The vessel as the pump reports it; the window takes one report in three.
+    void reportVessel(int mbar, int switchClosed = 0, int times = 3) const
+    {
+        for (int report = 0; report < times; ++report)
+            QMetaObject::invokeMethod(window.get(), "updateCurrentPressure",
+                                      Q_ARG(uint16_t, uint16_t(mbar)), Q_ARG(int, switchClosed));
+    }
+
+    // The message box and the keypad are top-level windows of their own.
     static QWidget *popUp()
     {
         for (QWidget *top : QApplication::topLevelWidgets()) {
@@ -90,6 +144,14 @@ struct Instrument
     static void answer(const QString &button)
     {
         popUp()->findChild<QPushButton *>("pushButton_popUp_" + button)->click();
+    }
+    static settingsPopUp *keypad()
+    {
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            if (auto *found = qobject_cast<settingsPopUp *>(top))
+                return found;
+        }
+        return nullptr;
     }
 
     SandboxRoot root;
