@@ -33,16 +33,6 @@ QStringList LogCapture::lines() const
     return captured;
 }
 
-QStringList LogCapture::startingWith(const QString &prefix) const
-{
-    QStringList found;
-    for (const QString &line : lines()) {
-        if (line.startsWith(prefix))
-            found.append(line);
-    }
-    return found;
-}
-
 void LogCapture::clear()
 {
     const std::lock_guard<std::mutex> lock(mutex);

@@ -18,8 +18,6 @@ public:
 
     QStringList lines() const;
     bool contains(const QString &line) const { return lines().contains(line); }
-    // Lines that start with `prefix`, in order.
-    QStringList startingWith(const QString &prefix) const;
     void clear();
 
 private:

@@ -17,6 +17,7 @@ const QString kOpenPwm = "/sys/class/leds/PWM<B>/brightness";
 const QString kClosePwm = "/sys/class/leds/PWM<C>/brightness";
 const QString kCurrent = "/sys/bus/iio/devices/iio:device0/in_voltage4_raw";
 const QString kIni = "/usr/share/vemla/vemla.ini";
+const QString kDrawerLogs = "/usr/share/vemla/logs/drawer/";
 constexpr int kSamplePeriodMs = 25;
 
 class ScriptedClock : public DrawerClock
@@ -69,6 +70,14 @@ int storedPosition(const SandboxRoot &sandbox)
 {
     QSettings ini(sandbox.file(kIni), QSettings::IniFormat);
     return ini.value("drawer/drawer_position", -1).toInt();
+}
+
+// The lines of the one drawer log matching `pattern`; empty when there is not exactly one.
+QList<QByteArray> drawerLog(const SandboxRoot &sandbox, const QString &pattern)
+{
+    const QStringList logs = QDir(sandbox.file(kDrawerLogs)).entryList({pattern});
+    return logs.size() == 1 ? sandbox.read(kDrawerLogs + logs.first()).split('\n')
+                            : QList<QByteArray>();
 }
 
 // Last duty field the drawer appended to a PWM file ("" when never written).
@@ -229,7 +238,7 @@ void TestDrawer::closing_safetyZoneFromOpeningTime()
     QFETCH(int, safetyZone);
     QFETCH(QString, note);
     SupervisedDrawer bench(1500, storedOpeningTime);
-    bench.sandbox.write("/usr/share/vemla/logs/drawer/.keep", {});
+    bench.sandbox.write(kDrawerLogs + ".keep", {});
     QCOMPARE(bench.drawer.enableLogging(1), 0);
     if (measuredOpeningSamples > 0) {
         bench.clock.script(travel(measuredOpeningSamples));
@@ -250,11 +259,8 @@ void TestDrawer::closing_safetyZoneFromOpeningTime()
     QVERIFY(log.contains(QString("Drawer closing time: %1").arg(safetyZone)));
     if (!note.isEmpty())
         QVERIFY2(log.contains(note), qPrintable(log.lines().join('\n')));
-    const QStringList logs = QDir(bench.sandbox.file("/usr/share/vemla/logs/drawer"))
-                                     .entryList({"drawer_move_in_*"});
-    QCOMPARE(logs.size(), 1);
-    const QList<QByteArray> lines
-            = bench.sandbox.read("/usr/share/vemla/logs/drawer/" + logs.first()).split('\n');
+    const QList<QByteArray> lines = drawerLog(bench.sandbox, "drawer_move_in_*");
+    QVERIFY(!lines.isEmpty());
     if (safetyZone > 0) {
         // Obstacle at the second sample inside the zone; no marker, drawer stays between.
         QCOMPARE(errors.count(), 1);
@@ -272,7 +278,7 @@ void TestDrawer::closing_safetyZoneFromOpeningTime()
 void TestDrawer::closing_neverSeeingCurrentCease_isCutOffAtEightSeconds()
 {
     SupervisedDrawer bench(1500, 4000);
-    bench.sandbox.write("/usr/share/vemla/logs/drawer/.keep", {});
+    bench.sandbox.write(kDrawerLogs + ".keep", {});
     bench.drawer.enableLogging(1);
     QSignalSpy closed(&bench.drawer, &Drawer::drawerIsClosed);
     LogCapture log;
@@ -287,11 +293,8 @@ void TestDrawer::closing_neverSeeingCurrentCease_isCutOffAtEightSeconds()
     QCOMPARE(closed.count(), 1);
     QCOMPARE(storedPosition(bench.sandbox), 0);
     QCOMPARE(lastDuty(bench.sandbox, kClosePwm), QByteArray("0"));
-    const QStringList logs = QDir(bench.sandbox.file("/usr/share/vemla/logs/drawer"))
-                                     .entryList({"drawer_move_in_*"});
-    QCOMPARE(logs.size(), 1);
-    const QList<QByteArray> lines
-            = bench.sandbox.read("/usr/share/vemla/logs/drawer/" + logs.first()).split('\n');
+    const QList<QByteArray> lines = drawerLog(bench.sandbox, "drawer_move_in_*");
+    QVERIFY(!lines.isEmpty());
     QCOMPARE(lines.indexOf("-1"), 101); // the end of the zone, after sample 101
     QCOMPARE(lines.size(), 301 + 1 + 1); // samples, the marker, the final newline
 }
@@ -397,7 +400,7 @@ void TestDrawer::drawerLog_namesAndCalibrationSample()
 
     // A calibration opening: high threshold, a calibration log and one sample to the window.
     SupervisedDrawer bench;
-    bench.sandbox.write("/usr/share/vemla/logs/drawer/.keep", {});
+    bench.sandbox.write(kDrawerLogs + ".keep", {});
     QSignalSpy calibration(&bench.drawer, &Drawer::setNewCalibrationSample);
     QSignalSpy stopped(&bench.drawer, &Drawer::drawerIsStopped);
     bench.drawer.enableCalibration();
@@ -410,11 +413,9 @@ void TestDrawer::drawerLog_namesAndCalibrationSample()
     QCOMPARE(calibration.count(), 1);
     QCOMPARE(calibration.first().at(0).value<uint16_t>(), uint16_t(2400));
     QCOMPARE(calibration.first().at(1).value<uint16_t>(), uint16_t(500 + 120 * 25));
-    const QDir dir(bench.sandbox.file("/usr/share/vemla/logs/drawer"));
-    const QStringList files = dir.entryList({"calibration_move_out_*.log"});
-    QCOMPARE(files.size(), 1);
-    QCOMPARE(bench.sandbox.read("/usr/share/vemla/logs/drawer/" + files.first()).count('\n'), 120);
-    QVERIFY(dir.entryList({"drawer_*"}).isEmpty()); // logging itself was never switched on
+    QCOMPARE(drawerLog(bench.sandbox, "calibration_move_out_*.log").size(), 120 + 1);
+    // Logging itself was never switched on.
+    QVERIFY(QDir(bench.sandbox.file(kDrawerLogs)).entryList({"drawer_*"}).isEmpty());
 
     // One-shot: the next opening records nothing and is supervised at 1500 again.
     bench.clock.script(samples);
@@ -440,7 +441,7 @@ void TestDrawer::enableLogging_refusalsAndDirectory()
 
     commands.setResult(0);
     QCOMPARE(drawer.enableLogging(3), 0);
-    sandbox.write("/usr/share/vemla/logs/drawer/.keep", {});
+    sandbox.write(kDrawerLogs + ".keep", {});
     commands.clear();
     QCOMPARE(drawer.enableLogging(3), 0); // the directory is there: nothing to run
     QVERIFY(commands.commands().empty());

@@ -35,13 +35,10 @@ void TestEventFilter::bounce_swallowedInsideWindowOnly_data()
     QTest::newRow("double click, no release yet") << 0 << dbl << 0 << false;
     QTest::newRow("touch begin, no end yet") << 0 << begin << 0 << false;
     QTest::newRow("double click at once") << release << dbl << 0 << true;
-    QTest::newRow("double click 50 ms") << release << dbl << 50 << true;
     QTest::newRow("double click 99 ms") << release << dbl << 99 << true;
     QTest::newRow("double click 100 ms") << release << dbl << 100 << false;
-    QTest::newRow("double click 150 ms") << release << dbl << 150 << false;
     QTest::newRow("touch begin at once") << end << begin << 0 << false;
     QTest::newRow("touch begin 1 ms") << end << begin << 1 << true;
-    QTest::newRow("touch begin 50 ms") << end << begin << 50 << true;
     QTest::newRow("touch begin 99 ms") << end << begin << 99 << true;
     QTest::newRow("touch begin 100 ms") << end << begin << 100 << false;
     QTest::newRow("touch end opens no click window") << end << dbl << 50 << false;

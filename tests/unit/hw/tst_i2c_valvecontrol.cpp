@@ -1,4 +1,4 @@
-// The valve expander: configuration at init, one output write per mask, bounded re-send.
+// The valve expander: bounded re-send of a mask, a configuration made up late, no bus.
 #include "hw/i2c_valvecontrol.h"
 #include "support/fakedeviceio.h"
 
@@ -14,27 +14,11 @@ class TestI2cValveControl : public QObject
     Q_OBJECT
 
 private slots:
-    void init_configuresOutputsOnly_thenMasksFollow();
     void failedWrite_resendsLastMaskBounded_data();
     void failedWrite_resendsLastMaskBounded();
     void failedConfiguration_madeUpBeforeNextMask();
     void unusableBus_storesMaskWritesNothing();
 };
-
-void TestI2cValveControl::init_configuresOutputsOnly_thenMasksFollow()
-{
-    FakeDeviceIo io;
-    I2C_ValveControl valves;
-    QTest::ignoreMessage(QtDebugMsg, "I2C_ValveControl::init() done");
-    valves.init();
-    QCOMPARE(io.writesTo(kBus, 0x1F), std::vector<QByteArray>({QByteArray("\x03\x00", 2)}));
-    valves.setOutputPins(0x05);
-    valves.setOutputPins(0);
-    valves.setOutputPins(252);
-    QCOMPARE(io.writesTo(kBus, 0x1F),
-             std::vector<QByteArray>({QByteArray("\x03\x00", 2), QByteArray("\x01\x05", 2),
-                                      QByteArray("\x01\x00", 2), QByteArray("\x01\xFC", 2)}));
-}
 
 void TestI2cValveControl::failedWrite_resendsLastMaskBounded_data()
 {

@@ -34,7 +34,7 @@ class TestModbusRtu : public QObject
     Q_OBJECT
 
 private slots:
-    void crc_checkValuesAndTables();
+    void crc_checkValues();
     void frames_matchTheWorkedExamples();
     void validateResponse_faultsInOrder_data();
     void validateResponse_faultsInOrder();
@@ -42,20 +42,11 @@ private slots:
     void conversions();
 };
 
-void TestModbusRtu::crc_checkValuesAndTables()
+void TestModbusRtu::crc_checkValues()
 {
     const QByteArray digits("123456789");
     QCOMPARE(crc16(reinterpret_cast<const uint8_t *>(digits.constData()), 9), uint16_t(0x4B37));
     QCOMPARE(crc16(nullptr, 0), uint16_t(0xFFFF));
-    // First entries and a few landmarks of the standard's published tables.
-    QCOMPARE(crcTableLow(0), uint8_t(0x00));
-    QCOMPARE(crcTableLow(1), uint8_t(0xC1));
-    QCOMPARE(crcTableLow(2), uint8_t(0x81));
-    QCOMPARE(crcTableLow(128), uint8_t(0x01));
-    QCOMPARE(crcTableHigh(1), uint8_t(0xC0));
-    QCOMPARE(crcTableHigh(3), uint8_t(0x01));
-    QCOMPARE(crcTableHigh(128), uint8_t(0xA0));
-    QCOMPARE(crcTableHigh(255), uint8_t(0x40));
 }
 
 void TestModbusRtu::frames_matchTheWorkedExamples()

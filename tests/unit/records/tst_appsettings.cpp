@@ -45,10 +45,8 @@ void TestAppSettings::missingFile_loadsDefaults()
     QCOMPARE(settings.loadDrawerSetting(AppSettings::DRAWER_OPENING_TIME), uint16_t(5500));
     QCOMPARE(settings.loadDrawerSetting(AppSettings::DRAWER_STATE), uint16_t(0));
     QCOMPARE(settings.loadSystemSetting(AppSettings::SYSTEM_ERROR), uint16_t(0));
-    QCOMPARE(settings.loadSystemSetting(AppSettings::SYSTEM_LOG), uint16_t(0));
     QCOMPARE(settings.loadSystemSetting(AppSettings::DATE_FORMAT), uint16_t(0));
     QCOMPARE(settings.loadProductionSetting(AppSettings::PRODUCTION_ID), 0);
-    QCOMPARE(settings.loadProductionSetting(AppSettings::PRODUCTION_DMDA_RUN), 0);
     QCOMPARE(settings.getPassword("admin"), QString("24680"));
     QVERIFY(!root.exists(kIni)); // reading never creates the file
 }
@@ -115,10 +113,6 @@ void TestAppSettings::saves_areSeenByTheNextObject()
     QCOMPARE(AppSettings().loadSystemSetting(AppSettings::SYSTEM_ERROR), uint16_t(1));
     QCOMPARE(AppSettings().loadProductionSetting(AppSettings::PRODUCTION_ID), 123456);
     QCOMPARE(AppSettings().loadDrawerSetting(AppSettings::DRAWER_OPENING_TIME), uint16_t(6100));
-    QTest::ignoreMessage(QtDebugMsg, "Settings: Saved 'error':  0");
-    AppSettings().saveSystemSetting(AppSettings::SYSTEM_ERROR, 0);
-    QTest::ignoreMessage(QtDebugMsg, "Settings: Loaded 'error':  0");
-    QCOMPARE(AppSettings().loadSystemSetting(AppSettings::SYSTEM_ERROR), uint16_t(0));
 }
 
 void TestAppSettings::drawerPosition_logsNameButStoresValue()

@@ -1,7 +1,6 @@
 // The simulated I2C chips, driven by the program's own peripheral classes through the
 // simulator's device-I/O backend: what the chips decode, what the trace records, and how
 // the faults show to the program.
-#include "app/mainwindow.h"
 #include "hw/i2c_internaltemp.h"
 #include "hw/i2c_ledcontrol.h"
 #include "hw/i2c_valvecontrol.h"
@@ -14,7 +13,6 @@
 #include "sim/simdeviceio.h"
 #include "support/sandboxroot.h"
 
-#include <QLabel>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -75,7 +73,6 @@ private slots:
     void temperatureSensor_driftsWithPumpAndFan();
     void valvesAndTrace_pinsFollowMasks_everyTransferTraced();
     void faults_reachTheProgramAsTheKernelWouldReportThem();
-    void window_statesLightTheLed_masksReachValves_temperatureShown();
     void faults_badArgumentsAreRefused_data();
     void faults_badArgumentsAreRefused();
 };
@@ -199,38 +196,6 @@ void TestI2cChips::faults_reachTheProgramAsTheKernelWouldReportThem()
     QCOMPARE(int(reading(sensor)), 40);
 }
 
-void TestI2cChips::window_statesLightTheLed_masksReachValves_temperatureShown()
-{
-    Board board;
-    QVERIFY(board.fault("i2c-temperature", "31.7"));
-    auto window = std::make_unique<MainWindow>(nullptr);
-    auto color = [&] {
-        return LedDriver::colorName(board.light.light());
-    };
-    // Start-up: the first pressurizing is magenta; idle closes all valves.
-    QTRY_COMPARE(color(), QString("magenta"));
-    QTRY_COMPARE(board.valves.valveMask(), uint8_t(0));
-    window->setStartingUp(false);
-    const QList<QPair<int, QString>> states {
-            {3, "green"}, {4, "yellow"}, {10, "blue"}, {15, "red"}, {17, "cyan"}};
-    for (const auto &[state, expected] : states) {
-        window->setState(state);
-        QTRY_COMPARE(color(), expected);
-    }
-    emit window->valveOutput(252);
-    QTRY_COMPARE(board.valves.valveMask(), uint8_t(252));
-    // The temperature timer reads the sensor every 10 s from the first state on; the reading
-    // reaches the window as a queued report. The information page shows what has arrived when
-    // it opens (a second press closes it again).
-    auto infoPageTemperature = [&] {
-        QMetaObject::invokeMethod(window.get(), "onPbSettingsGenInfoPressed");
-        const QString text = window->findChild<QLabel *>("label_temp_value")->text();
-        QMetaObject::invokeMethod(window.get(), "onPbSettingsGenInfoPressed");
-        return text;
-    };
-    QTRY_COMPARE_WITH_TIMEOUT(infoPageTemperature(), QString("31 °C"), 12000);
-}
-
 void TestI2cChips::faults_badArgumentsAreRefused_data()
 {
     QTest::addColumn<QString>("name");
@@ -257,5 +222,5 @@ void TestI2cChips::faults_badArgumentsAreRefused()
     QCOMPARE(board.buses.readings().at(1).second, QString("ok"));
 }
 
-QTEST_MAIN(TestI2cChips)
+QTEST_GUILESS_MAIN(TestI2cChips)
 #include "tst_i2cchips.moc"

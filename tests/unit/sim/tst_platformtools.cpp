@@ -1,5 +1,5 @@
 // The simulated platform tools and the stick, as the program's commands meet them: journals,
-// the attach and remove scripts, the update script, stick faults, unmount and power-off.
+// the attach and remove scripts, the update script, unmount and power-off.
 #include "sim/models/usbstick.h"
 #include "sim/sandbox.h"
 
@@ -44,8 +44,6 @@ private slots:
     void journal_currentBootIsTheAppLogAndFreshRootHasNoPrevious();
     void stick_mountOfferUnmountRemoveAndPowerOff();
     void update_marksStickRestartsAndIsNotOfferedAgain();
-    void stickFaults_failCopiesOntoTheStickOnly_data();
-    void stickFaults_failCopiesOntoTheStickOnly();
 };
 
 void TestPlatformTools::init()
@@ -125,49 +123,6 @@ void TestPlatformTools::update_marksStickRestartsAndIsNotOfferedAgain()
     stick.insert(true);
     QCOMPARE(attach(), 0);
     QVERIFY(exists("/tmp/vemla_sw_update.txt"));
-}
-
-void TestPlatformTools::stickFaults_failCopiesOntoTheStickOnly_data()
-{
-    QTest::addColumn<QString>("fault");
-    QTest::addColumn<bool>("copied");
-    QTest::addColumn<bool>("stillThere");
-    QTest::newRow("sound stick") << QString() << true << true;
-    QTest::newRow("full") << "usb-full" << false << true;
-    QTest::newRow("pulled during the copy") << "usb-pulled-during-copy" << false << false;
-    QTest::newRow("slow") << "usb-slow" << true << true;
-}
-
-void TestPlatformTools::stickFaults_failCopiesOntoTheStickOnly()
-{
-    QFETCH(QString, fault);
-    QFETCH(bool, copied);
-    QFETCH(bool, stillThere);
-    UsbStick stick(sandbox->root(), false);
-    stick.insert(false);
-    QCOMPARE(attach(), 0);
-    QString reason;
-    if (!fault.isEmpty())
-        QVERIFY2(stick.setFault(fault, {}, &reason), qPrintable(reason));
-    write("/usr/share/vemla/logs/production/run.csv", "row\n");
-    // The exporter's command line: its status is that of the final sync.
-    const QString copy
-            = "cp -r " + at("/usr/share/vemla/logs") + "/* " + at("/media/sda1/logs") + "/";
-    QCOMPARE(
-            run("mkdir " + at("/media/sda1/logs") + " 2>/dev/null; " + copy + " 2>/dev/null; sync"),
-            0);
-    QCOMPARE(exists("/media/sda1/logs/production/run.csv"), copied);
-    QCOMPARE(exists("/dev/sda1"), stillThere);
-    QCOMPARE(stick.mountedVolumes().isEmpty(), !stillThere);
-    // Copies elsewhere are never affected, and a cleared fault lets the copy through.
-    QCOMPARE(run("cp " + at("/usr/share/vemla/logs/production/run.csv") + " " + at("/tmp/r.csv")),
-             0);
-    QVERIFY(exists("/tmp/r.csv"));
-    stick.clearFaults();
-    if (stillThere) {
-        QCOMPARE(run(copy), 0);
-        QVERIFY(exists("/media/sda1/logs/production/run.csv"));
-    }
 }
 
 QTEST_GUILESS_MAIN(TestPlatformTools)
