@@ -104,14 +104,14 @@ struct DrawerFiles
     }
 };
 
-// A drawer on a sandbox with its sysfs files and settings, driven by the scripted clock, with
-// its safety supervision on and its settings read.
-struct SupervisedDrawer
+// A drawer on a sandbox with its sysfs files and settings, driven by the scripted clock, its
+// settings read; supervised by the motor current unless timed.
+struct DrawerBench
 {
-    explicit SupervisedDrawer(int threshold = 1500, int openingTime = 5500)
+    explicit DrawerBench(int threshold = 1500, int openingTime = 5500, bool supervised = true)
         : files(sandbox, threshold, openingTime), clock(sandbox), drawer(&clock)
     {
-        drawer.setSafetyEnabled(true);
+        drawer.setSafetyEnabled(supervised);
         drawer.updateDrawerSettings();
     }
 
@@ -180,7 +180,7 @@ void TestDrawer::supervisedOpening_endsOnTwoSampleDecision()
     QFETCH(bool, highThreshold);
     QFETCH(int, samplesTaken);
     QFETCH(bool, obstacle);
-    SupervisedDrawer bench;
+    DrawerBench bench;
     if (highThreshold)
         bench.drawer.enableHighThreshold();
     QSignalSpy opened(&bench.drawer, &Drawer::drawerIsOpened);
@@ -237,7 +237,7 @@ void TestDrawer::closing_safetyZoneFromOpeningTime()
     QFETCH(bool, positionUnknown);
     QFETCH(int, safetyZone);
     QFETCH(QString, note);
-    SupervisedDrawer bench(1500, storedOpeningTime);
+    DrawerBench bench(1500, storedOpeningTime);
     bench.sandbox.write(kDrawerLogs + ".keep", {});
     QCOMPARE(bench.drawer.enableLogging(1), 0);
     if (measuredOpeningSamples > 0) {
@@ -277,7 +277,7 @@ void TestDrawer::closing_safetyZoneFromOpeningTime()
 
 void TestDrawer::closing_neverSeeingCurrentCease_isCutOffAtEightSeconds()
 {
-    SupervisedDrawer bench(1500, 4000);
+    DrawerBench bench(1500, 4000);
     bench.sandbox.write(kDrawerLogs + ".keep", {});
     bench.drawer.enableLogging(1);
     QSignalSpy closed(&bench.drawer, &Drawer::drawerIsClosed);
@@ -301,7 +301,7 @@ void TestDrawer::closing_neverSeeingCurrentCease_isCutOffAtEightSeconds()
 
 void TestDrawer::abort_endsMoveAndSpoilsNextOpeningTime()
 {
-    SupervisedDrawer bench;
+    DrawerBench bench;
     QSignalSpy opened(&bench.drawer, &Drawer::drawerIsOpened);
     QSignalSpy stopped(&bench.drawer, &Drawer::drawerIsStopped);
     QSignalSpy errors(&bench.drawer, &Drawer::drawerError);
@@ -399,7 +399,7 @@ void TestDrawer::drawerLog_namesAndCalibrationSample()
              QString("calibration_move_out_20240305_141502.log"));
 
     // A calibration opening: high threshold, a calibration log and one sample to the window.
-    SupervisedDrawer bench;
+    DrawerBench bench;
     bench.sandbox.write(kDrawerLogs + ".keep", {});
     QSignalSpy calibration(&bench.drawer, &Drawer::setNewCalibrationSample);
     QSignalSpy stopped(&bench.drawer, &Drawer::drawerIsStopped);
@@ -449,7 +449,7 @@ void TestDrawer::enableLogging_refusalsAndDirectory()
 
 void TestDrawer::unopenablePwm_neverDrivesAndEndsMove()
 {
-    SupervisedDrawer bench;
+    DrawerBench bench;
     // The open channel's LED device is missing: nothing can be written there.
     QDir(bench.sandbox.file("/sys/class/leds/PWM<B>")).removeRecursively();
     QSignalSpy opened(&bench.drawer, &Drawer::drawerIsOpened);
@@ -473,66 +473,56 @@ void TestDrawer::unopenablePwm_neverDrivesAndEndsMove()
 
 void TestDrawer::init_recordedClosed_forcesClosingOnce()
 {
-    SandboxRoot sandbox;
-    const DrawerFiles files(sandbox);
-    sandbox.write(kIni, "[drawer]\ndrawer_position=0\n");
-    CommandRecorder commands;
-    ScriptedClock clock(sandbox);
-    Drawer drawer(&clock);
-    drawer.setSafetyEnabled(true);
-    QSignalSpy closed(&drawer, &Drawer::drawerIsClosed);
-    QSignalSpy errors(&drawer, &Drawer::drawerError);
-    clock.script({1600, 1700, 2500, 8, 3}); // over-current does not count when forced
-    drawer.init();
-    QCOMPARE(clock.taken, 5);
+    DrawerBench bench;
+    bench.sandbox.write(kIni, "[drawer]\ndrawer_position=0\n");
+    QSignalSpy closed(&bench.drawer, &Drawer::drawerIsClosed);
+    QSignalSpy errors(&bench.drawer, &Drawer::drawerError);
+    bench.clock.script({1600, 1700, 2500, 8, 3}); // over-current does not count when forced
+    bench.drawer.init();
+    QCOMPARE(bench.clock.taken, 5);
     QCOMPARE(closed.count(), 1);
     QCOMPARE(errors.count(), 0);
-    QVERIFY(commands.commands().empty()); // a forced move saves no position
+    QVERIFY(bench.commands.commands().empty()); // a forced move saves no position
 
     // Stuck: the forced closing never sees the current cease and gives up after 8 s.
-    clock.script({2500});
-    drawer.init();
+    bench.clock.script({2500});
+    bench.drawer.init();
     QCOMPARE(closed.count(), 1);
     QCOMPARE(errors.count(), 1);
     QCOMPARE(errors.first().first().value<ErrorCode>(), ERROR_DRAWER_STUCK_INSIDE);
-    QCOMPARE(clock.taken, 8000 / 25 + 1);
-    QCOMPARE(lastDuty(sandbox, kClosePwm), QByteArray("0"));
+    QCOMPARE(bench.clock.taken, 8000 / 25 + 1);
+    QCOMPARE(lastDuty(bench.sandbox, kClosePwm), QByteArray("0"));
 }
 
 void TestDrawer::timedMode_ticksPerMove()
 {
-    SandboxRoot sandbox;
-    const DrawerFiles files(sandbox);
-    CommandRecorder commands;
-    ScriptedClock clock(sandbox);
-    Drawer drawer(&clock);
-    drawer.setSafetyEnabled(false);
-    drawer.init();
-    QSignalSpy opened(&drawer, &Drawer::drawerIsOpened);
-    QSignalSpy closed(&drawer, &Drawer::drawerIsClosed);
+    DrawerBench bench(1500, 5500, false);
+    bench.drawer.init();
+    QSignalSpy opened(&bench.drawer, &Drawer::drawerIsOpened);
+    QSignalSpy closed(&bench.drawer, &Drawer::drawerIsClosed);
     // Every tick up to the last driven one releases the other channel once: count them.
     auto fields = [&](const QString &file) {
-        return sandbox.read(file).size() / 3;
+        return bench.sandbox.read(file).size() / 3;
     };
 
     const int closeBefore = fields(kClosePwm);
-    drawer.moveDrawer(1);
+    bench.drawer.moveDrawer(1);
     QVERIFY(opened.wait(2000));
     // Ticks 0..5 drive, tick 6 stops (one more field on each channel).
     QCOMPARE(fields(kClosePwm) - closeBefore, 6 + 1);
-    QCOMPARE(lastDuty(sandbox, kOpenPwm), QByteArray("0"));
-    QVERIFY(commands.commands().empty()); // timed mode saves no position
+    QCOMPARE(lastDuty(bench.sandbox, kOpenPwm), QByteArray("0"));
+    QVERIFY(bench.commands.commands().empty()); // timed mode saves no position
 
     // A closing interrupted after ticks 0..2 is reversed in 2 + 1 ticks.
     const int openBefore = fields(kOpenPwm);
-    drawer.moveDrawer(-1);
+    bench.drawer.moveDrawer(-1);
     // One timer event at a time, so that the reversal comes right after tick 2.
     QElapsedTimer waited;
     waited.start();
     while (fields(kOpenPwm) - openBefore < 3 && waited.elapsed() < 2000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     const int closeAtReverse = fields(kClosePwm);
-    drawer.moveDrawer(1);
+    bench.drawer.moveDrawer(1);
     QVERIFY(opened.wait(2000));
     QCOMPARE(closed.count(), 0);
     // Driving PWM<B> once, ticks 3..5, then the stop.

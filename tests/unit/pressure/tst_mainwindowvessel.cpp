@@ -58,7 +58,6 @@ void TestMainWindowVessel::reports_oneInThreeAndPercent_data()
     QTest::newRow("2500") << 2500 << 3 << 50;
     QTest::newRow("two reports are not used") << 2500 << 2 << 0;
     QTest::newRow("4999") << 4999 << 3 << 99;
-    QTest::newRow("5690") << 5690 << 3 << 100;
     QTest::newRow("9999") << 9999 << 3 << 100;
     QTest::newRow("10000 is no pressure") << 10000 << 3 << 0;
     QTest::newRow("every third of seven") << 3000 << 7 << 60;
