@@ -40,17 +40,40 @@ public:
     ModbusRtuServer server;
 };
 
-// The shipped link file, the transceiver's GPIOs and the program's serial port leading to
-// `device`, laid in `sandbox`.
-inline void layEpcLink(const SandboxRoot &sandbox, const std::string &device)
+// The program's side of the link as well: the board's device I/O, and in `sandbox` the shipped
+// link file, the transceiver's GPIOs and the serial port leading to the controllers' server.
+class SimulatedEpcLink : private SimulatedBoard, public SimulatedControllers
 {
-    QFile shipped(QStringLiteral(VEMLA_DATA_DIR) + "/epc_config.inc");
-    QVERIFY(shipped.open(QIODevice::ReadOnly));
-    sandbox.write("/usr/share/vemla/resources/epc_config.inc", shipped.readAll());
-    for (const char *file : {"/sys/class/gpio/export", "/sys/class/gpio/gpio83/direction",
-                             "/sys/class/gpio/gpio84/direction", "/sys/class/gpio/gpio83/value",
-                             "/sys/class/gpio/gpio84/value"})
-        sandbox.write(file, {});
-    QVERIFY(QDir().mkpath(sandbox.file("/dev")));
-    QVERIFY(QFile::link(QString::fromStdString(device), sandbox.file("/dev/ttymxc0")));
-}
+public:
+    explicit SimulatedEpcLink(const SandboxRoot &sandbox)
+        : SimulatedControllers(sandbox.file("/sim/serial.trace")), sandbox(sandbox)
+    { }
+
+    // Starts the server and lays the program's side; false with the reason when either fails.
+    bool start(QString *error)
+    {
+        if (!server.start(error))
+            return false;
+        QFile shipped(QStringLiteral(VEMLA_DATA_DIR) + "/epc_config.inc");
+        if (!shipped.open(QIODevice::ReadOnly)) {
+            *error = "cannot read " + shipped.fileName();
+            return false;
+        }
+        sandbox.write("/usr/share/vemla/resources/epc_config.inc", shipped.readAll());
+        for (const char *file : {"/sys/class/gpio/export", "/sys/class/gpio/gpio83/direction",
+                                 "/sys/class/gpio/gpio84/direction", "/sys/class/gpio/gpio83/value",
+                                 "/sys/class/gpio/gpio84/value"})
+            sandbox.write(file, {});
+        if (!QDir().mkpath(sandbox.file("/dev"))
+            || !QFile::link(QString::fromStdString(server.devicePath()),
+                            sandbox.file("/dev/ttymxc0"))) {
+            *error = "cannot link the serial port to "
+                    + QString::fromStdString(server.devicePath());
+            return false;
+        }
+        return true;
+    }
+
+private:
+    const SandboxRoot &sandbox;
+};

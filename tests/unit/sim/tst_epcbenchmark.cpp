@@ -52,11 +52,9 @@ void TestEpcBenchmark::readExchange_overheadBeyondWireAndWaits()
 {
     qRegisterMetaType<uint16_t>("uint16_t");
     SandboxRoot sandbox;
-    SimulatedBoard board;
-    SimulatedControllers controllers(sandbox.file("/sim/serial.trace"));
+    SimulatedEpcLink link(sandbox);
     QString error;
-    QVERIFY(controllers.server.start(&error));
-    layEpcLink(sandbox, controllers.server.devicePath());
+    QVERIFY2(link.start(&error), qPrintable(error));
 
     ConfigHandler config(nullptr);
     config.readConfig(EpcControl::kConfigPath);
@@ -73,7 +71,7 @@ void TestEpcBenchmark::readExchange_overheadBeyondWireAndWaits()
     const double perReadUs = config.getValue("wait_4");
 
     std::vector<double> libmodbusUs;
-    modbus_t *client = modbus_new_rtu(controllers.server.devicePath().c_str(), baud, 'E', 8, 1);
+    modbus_t *client = modbus_new_rtu(link.server.devicePath().c_str(), baud, 'E', 8, 1);
     QVERIFY(client);
     QVERIFY2(modbus_connect(client) == 0, modbus_strerror(errno));
     modbus_set_slave(client, 1);
@@ -128,7 +126,7 @@ void TestEpcBenchmark::readExchange_overheadBeyondWireAndWaits()
                  qPrintable(QString::number(done.count())));
     }
 
-    controllers.server.stop();
+    link.server.stop();
 
     const double cycle = median(cycleUs);
     const double exchange = (cycle - kCyclePauseUs) / kExchangesPerCycle;

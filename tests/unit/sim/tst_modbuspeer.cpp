@@ -238,11 +238,9 @@ void TestModbusPeer::simulatedServer_ignoresCorruptedRequests()
 void TestModbusPeer::epcControl_runsAgainstSimulatedControllers()
 {
     SandboxRoot sandbox;
-    SimulatedBoard board;
-    SimulatedControllers controllers(sandbox.file("/sim/serial.trace"));
+    SimulatedEpcLink link(sandbox);
     QString error;
-    QVERIFY(controllers.server.start(&error));
-    layEpcLink(sandbox, controllers.server.devicePath());
+    QVERIFY2(link.start(&error), qPrintable(error));
 
     ConsoleCapture output;
     {
@@ -277,12 +275,12 @@ void TestModbusPeer::epcControl_runsAgainstSimulatedControllers()
              {Case {"epc-silent", "Wrong channel."}, Case {"epc-bad-crc", "Invalid CRC."},
               Case {"epc-wrong-address", "Wrong channel."}}) {
             QString reason;
-            QVERIFY(controllers.world.setFault(c.fault, {"3"}, &reason));
+            QVERIFY(link.world.setFault(c.fault, {"3"}, &reason));
             const int before = consoleText(output).count(c.message);
             epc.readPressure(false);
             QCOMPARE(readDone.count(), 1);
             QVERIFY2(consoleText(output).count(c.message) == before + 1, c.fault);
-            controllers.world.clearFaults();
+            link.world.clearFaults();
         }
         // The watchdog's recovery reopens the port and the cycle reports again.
         epc.resetAndReadPressure();
@@ -291,7 +289,7 @@ void TestModbusPeer::epcControl_runsAgainstSimulatedControllers()
         QVERIFY2(!consoleText(output).contains("Error from tcsetattr"),
                  qPrintable(consoleText(output)));
     }
-    controllers.server.stop();
+    link.server.stop();
 }
 
 QTEST_MAIN(TestModbusPeer)
