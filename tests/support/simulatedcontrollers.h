@@ -9,7 +9,11 @@
 #include "sim/world.h"
 #include "support/sandboxroot.h"
 
-#include <QtTest>
+#include <string>
+
+#include <QDir>
+#include <QFile>
+#include <QString>
 
 // The simulator's device I/O installed for one test: it answers the RS485 ioctls on the
 // pseudo-terminal like the board's UART.
