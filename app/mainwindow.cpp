@@ -61,12 +61,13 @@ MainWindow::MainWindow(QWidget *parent)
     hardwareVersion = readHardwareVersion();
 
     // Device blocks, in thread start order: drawer, fan, pump, EPC, I2C (temperature and
-    // light share i2cThread, started after both), valves, log export.
+    // light share i2cThread, started after both), valves, run counters and log export.
     connectDrawer();
     connectFan();
     connectPump();
     connectPressureControl();
     connectI2cDevices();
+    connectRunCounters();
     connectLogExporter();
 
     connectPowerButton();

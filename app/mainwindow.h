@@ -38,6 +38,7 @@ class I2C_ValveControl;
 class ConfigHandler;
 class EpcControl;
 class LogExporter;
+class RunCounters;
 class ButtonHandler;
 class QFileSystemWatcher;
 
@@ -191,6 +192,9 @@ private:
     uint8_t laneMask();
     void startRunOrPressurize();
     void startRun();
+    // Lives in exportThread, idle during a run; answers the counting that startRun asks for.
+    void connectRunCounters();
+    void continueRunStart(int countedProductionId);
     void askStopRun(const QString &stage);
     void onStopRunYes();
     void onStopRunNo();
@@ -334,6 +338,7 @@ private:
     ConfigHandler *configHandler = nullptr;
     EpcControl *pressureControl = nullptr;
     LogExporter *logExporter = nullptr;
+    RunCounters *runCounters = nullptr;
     ButtonHandler *buttonHandler = nullptr;
     QFileSystemWatcher *usbWatcher = nullptr;
 
@@ -387,6 +392,8 @@ private:
     // Menu state machine.
     bool errorActive = false;
     bool runAfterPressurizing = false;
+    // Run starts whose counting has not been answered yet; only the last answer goes on.
+    int runCountsPending = 0;
     bool pumpEnabled = false;
     bool pumpStopRequested = false;
     bool drawerClosedSeen = false;

@@ -6,6 +6,7 @@
 #include "countdowntext.h"
 #include "platform/platform.h"
 #include "records/appsettings.h"
+#include "records/runcounters.h"
 #include "windowstyles.h"
 
 #include <algorithm>
@@ -88,19 +89,31 @@ void MainWindow::startRun()
     emit startPumpAutoStart();
     ui->stackedWidget->setCurrentWidget(ui->PreRampScreen);
 
-    {
-        AppSettings settings;
-        productionId = settings.loadProductionSetting(AppSettings::PRODUCTION_ID) + 1;
-        settings.saveProductionSetting(AppSettings::PRODUCTION_ID, productionId);
-        AppSettings::ProductionSetting counter = AppSettings::PRODUCTION_UNDEFINED;
-        if (runMode == "dPCR")
-            counter = AppSettings::PRODUCTION_DPCR_RUN;
-        else if (runMode == "dMDA")
-            counter = AppSettings::PRODUCTION_DMDA_RUN;
-        if (counter != AppSettings::PRODUCTION_UNDEFINED)
-            settings.saveProductionSetting(counter, settings.loadProductionSetting(counter) + 1);
-    }
-    platform::run("sync");
+    // The counters are on the medium before the first set-point: the rest of the start waits
+    // for their answer, off the GUI thread, with the pre-ramp page up. Until its path is built
+    // the run has no log, and an error raised meanwhile must not name the previous run's.
+    runLogPath.clear();
+    ++runCountsPending;
+    QMetaObject::invokeMethod(
+            runCounters, [counters = runCounters, mode = runMode] { counters->count(mode); },
+            Qt::QueuedConnection);
+}
+
+void MainWindow::connectRunCounters()
+{
+    runCounters = new RunCounters;
+    runCounters->moveToThread(&exportThread);
+    connect(runCounters, &RunCounters::runCounted, this, &MainWindow::continueRunStart);
+    connect(&exportThread, &QThread::finished, runCounters, &QObject::deleteLater);
+}
+
+void MainWindow::continueRunStart(int countedProductionId)
+{
+    productionId = countedProductionId;
+    // A run stopped by an error or the power button while it was being counted keeps its ID
+    // (it was given out) but sends no pressure; a start asked for again waits for its own.
+    if (--runCountsPending > 0 || state != 9)
+        return;
 
     const QDateTime now = QDateTime::currentDateTime();
     if (initialTestActive)

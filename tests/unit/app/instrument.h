@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QStackedWidget>
 
 #include <memory>
@@ -21,6 +22,8 @@ const QByteArray kErrorLogHeader = "time|last menu|code|error|filename|software|
                                    "active lanes\n";
 
 using Led = I2C_LedControl::LedColor;
+// Time a worker thread of an otherwise idle test has to answer.
+constexpr int kAnswerMs = 3000;
 
 // A window on its own sandbox; commands are recorded, not run.
 struct Instrument
@@ -56,6 +59,14 @@ struct Instrument
     {
         auto *b = widget<QPushButton>(button);
         return !b->isHidden() && b->isEnabled();
+    }
+    // A run start goes on when the export thread has put its counters on the medium: true
+    // once the first set-point has gone out.
+    bool startRun() const
+    {
+        QSignalSpy firstSetPoint(window.get(), &MainWindow::setPressure);
+        window->setState(9);
+        return firstSetPoint.wait(kAnswerMs);
     }
     int stored(const QString &key) const
     {

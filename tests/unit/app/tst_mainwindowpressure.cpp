@@ -51,7 +51,7 @@ void TestMainWindowPressure::atTarget_outOfRangeFor51Readings_raisesRegulationEr
     QSignalSpy reads(window, &MainWindow::readPressure);
     QSignalSpy errors(window, &MainWindow::systemError);
     instrument.click("pushButton_dpcr");
-    window->setState(9);
+    QVERIFY(instrument.startRun());
     QCOMPARE(setPoints.last(), QVariantList({40, 0, 0}));
     // Whatever the lines read, 40 mbar passes the check; without ramp steps the targets follow.
     answerRead(window, 0, 0, 0);
@@ -88,7 +88,7 @@ void TestMainWindowPressure::atTarget_controllersNotAnswering_raisesRegulationEr
     };
     // In the pre-ramp the check of its own judges the lines.
     instrument.click("pushButton_dpcr");
-    window->setState(9);
+    QVERIFY(instrument.startRun());
     lose(setWatchdog, 40);
     QCOMPARE(errors.count(), 0);
     answerRead(window, 0, 0, 0);

@@ -58,6 +58,7 @@ private slots:
     void laneSelection_labelAndBackButton();
     void run_belowPressureLimit_pressurizesFirst_backReturnsToLanes();
     void runStart_allocatesProductionIdAndCountsMode();
+    void runStart_setPointsOnlyAfterCountersAndForTheLastStart();
     void stopQuestion_noReturnsToStage_yesGoesHome();
     void releasePressure_questionAndAnswers();
     void serviceReset_productionIdQuestion();
@@ -451,7 +452,7 @@ void TestMainWindowStates::runStart_allocatesProductionIdAndCountsMode()
     instrument.window->setState(7);
     instrument.click("pushButton_dpcr");
     instrument.commands.clear();
-    instrument.window->setState(9);
+    QVERIFY(instrument.startRun());
     QCOMPARE(instrument.pageName(), QString("PreRampScreen"));
     QCOMPARE(ledColors(led), QList<int> {I2C_LedControl::LED_BLUE});
     QCOMPARE(autoStart.size(), 1);
@@ -466,12 +467,43 @@ void TestMainWindowStates::runStart_allocatesProductionIdAndCountsMode()
     instrument.click("pushButton_running_stop_yes");
     instrument.window->setState(7);
     instrument.click("pushButton_dmda");
-    instrument.window->setState(9);
+    QVERIFY(instrument.startRun());
     QCOMPARE(instrument.stored("production/id"), 43);
     QCOMPARE(instrument.stored("production/dpcr_run"), 5);
     QCOMPARE(instrument.stored("production/dmda_run"), 1);
     instrument.window->setState(11);
     QCOMPARE(instrument.text("label_dropletReady"), QString("Production ID: 43"));
+}
+
+void TestMainWindowStates::runStart_setPointsOnlyAfterCountersAndForTheLastStart()
+{
+    Instrument instrument("[production]\nid=41\n");
+    // The ID on the medium at the moment each set-point goes out.
+    QList<int> idOnMediumAtSetPoint;
+    QObject::connect(
+            instrument.window.get(), &MainWindow::setPressure, instrument.window.get(),
+            [&] { idOnMediumAtSetPoint << instrument.stored("production/id"); },
+            Qt::DirectConnection);
+    auto answered = [&](int id) {
+        QTRY_COMPARE_WITH_TIMEOUT(instrument.stored("production/id"), id, kAnswerMs);
+        QTest::qWait(100); // the answer's way back from the export thread
+    };
+    instrument.window->setState(7);
+    instrument.click("pushButton_dpcr");
+
+    // Left before the answer: the ID was given out, the lines get no pressure.
+    instrument.window->setState(9);
+    instrument.window->setState(3);
+    answered(42);
+    QVERIFY(idOnMediumAtSetPoint.isEmpty());
+
+    // Asked again before the first answer: one pre-ramp, after both counts are stored.
+    instrument.window->setState(9);
+    instrument.window->setState(9);
+    answered(44);
+    QCOMPARE(idOnMediumAtSetPoint, QList<int> {44});
+    instrument.window->setState(11);
+    QCOMPARE(instrument.text("label_dropletReady"), QString("Production ID: 44"));
 }
 
 void TestMainWindowStates::stopQuestion_noReturnsToStage_yesGoesHome()

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+// Counts a started run in the settings file: the production ID and the mode's run counter go
+// up by one and reach the medium ("sync") before the answer. The two flushed writes and the
+// sync wait for the disk for 10-30 ms, two display frames, so the window has this done in a
+// worker thread and sends the run's first set-point only on the answer: the order on the medium
+// stays counters first, pressure second.
+class RunCounters : public QObject
+{
+    Q_OBJECT
+
+signals:
+    void runCounted(int productionId);
+
+public slots:
+    // The run gets the stored production ID plus one. The counter of "dPCR" or "dMDA" goes up
+    // with it; any other mode counts only the ID.
+    void count(const QString &runMode);
+};
