@@ -126,7 +126,8 @@ soak: build
 BENCH_DIR ?= build-bench
 BENCH_COUNTDOWN ?= 60
 BENCH_TARGETS := vemla8-sim drawerbench sim_tst_epcbenchmark vemla-bench-inprocess \
-                 vemla-bench-barewindow vemla-bench-formwindow vemla-bench-pumpperiod
+                 vemla-bench-barewindow vemla-bench-formwindow \
+                 vemla-bench-formwindow-unstyled vemla-bench-pumpperiod
 
 bench: deps
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DVEMLA_BENCH=ON -DVEMLA_WERROR=$(WERROR)

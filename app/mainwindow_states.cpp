@@ -3,6 +3,7 @@
 #include "ui_mainwindow.h"
 
 #include "platform/platform.h"
+#include "pressure/epccontrol.h"
 #include "records/appsettings.h"
 #include "softwareversion.h"
 
@@ -15,9 +16,6 @@ constexpr int kTemperaturePeriodMs = 10000;
 constexpr int kPressurizingCheckMs = 1000;
 constexpr int kProductionTickMs = 1000;
 constexpr int kShutdownState = 16;
-constexpr int kSetPressureWatchdogMs = 500;
-// The EPCs need a moment after their link is reopened before the first set-point.
-constexpr unsigned long kEpcSettleMs = 10;
 // Fan duty while the instrument is up: enough for the electronics, quiet on the bench.
 constexpr int kIdleFanDuty = 10;
 // Time the pump's release valve needs to vent the vessel.
@@ -216,8 +214,8 @@ void MainWindow::setSystemMode(const QString &mode)
     emit valveOutput(0);
     stopReading = true;
     emit initEpc();
-    QThread::msleep(kEpcSettleMs);
-    setPressureWatchdog->start(kSetPressureWatchdogMs);
+    QThread::msleep(EpcControl::kSettleAfterOpenMs);
+    setPressureWatchdog->start(EpcControl::kConfirmationTimeoutMs);
     setPoints[0] = setPoints[1] = setPoints[2] = 0;
     emit setPressure(0, 0, 0);
     emit enablePump();

@@ -4,32 +4,20 @@
 //
 //   vemla-bench-pumpperiod [seconds]      (default 20)
 #include "hw/pump.h"
-#include "platform/platform.h"
+#include "tools/benchroot.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <vector>
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 
 namespace {
 
 constexpr int kDefaultSeconds = 20;
-
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(content);
-}
 
 } // namespace
 
@@ -40,16 +28,14 @@ int main(int argc, char **argv)
     const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : kDefaultSeconds;
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
 
-    QTemporaryDir root;
-    platform::setRoot(root.path().toStdString());
-    platform::setCommandRunner([](const std::string &) { return 0; });
-    writeFile(root.path() + "/sys/class/gpio/export", {});
+    BenchRoot root;
+    root.write("/sys/class/gpio/export", {});
     for (const char *pin : {"89", "150", "149", "39"}) {
-        writeFile(root.path() + "/sys/class/gpio/gpio" + pin + "/direction", {});
-        writeFile(root.path() + "/sys/class/gpio/gpio" + pin + "/value", "0\n");
+        root.write(QString("/sys/class/gpio/gpio") + pin + "/direction", {});
+        root.write(QString("/sys/class/gpio/gpio") + pin + "/value", "0\n");
     }
     // A vessel in its band, the switch open: the pump is checked and left alone.
-    writeFile(root.path() + "/sys/bus/iio/devices/iio:device0/in_voltage7_raw", "3000\n");
+    root.write("/sys/bus/iio/devices/iio:device0/in_voltage7_raw", "3000\n");
 
     auto *pump = new Pump;
     QThread thread;

@@ -9,13 +9,6 @@ namespace {
 constexpr const char *kSettingsPath = "/usr/share/vemla/fuzz.inc";
 }
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzzsupport::quietLogging();
-    fuzzsupport::sandbox();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     fuzzsupport::writeFile(kSettingsPath, data, size);

@@ -33,13 +33,6 @@ std::vector<std::string> forwardReading(const std::string &content, unsigned cou
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzzsupport::quietLogging();
-    fuzzsupport::sandbox();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     // Byte 0: how many records are asked for; byte 1: filler blocks put in front of the rest.

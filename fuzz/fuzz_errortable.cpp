@@ -6,13 +6,6 @@
 
 #include <QTableWidget>
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzzsupport::quietLogging();
-    fuzzsupport::application();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static ErrorPopUp &popup = *new ErrorPopUp;

@@ -46,13 +46,6 @@ void normalise(const QString &file)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzzsupport::quietLogging();
-    fuzzsupport::sandbox();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     // Qt keeps parsed ini files by name and trusts its copy while size and time stamp match: a

@@ -49,13 +49,6 @@ void checkDateTime(const QString &text, dateFormat format)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzzsupport::quietLogging();
-    fuzzsupport::application();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static settingsPopUp &keypad = *new settingsPopUp;

@@ -13,7 +13,9 @@
 
 // What the fuzz targets share: silence (the product logs every step, which would drown the
 // fuzzer's own output and slow it tenfold), an offscreen application for the widget targets
-// and a temporary instrument root for the targets that read files.
+// and a temporary instrument root for the targets that read files. Every target links
+// fuzzsupport.cpp, whose LLVMFuzzerInitialize sets all three up before the first input: a
+// target holds its property and nothing else.
 namespace fuzzsupport {
 
 inline void discardMessage(QtMsgType, const QMessageLogContext &, const QString &) { }

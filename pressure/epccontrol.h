@@ -16,6 +16,12 @@ class EpcControl : public QObject
 public:
     static constexpr const char *kConfigPath = "/usr/share/vemla/resources/epc_config.inc";
     static constexpr int kResponseBufferSize = 100;
+    // init() is queued to the link's thread: the window lets the reopened port settle this long
+    // before it queues the first set-points behind it.
+    static constexpr unsigned long kSettleAfterOpenMs = 10;
+    // A set or read cycle the controllers have not confirmed within this time is taken as lost:
+    // the window reopens the link and repeats the request.
+    static constexpr int kConfirmationTimeoutMs = 500;
 
     EpcControl();
     ~EpcControl() override;

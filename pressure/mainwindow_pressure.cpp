@@ -20,9 +20,6 @@ namespace {
 const char *const kPressureSettingsPath = "/usr/share/vemla/resources/pressure_settings.inc";
 const char *const kDefaultPressureSettingsPath
         = "/usr/share/vemla/resources/default_pressure_settings.inc";
-// A confirmation not back within this time is taken as lost: the link is reopened and the
-// request repeated.
-constexpr int kWatchdogMs = 500;
 constexpr int kPreRampCheckMs = 1000;
 constexpr int kRampStepMs = 1000;
 // The pre-ramp set-points get about this many seconds (one check each) to be reached.
@@ -32,8 +29,6 @@ constexpr int kOutOfRangeReadings = 50;
 // During the ramp, reads stop this long after a step so the next step's set-points do not
 // queue behind them in the link's thread.
 constexpr qint64 kRampReadWindowMs = 900;
-// Opening the link is queued to its thread; the first set-points follow a moment later.
-constexpr unsigned long kEpcSettleMs = 10;
 constexpr uint8_t kAllValvesOpen = 255;
 // Watchdog expiries in a row, with no confirmation from the controllers, after which a run's
 // lines count as unregulated: 26 x 500 ms is the time the 51 readings out of range take.
@@ -136,7 +131,7 @@ void MainWindow::setPreRampPressure(const QString &mode)
     qDebug() << "From:      setPreRampPressure";
     emit valveOutput(kAllValvesOpen);
     emit initEpc();
-    QThread::msleep(kEpcSettleMs);
+    QThread::msleep(EpcControl::kSettleAfterOpenMs);
 
     pressurePhase = 0;
     std::fill(std::begin(measuredPressure), std::end(measuredPressure), 0);
@@ -151,7 +146,7 @@ void MainWindow::setPreRampPressure(const QString &mode)
             setPoints[line] = pressureSetting(mode, "line_%1_preRamp", line + 1);
     }
     emit setPressure(setPoints[0], setPoints[1], setPoints[2]);
-    setPressureWatchdog->start(kWatchdogMs);
+    setPressureWatchdog->start(EpcControl::kConfirmationTimeoutMs);
     preRampTimer->start(kPreRampCheckMs);
     preRampChecks = 0;
 }
@@ -208,7 +203,7 @@ void MainWindow::pressureRampUp(const QString &mode)
         (mode == "dPCR" ? dpcrRampTimer : dmdaRampTimer)->start(kRampStepMs);
     } else {
         pressurePhase = 2;
-        setPressureWatchdog->start(kWatchdogMs);
+        setPressureWatchdog->start(EpcControl::kConfirmationTimeoutMs);
         for (int line = 0; line < 3; ++line)
             setPoints[line] = pressureSetting(mode, "line_%1_target", line + 1);
         emit setPressure(setPoints[0], setPoints[1], setPoints[2]);
@@ -238,7 +233,7 @@ void MainWindow::rampStep(const QString &mode)
     qDebug() << "Ramp ticks left:" << rampTicksLeft;
 
     readPressureWatchdog->stop();
-    setPressureWatchdog->start(kWatchdogMs);
+    setPressureWatchdog->start(EpcControl::kConfirmationTimeoutMs);
     rampStepClock.start();
     rampSetPending = true;
     std::copy(std::begin(rampPressure), std::end(rampPressure), std::begin(setPoints));
@@ -251,7 +246,7 @@ void MainWindow::rampStep(const QString &mode)
         timer->stop();
     pressurePhase = 2;
     readPressureWatchdog->stop();
-    setPressureWatchdog->start(kWatchdogMs);
+    setPressureWatchdog->start(EpcControl::kConfirmationTimeoutMs);
     for (int line = 0; line < 3; ++line)
         setPoints[line] = pressureSetting(mode, "line_%1_target", line + 1);
     emit setPressure(setPoints[0], setPoints[1], setPoints[2]);
@@ -308,7 +303,7 @@ void MainWindow::onSetPressureDone()
     } else if (pressurePhase != 0 && pressurePhase != 2) {
         return;
     }
-    readPressureWatchdog->start(kWatchdogMs);
+    readPressureWatchdog->start(EpcControl::kConfirmationTimeoutMs);
     emit readPressure(stopReading);
 }
 
@@ -328,7 +323,7 @@ void MainWindow::onReadPressureDone()
     } else if (pressurePhase != 0 && pressurePhase != 2) {
         return;
     }
-    readPressureWatchdog->start(kWatchdogMs);
+    readPressureWatchdog->start(EpcControl::kConfirmationTimeoutMs);
     emit readPressure(stopReading);
 }
 

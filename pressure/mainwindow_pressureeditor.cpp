@@ -8,6 +8,8 @@
 
 #include "ui_mainwindow.h"
 
+#include <array>
+
 #include <QDebug>
 
 using namespace pressuresettingkeys;
@@ -16,6 +18,19 @@ namespace {
 const char *const kActualSettingsPath = "/usr/share/vemla/resources/pressure_settings.inc";
 const QString kPressureUnit = " mbar";
 const QString kTimeUnit = " s";
+
+// The buttons of the editor's first level: the two modes and the menu's other four entries.
+// Choosing a mode leaves only it usable; going back to the modes makes all six usable again.
+std::array<QPushButton *, 6> modeLevelButtons(const Ui::MainWindow &ui)
+{
+    return {ui.pushButton_settingsPressureModeSelection_DPCR,
+            ui.pushButton_settingsPressureModeSelection_DMDA,
+            ui.pushButton_settingsMenu_releasePressure,
+            ui.pushButton_settingsMenu_password,
+            ui.pushButton_settingsMenu_logFile,
+            ui.pushButton_settingsMenu_more};
+}
+
 } // namespace
 
 void MainWindow::setUpPressureEditor()
@@ -58,11 +73,7 @@ void MainWindow::showEditorModes()
     showEditorValues(false);
     for (QPushButton *line : editorLineButtons())
         showButton(line, false);
-    for (QPushButton *button :
-         {ui->pushButton_settingsPressureModeSelection_DPCR,
-          ui->pushButton_settingsPressureModeSelection_DMDA,
-          ui->pushButton_settingsMenu_releasePressure, ui->pushButton_settingsMenu_password,
-          ui->pushButton_settingsMenu_logFile, ui->pushButton_settingsMenu_more}) {
+    for (QPushButton *button : modeLevelButtons(*ui)) {
         button->setEnabled(true);
         button->setStyleSheet(rectBlueStyle);
     }
@@ -118,11 +129,7 @@ void MainWindow::onEditorModePressed(int mode)
     editorMode = mode;
     QPushButton *chosen = mode == MODE_DMDA ? ui->pushButton_settingsPressureModeSelection_DMDA
                                             : ui->pushButton_settingsPressureModeSelection_DPCR;
-    for (QPushButton *button :
-         {ui->pushButton_settingsPressureModeSelection_DPCR,
-          ui->pushButton_settingsPressureModeSelection_DMDA,
-          ui->pushButton_settingsMenu_releasePressure, ui->pushButton_settingsMenu_password,
-          ui->pushButton_settingsMenu_logFile, ui->pushButton_settingsMenu_more}) {
+    for (QPushButton *button : modeLevelButtons(*ui)) {
         button->setEnabled(button == chosen);
         button->setStyleSheet(button == chosen ? rectGreenStyle : rectGreyStyle);
     }

@@ -20,6 +20,22 @@ bool sameIgnoringFormat(const termios &a, const termios &b)
             && cfgetospeed(&a) == cfgetospeed(&b) && cfgetispeed(&a) == cfgetispeed(&b);
 }
 
+// A call on an open simulated node: EBADF for a descriptor that is not open, and the handle's
+// own error as errno when the call fails, as the kernel reports it.
+template<typename Result, typename Call>
+Result onHandle(const std::shared_ptr<SimDeviceHandle> &handle, Call call)
+{
+    if (!handle) {
+        errno = EBADF;
+        return -1;
+    }
+    int error = 0;
+    const Result result = call(*handle, &error);
+    if (result < 0)
+        errno = error;
+    return result;
+}
+
 } // namespace
 
 SimDeviceIo::~SimDeviceIo()
@@ -67,48 +83,26 @@ ssize_t SimDeviceIo::read(int fd, void *buffer, size_t count)
 {
     if (fd < kFirstSimulatedFd)
         return system.read(fd, buffer, count);
-    auto handle = handleOf(fd);
-    if (!handle) {
-        errno = EBADF;
-        return -1;
-    }
-    int error = 0;
-    const ssize_t n = handle->read(buffer, count, &error);
-    if (n < 0)
-        errno = error;
-    return n;
+    return onHandle<ssize_t>(handleOf(fd), [&](SimDeviceHandle &handle, int *error) {
+        return handle.read(buffer, count, error);
+    });
 }
 
 ssize_t SimDeviceIo::write(int fd, const void *buffer, size_t count)
 {
     if (fd < kFirstSimulatedFd)
         return system.write(fd, buffer, count);
-    auto handle = handleOf(fd);
-    if (!handle) {
-        errno = EBADF;
-        return -1;
-    }
-    int error = 0;
-    const ssize_t n = handle->write(buffer, count, &error);
-    if (n < 0)
-        errno = error;
-    return n;
+    return onHandle<ssize_t>(handleOf(fd), [&](SimDeviceHandle &handle, int *error) {
+        return handle.write(buffer, count, error);
+    });
 }
 
 int SimDeviceIo::ioctl(int fd, unsigned long request, void *argument)
 {
-    if (fd >= kFirstSimulatedFd) {
-        auto handle = handleOf(fd);
-        if (!handle) {
-            errno = EBADF;
-            return -1;
-        }
-        int error = 0;
-        const int result = handle->ioctl(request, argument, &error);
-        if (result < 0)
-            errno = error;
-        return result;
-    }
+    if (fd >= kFirstSimulatedFd)
+        return onHandle<int>(handleOf(fd), [&](SimDeviceHandle &handle, int *error) {
+            return handle.ioctl(request, argument, error);
+        });
     const int result = system.ioctl(fd, request, argument);
     // A pseudo-terminal refuses the RS485 requests with ENOTTY; a user-mode emulator that does
     // not know them (qemu running a cross-built program) says ENOSYS before the kernel sees them.

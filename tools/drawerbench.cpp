@@ -6,7 +6,7 @@
 //   drawerbench [seconds]      (default 10)
 #include "hw/drawer.h"
 #include "hw/drawerclock.h"
-#include "platform/platform.h"
+#include "tools/benchroot.h"
 
 #include <algorithm>
 #include <chrono>
@@ -15,10 +15,7 @@
 #include <vector>
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QMutex>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 
@@ -57,14 +54,6 @@ private:
     std::vector<double> sampleTimes;
 };
 
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(content);
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -74,14 +63,12 @@ int main(int argc, char **argv)
     // The drawer logs every sample; that belongs to what is measured, the terminal does not.
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
 
-    QTemporaryDir root;
-    platform::setRoot(root.path().toStdString());
-    platform::setCommandRunner([](const std::string &) { return 0; });
+    BenchRoot root;
     for (const char *pwm : {"PWM<B>", "PWM<C>"})
-        writeFile(root.path() + "/sys/class/leds/" + pwm + "/brightness", "0\n");
+        root.write(QString("/sys/class/leds/") + pwm + "/brightness", "0\n");
     // A drawer that keeps moving: the opening runs until it is aborted.
-    writeFile(root.path() + "/sys/bus/iio/devices/iio:device0/in_voltage4_raw", "350\n");
-    writeFile(root.path() + "/usr/share/vemla/vemla.ini", "[drawer]\nsafety_threshold=1500\n");
+    root.write("/sys/bus/iio/devices/iio:device0/in_voltage4_raw", "350\n");
+    root.write("/usr/share/vemla/vemla.ini", "[drawer]\nsafety_threshold=1500\n");
 
     RecordingClock clock;
     auto *drawer = new Drawer(&clock);

@@ -1,5 +1,7 @@
 #include "pressurecontrollers.h"
 
+#include "pumpvessel.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -12,10 +14,8 @@ namespace {
 constexpr double kLagTimeConstantMs = 200.0;
 // Peak sensor noise of the measured value.
 constexpr double kNoiseMbar = 2.0;
-// The vessel pressure comes from the pump's analogue input: 0 mbar at and below raw 1250,
-// then 2 mbar per count. Reading it every tick would be needless file traffic.
-constexpr int kVesselAdcOffset = 1250;
-constexpr int kVesselMbarPerCount = 2;
+// The vessel pressure comes from the pump's analogue input, the vessel's sensor. Reading it
+// every tick would be needless file traffic.
 constexpr int kVesselReadPeriodMs = 100;
 // Used when no sandbox is given: a vessel that never limits the lines.
 constexpr int kUnlimitedVesselMbar = 6000;
@@ -53,7 +53,7 @@ int PressureControllers::vesselMbar()
         bool ok = false;
         const int raw = file.readAll().trimmed().toInt(&ok);
         if (ok)
-            vesselCachedMbar = std::max(0, raw - kVesselAdcOffset) * kVesselMbarPerCount;
+            vesselCachedMbar = PumpVessel::pressureForRaw(raw);
     }
     return vesselCachedMbar;
 }

@@ -24,6 +24,11 @@ int PumpVessel::rawForPressure(double mbar)
     return std::min(raw, kAdcFullScale);
 }
 
+int PumpVessel::pressureForRaw(int raw)
+{
+    return static_cast<int>(std::max(0, raw - kSensorZeroCounts) * kMbarPerCount);
+}
+
 bool PumpVessel::lineHigh(const QString &valueFile) const
 {
     return simfiles::lastFieldValue(valueFile, kGpioFieldWidth, 0) != 0;

@@ -48,6 +48,8 @@ public:
     bool switchClosed() const { return switchState; }
     // Sensor count for a pressure, as the ADC gives it.
     static int rawForPressure(double mbar);
+    // Pressure a sensor count stands for: 0 mbar at and below the zero counts.
+    static int pressureForRaw(int raw);
 
 private:
     bool lineHigh(const QString &valueFile) const;

@@ -2,8 +2,10 @@
 settings, the scenario fragments that bring the instrument into a menu state, and the checks
 of what a root holds (settings file, error log, run logs) that must hold after anything."""
 
+import argparse
 import os
 import re
+import shutil
 import subprocess
 import time
 from concurrent.futures import ThreadPoolExecutor
@@ -43,6 +45,31 @@ INI_TEXT_GROUPS = {"password", "access"}
 
 PASSWORD = ["pushButton_password_2", "pushButton_password_4", "pushButton_password_6",
             "pushButton_password_8", "pushButton_password_0"]
+
+
+def argument_parser():
+    """A campaign's command line: the simulator and the work folder; `start` parses it."""
+    parser = argparse.ArgumentParser()
+    parser.add_argument("simulator")
+    parser.add_argument("workdir")
+    return parser
+
+
+def start(parser):
+    """Parses the command line and empties the work folder: no root of an earlier campaign
+    stands in for one of this campaign."""
+    options = parser.parse_args()
+    shutil.rmtree(options.workdir, ignore_errors=True)
+    os.makedirs(options.workdir)
+    return options
+
+
+def write_table(path, header, rows):
+    """A campaign's results as a Markdown table (for the documentation) in `path`."""
+    with open(path, "w") as out:
+        out.write("| " + " | ".join(header) + " |\n|" + "---|" * len(header) + "\n")
+        for row in rows:
+            out.write("| " + " | ".join(str(cell) for cell in row) + " |\n")
 
 
 def host(root, path):
@@ -194,6 +221,14 @@ def run_logs(root):
     if not os.path.isdir(directory):
         return []
     return sorted(name for name in os.listdir(directory) if RUN_LOG_NAME.match(name))
+
+
+def partial_run_logs(root):
+    """Run logs still being written (their temporary name): what a cut mid-write leaves."""
+    directory = host(root, PRODUCTION)
+    if not os.path.isdir(directory):
+        return []
+    return [name for name in os.listdir(directory) if name.endswith(".part")]
 
 
 def check_run_logs(root):

@@ -7,9 +7,7 @@ then on the root (error records, pending flag, run logs, the settings file).
 usage: faults.py SIMULATOR WORKDIR [--jobs N] [--subset] [--only TEXT] [--table FILE]
 """
 
-import argparse
 import os
-import shutil
 import sys
 
 import campaign as c
@@ -229,8 +227,7 @@ def check(root, outcome, stdout):
         problems.append(f"pending flag {c.ini_value(root, 'system/error')}")
     if "runlogs" in outcome and len(c.run_logs(root)) != outcome["runlogs"]:
         problems.append(f"{len(c.run_logs(root))} run logs, expected {outcome['runlogs']}")
-    leftovers = [name for name in os.listdir(c.host(root, c.PRODUCTION))
-                 if name.endswith(".part")] if os.path.isdir(c.host(root, c.PRODUCTION)) else []
+    leftovers = c.partial_run_logs(root)
     if leftovers:
         problems.append(f"partial run logs left: {leftovers}")
     if outcome.get("stdout") and outcome["stdout"] not in stdout:
@@ -241,20 +238,16 @@ def check(root, outcome, stdout):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("simulator")
-    parser.add_argument("workdir")
+    parser = c.argument_parser()
     parser.add_argument("--jobs", type=int, default=2)
     parser.add_argument("--subset", action="store_true")
     parser.add_argument("--only", default="")
     parser.add_argument("--table", default="")
-    options = parser.parse_args()
+    options = c.start(parser)
 
     selected = [case for case in cases()
                 if (not options.subset or (case[0], case[1]) in SUBSET)
                 and options.only in f"{case[0]} @ {case[1]}"]
-    shutil.rmtree(options.workdir, ignore_errors=True)
-    os.makedirs(options.workdir)
 
     def play(indexed):
         index, (fault, state, outcome) = indexed
@@ -277,11 +270,9 @@ def main():
     print(f"fault campaign: {len(results)} cases, {len(results) - len(failed)} held, "
           f"{len(failed)} failed, {total:.0f} s of simulated instrument time")
     if options.table:
-        with open(options.table, "w") as out:
-            out.write("| fault | state | outcome | s |\n|---|---|---|---|\n")
-            for fault, state, seconds, problems in results:
-                out.write(f"| `{fault}` | {state} | {'held' if not problems else 'FAILED'} "
-                          f"| {seconds:.0f} |\n")
+        c.write_table(options.table, ("fault", "state", "outcome", "s"),
+                      [(f"`{fault}`", state, "held" if not problems else "FAILED", f"{seconds:.0f}")
+                       for fault, state, seconds, problems in results])
     return 1 if failed else 0
 
 

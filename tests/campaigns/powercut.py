@@ -14,7 +14,6 @@ plays the next activity with the next cut armed somewhere inside it.
 usage: powercut.py SIMULATOR WORKDIR [--seed N] [--cuts N] [--jobs N] [--table FILE]
 """
 
-import argparse
 import os
 import random
 import shutil
@@ -162,8 +161,7 @@ def chain(simulator, workdir, index, cuts, seed):
             if booted and booted[0].split("|")[1] == "Initializing menu":
                 problems.append("the reloaded error was recorded again")
         problems += c.check_root(root)
-        partial = [n for n in os.listdir(c.host(root, c.PRODUCTION)) if n.endswith(".part")] \
-            if os.path.isdir(c.host(root, c.PRODUCTION)) else []
+        partial = c.partial_run_logs(root)
         verdict = "held" if not problems else "FAILED: " + "; ".join(problems)
         print(f"{name} {kind:8s} cut at {moment:5.2f} s  {seconds:5.1f} s  "
               f"{'left .part' if partial else ''} {verdict}", flush=True)
@@ -178,16 +176,12 @@ def chain(simulator, workdir, index, cuts, seed):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("simulator")
-    parser.add_argument("workdir")
+    parser = c.argument_parser()
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--cuts", type=int, default=200)
     parser.add_argument("--jobs", type=int, default=4)
     parser.add_argument("--table", default="")
-    options = parser.parse_args()
-    shutil.rmtree(options.workdir, ignore_errors=True)
-    os.makedirs(options.workdir)
+    options = c.start(parser)
     jobs = max(1, min(options.jobs, options.cuts))
     shares = [options.cuts // jobs + (1 if i < options.cuts % jobs else 0) for i in range(jobs)]
     results = [r for part in c.parallel(jobs, lambda i: chain(options.simulator, options.workdir,
@@ -196,15 +190,13 @@ def main():
     failed = [r for r in results if r[3]]
     print(f"power-cut campaign (seed {options.seed}): {len(results)} cuts, "
           f"{len(results) - len(failed)} held, {len(failed)} failed")
-    for kind in KINDS:
-        mine = [r for r in results if r[0] == kind]
+    by_kind = {kind: [r for r in results if r[0] == kind] for kind in KINDS}
+    for kind, mine in by_kind.items():
         print(f"  {kind:8s} {len(mine):4d} cuts, {sum(1 for r in mine if r[3])} failed")
     if options.table:
-        with open(options.table, "w") as out:
-            out.write("| activity | cuts | held |\n|---|---|---|\n")
-            for kind in KINDS:
-                mine = [r for r in results if r[0] == kind]
-                out.write(f"| {kind} | {len(mine)} | {sum(1 for r in mine if not r[3])} |\n")
+        c.write_table(options.table, ("activity", "cuts", "held"),
+                      [(kind, len(mine), sum(1 for r in mine if not r[3]))
+                       for kind, mine in by_kind.items()])
     return 1 if failed else 0
 
 

@@ -7,9 +7,7 @@ the production ID must end at the number of runs.
 usage: soak.py SIMULATOR WORKDIR [--runs N] [--rss-growth-kb KB]
 """
 
-import argparse
 import os
-import shutil
 import sys
 
 import campaign as c
@@ -31,16 +29,12 @@ def scenario(runs):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("simulator")
-    parser.add_argument("workdir")
+    parser = c.argument_parser()
     parser.add_argument("--runs", type=int, default=50)
     # A run's rows and texts come and go; what a leak of one run's storage would add up to
     # over the soak is well above this.
     parser.add_argument("--rss-growth-kb", type=int, default=2048)
-    options = parser.parse_args()
-    shutil.rmtree(options.workdir, ignore_errors=True)
-    os.makedirs(options.workdir)
+    options = c.start(parser)
     root = os.path.join(options.workdir, "root")
     code, _, stderr, seconds = c.run_sim(options.simulator, root, scenario(options.runs), True,
                                          "soak", timeout=60 * options.runs + 120,

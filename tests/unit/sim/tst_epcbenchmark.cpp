@@ -2,15 +2,12 @@
 // exchange and one three-channel read cycle, next to what the wire and the configured waits
 // take, and next to a libmodbus client reading the same register from the same server.
 // Run alone: ctest -R epcbenchmark -V
-#include "platform/platform.h"
 #include "pressure/confighandler.h"
 #include "pressure/epccontrol.h"
 #include "sim/modbusrtuserver.h"
-#include "sim/models/pressurecontrollers.h"
 #include "sim/rtuwire.h"
-#include "sim/simdeviceio.h"
-#include "sim/world.h"
 #include "support/sandboxroot.h"
+#include "support/simulatedcontrollers.h"
 
 #include <algorithm>
 #include <iostream>
@@ -55,24 +52,9 @@ void TestEpcBenchmark::readExchange_overheadBeyondWireAndWaits()
 {
     qRegisterMetaType<uint16_t>("uint16_t");
     SandboxRoot sandbox;
-    SimDeviceIo io;
-    platform::setDeviceIo(&io);
-    World world;
-    world.add<PressureControllers>(QString());
-    world.start();
-    ModbusRtuServer server(world, sandbox.file("/sim/serial.trace"));
+    SimulatedEpcLink link(sandbox);
     QString error;
-    QVERIFY(server.start(&error));
-
-    QFile shipped(QStringLiteral(VEMLA_DATA_DIR) + "/epc_config.inc");
-    QVERIFY(shipped.open(QIODevice::ReadOnly));
-    sandbox.write("/usr/share/vemla/resources/epc_config.inc", shipped.readAll());
-    for (const char *file :
-         {"/sys/class/gpio/export", "/sys/class/gpio/gpio83/value", "/sys/class/gpio/gpio84/value",
-          "/sys/class/gpio/gpio83/direction", "/sys/class/gpio/gpio84/direction"})
-        sandbox.write(file, {});
-    QVERIFY(QDir().mkpath(sandbox.file("/dev")));
-    QVERIFY(QFile::link(QString::fromStdString(server.devicePath()), sandbox.file("/dev/ttymxc0")));
+    QVERIFY2(link.start(&error), qPrintable(error));
 
     ConfigHandler config(nullptr);
     config.readConfig(EpcControl::kConfigPath);
@@ -89,7 +71,7 @@ void TestEpcBenchmark::readExchange_overheadBeyondWireAndWaits()
     const double perReadUs = config.getValue("wait_4");
 
     std::vector<double> libmodbusUs;
-    modbus_t *client = modbus_new_rtu(server.devicePath().c_str(), baud, 'E', 8, 1);
+    modbus_t *client = modbus_new_rtu(link.server.devicePath().c_str(), baud, 'E', 8, 1);
     QVERIFY(client);
     QVERIFY2(modbus_connect(client) == 0, modbus_strerror(errno));
     modbus_set_slave(client, 1);
@@ -144,8 +126,7 @@ void TestEpcBenchmark::readExchange_overheadBeyondWireAndWaits()
                  qPrintable(QString::number(done.count())));
     }
 
-    server.stop();
-    platform::setDeviceIo(nullptr);
+    link.server.stop();
 
     const double cycle = median(cycleUs);
     const double exchange = (cycle - kCyclePauseUs) / kExchangesPerCycle;

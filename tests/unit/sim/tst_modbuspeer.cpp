@@ -1,16 +1,15 @@
 // Our Modbus code against libmodbus, an independent implementation, over a pseudo-terminal:
 // a libmodbus client against the simulated controllers (whose answers libmodbus builds), and the
 // program's EPC driver against them.
-#include "platform/platform.h"
 #include "pressure/epccontrol.h"
 #include "pressure/modbusrtu.h"
 #include "sim/modbusrtuserver.h"
 #include "sim/models/pressurecontrollers.h"
 #include "sim/rtuwire.h"
-#include "sim/simdeviceio.h"
 #include "sim/world.h"
 #include "support/consolecapture.h"
 #include "support/sandboxroot.h"
+#include "support/simulatedcontrollers.h"
 
 #include <cerrno>
 #include <iostream>
@@ -29,31 +28,6 @@ namespace {
 constexpr int kLinkBaud = 38400; // what the shipped link file selects
 // Long enough for a line to settle after a set-point step (a few lag time constants).
 constexpr int kSettleMs = 1500;
-
-// The shipped link file, and the program's serial port linked to `device`.
-void layLink(const SandboxRoot &sandbox, const std::string &device, const QByteArray &extra = {})
-{
-    QFile shipped(QStringLiteral(VEMLA_DATA_DIR) + "/epc_config.inc");
-    QVERIFY(shipped.open(QIODevice::ReadOnly));
-    sandbox.write("/usr/share/vemla/resources/epc_config.inc", shipped.readAll() + extra);
-    for (const char *file : {"/sys/class/gpio/export", "/sys/class/gpio/gpio83/direction",
-                             "/sys/class/gpio/gpio84/direction", "/sys/class/gpio/gpio83/value",
-                             "/sys/class/gpio/gpio84/value"})
-        sandbox.write(file, {});
-    QVERIFY(QDir().mkpath(sandbox.file("/dev")));
-    QVERIFY(QFile::link(QString::fromStdString(device), sandbox.file("/dev/ttymxc0")));
-}
-
-// The simulator's device I/O installed for one test.
-class SimulatedBoard
-{
-public:
-    SimulatedBoard() { platform::setDeviceIo(&io); }
-    ~SimulatedBoard() { platform::setDeviceIo(nullptr); }
-
-private:
-    SimDeviceIo io; // answers the RS485 ioctls on the pseudo-terminal like the board's UART
-};
 
 modbus_t *connectClient(const std::string &device)
 {
@@ -140,13 +114,10 @@ void TestModbusPeer::controllers_followSetPointWithinVessel()
 void TestModbusPeer::libmodbusClient_readsAndWritesSimulatedControllers()
 {
     QTemporaryDir dir;
-    World world;
-    world.add<PressureControllers>(QString());
-    world.start();
-    ModbusRtuServer server(world, dir.filePath("serial.trace"));
+    SimulatedControllers controllers(dir.filePath("serial.trace"));
     QString error;
-    QVERIFY2(server.start(&error), qPrintable(error));
-    modbus_t *client = connectClient(server.devicePath());
+    QVERIFY2(controllers.server.start(&error), qPrintable(error));
+    modbus_t *client = connectClient(controllers.server.devicePath());
     QVERIFY(client);
     for (int address = 1; address <= 3; ++address) {
         modbus_set_slave(client, address);
@@ -167,30 +138,30 @@ void TestModbusPeer::libmodbusClient_readsAndWritesSimulatedControllers()
     uint16_t value = 0;
     QString reason;
     modbus_set_slave(client, 2);
-    world.setFault("epc-bad-crc", {"2"}, &reason);
+    controllers.world.setFault("epc-bad-crc", {"2"}, &reason);
     QCOMPARE(modbus_read_registers(client, 0x20, 1, &value), -1);
     QCOMPARE(errno, int(EMBBADCRC));
     modbus_flush(client);
-    world.clearFaults();
-    world.setFault("epc-silent", {"2"}, &reason);
+    controllers.world.clearFaults();
+    controllers.world.setFault("epc-silent", {"2"}, &reason);
     QCOMPARE(modbus_read_registers(client, 0x20, 1, &value), -1);
     QCOMPARE(errno, ETIMEDOUT);
-    world.clearFaults();
-    world.setFault("epc-wrong-address", {"2"}, &reason);
+    controllers.world.clearFaults();
+    controllers.world.setFault("epc-wrong-address", {"2"}, &reason);
     QCOMPARE(modbus_read_registers(client, 0x20, 1, &value), -1);
-    world.clearFaults();
-    world.setFault("epc-exception", {"2"}, &reason);
+    controllers.world.clearFaults();
+    controllers.world.setFault("epc-exception", {"2"}, &reason);
     QCOMPARE(modbus_write_register(client, 0x21, 1234), -1);
     QCOMPARE(errno, int(EMBXSFAIL));
-    world.clearFaults();
+    controllers.world.clearFaults();
     QCOMPARE(modbus_read_registers(client, 0x21, 1, &value), 1);
     QCOMPARE(int(value), 8000); // the refused write changed nothing
-    world.setFault("epc-partial", {"2"}, &reason);
+    controllers.world.setFault("epc-partial", {"2"}, &reason);
     QCOMPARE(modbus_read_registers(client, 0x20, 1, &value), -1);
-    world.clearFaults();
+    controllers.world.clearFaults();
     modbus_flush(client);
     // Late past the client's 200 ms, in time for one that waits a second.
-    QVERIFY(world.setFault("epc-slow", {"2", "400"}, &reason));
+    QVERIFY(controllers.world.setFault("epc-slow", {"2", "400"}, &reason));
     QCOMPARE(modbus_read_registers(client, 0x20, 1, &value), -1);
     QCOMPARE(errno, ETIMEDOUT);
     QTest::qWait(500);
@@ -198,7 +169,7 @@ void TestModbusPeer::libmodbusClient_readsAndWritesSimulatedControllers()
     modbus_set_response_timeout(client, 1, 0);
     QCOMPARE(modbus_read_registers(client, 0x20, 1, &value), 1);
     modbus_set_response_timeout(client, 0, 200000);
-    world.clearFaults();
+    controllers.world.clearFaults();
     modbus_flush(client);
     modbus_set_slave(client, 4); // no controller there
     QCOMPARE(modbus_read_registers(client, 0x20, 1, &value), -1);
@@ -209,7 +180,7 @@ void TestModbusPeer::libmodbusClient_readsAndWritesSimulatedControllers()
     QCOMPARE(errno, int(EMBXILADD));
     modbus_close(client);
     modbus_free(client);
-    server.stop();
+    controllers.server.stop();
 
     QFile trace(dir.filePath("serial.trace"));
     QVERIFY(trace.open(QIODevice::ReadOnly));
@@ -267,14 +238,9 @@ void TestModbusPeer::simulatedServer_ignoresCorruptedRequests()
 void TestModbusPeer::epcControl_runsAgainstSimulatedControllers()
 {
     SandboxRoot sandbox;
-    SimulatedBoard board;
-    World world;
-    world.add<PressureControllers>(QString());
-    world.start();
-    ModbusRtuServer server(world, sandbox.file("/sim/serial.trace"));
+    SimulatedEpcLink link(sandbox);
     QString error;
-    QVERIFY(server.start(&error));
-    layLink(sandbox, server.devicePath());
+    QVERIFY2(link.start(&error), qPrintable(error));
 
     ConsoleCapture output;
     {
@@ -309,12 +275,12 @@ void TestModbusPeer::epcControl_runsAgainstSimulatedControllers()
              {Case {"epc-silent", "Wrong channel."}, Case {"epc-bad-crc", "Invalid CRC."},
               Case {"epc-wrong-address", "Wrong channel."}}) {
             QString reason;
-            QVERIFY(world.setFault(c.fault, {"3"}, &reason));
+            QVERIFY(link.world.setFault(c.fault, {"3"}, &reason));
             const int before = consoleText(output).count(c.message);
             epc.readPressure(false);
             QCOMPARE(readDone.count(), 1);
             QVERIFY2(consoleText(output).count(c.message) == before + 1, c.fault);
-            world.clearFaults();
+            link.world.clearFaults();
         }
         // The watchdog's recovery reopens the port and the cycle reports again.
         epc.resetAndReadPressure();
@@ -323,7 +289,7 @@ void TestModbusPeer::epcControl_runsAgainstSimulatedControllers()
         QVERIFY2(!consoleText(output).contains("Error from tcsetattr"),
                  qPrintable(consoleText(output)));
     }
-    server.stop();
+    link.server.stop();
 }
 
 QTEST_MAIN(TestModbusPeer)
