@@ -4,7 +4,6 @@
 #include "support/instrument.h"
 #include "support/logcapture.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -229,20 +228,6 @@ void TestMainWindowStates::errorPending_homeBecomesErrorMenu_andDrawerButtonsAsk
     instrument.window->setState(3);
     QCOMPARE(instrument.window->menuState(), 15);
     QCOMPARE(instrument.pageName(), QString("errorScreen"));
-
-    // The reference opens the list of recent errors over the screen; Back closes it.
-    instrument.window->show();
-    QTest::mouseClick(instrument.widget("label_err_reference_input"), Qt::LeftButton);
-    QWidget *errorList = nullptr;
-    for (QWidget *top : QApplication::topLevelWidgets()) {
-        if (top->inherits("ErrorPopUp"))
-            errorList = top;
-    }
-    QVERIFY(errorList && errorList->isVisible());
-    QVERIFY(instrument.widget("stackedWidget")->isHidden());
-    QMetaObject::invokeMethod(instrument.window.get(), "onErrorPopUpBackPressed");
-    QVERIFY(!errorList->isVisible());
-    QVERIFY(!instrument.widget("stackedWidget")->isHidden());
 
     // The vessel is empty: the open button recommends pressurizing first.
     QSignalSpy move(instrument.window.get(), &MainWindow::drawerMove);
