@@ -53,7 +53,6 @@ private slots:
     void runStart_allocatesProductionIdAndCountsMode();
     void runStart_setPointsOnlyAfterCountersAndForTheLastStart();
     void stopQuestion_noReturnsToStage_yesGoesHome();
-    void releasePressure_questionAndAnswers();
     void serviceReset_productionIdQuestion();
     void password_usersAndChange_data();
     void password_usersAndChange();
@@ -412,29 +411,6 @@ void TestMainWindowStates::stopQuestion_noReturnsToStage_yesGoesHome()
     QCOMPARE(stopAnimation.size(), 1);
     QCOMPARE(setPressure.size(), 1);
     QCOMPARE(setPressure.first(), (QList<QVariant> {0, 0, 0}));
-}
-
-void TestMainWindowStates::releasePressure_questionAndAnswers()
-{
-    Instrument instrument;
-    QSignalSpy release(instrument.window.get(), &MainWindow::pressureRelease);
-    QSignalSpy stopAuto(instrument.window.get(), &MainWindow::stopPumpAutoStart);
-    instrument.click("pushButton_settingsMenu_releasePressure");
-    QVERIFY(Instrument::popUpShown());
-    QCOMPARE(Instrument::popUpLine(1), QString("This will release the system pressure."));
-    QCOMPARE(Instrument::popUpLine(2), QString("Do you want to proceed?"));
-    Instrument::answer("no");
-    QVERIFY(!Instrument::popUpShown());
-    QVERIFY(release.isEmpty());
-
-    instrument.click("pushButton_settingsMenu_releasePressure");
-    Instrument::answer("yes");
-    // The pump never reported running: the valve opens at once.
-    QCOMPARE(release.size(), 1);
-    QCOMPARE(stopAuto.size(), 1);
-    QVERIFY(!Instrument::popUpShown());
-    QVERIFY(instrument.window->findChild<QStackedWidget *>("stackedWidget")
-                    ->isVisibleTo(instrument.window.get()));
 }
 
 void TestMainWindowStates::serviceReset_productionIdQuestion()
