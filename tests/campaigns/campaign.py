@@ -43,8 +43,7 @@ INI_KEYS = {
 }
 INI_TEXT_GROUPS = {"password", "access"}
 
-PASSWORD = ["pushButton_password_2", "pushButton_password_4", "pushButton_password_6",
-            "pushButton_password_8", "pushButton_password_0"]
+ADMIN_PASSWORD = "24680"
 
 
 def argument_parser():
@@ -124,9 +123,12 @@ def to_lanes(mode="dpcr", lane=1):
                         "wait-state 8", f"click pushButton_lane_{lane}"]
 
 
-def to_settings():
-    return to_home() + ["click pushButton_settings", "wait-state 13"] + \
-        [f"click {key}" for key in PASSWORD] + \
+def password_keys(password):
+    return [f"click pushButton_password_{digit}" for digit in password]
+
+
+def to_settings(password=ADMIN_PASSWORD):
+    return to_home() + ["click pushButton_settings", "wait-state 13"] + password_keys(password) + \
         ["click pushButton_password_enter", "wait-text pushButton_settingsMenu_more More"]
 
 
@@ -166,10 +168,11 @@ def check_ini(root):
     return problems
 
 
-def ini_value(root, name, default=0):
+def ini_text(root, name):
+    """The text of group/key in the settings file; None when there is none."""
     path = host(root, INI)
     if not os.path.exists(path):
-        return default
+        return None
     group, key = name.split("/")
     current = None
     for line in read_lines(path).decode(errors="replace").split("\n"):
@@ -177,9 +180,13 @@ def ini_value(root, name, default=0):
         if line.startswith("["):
             current = line[1:-1]
         elif current == group and line.startswith(key + "="):
-            value = line.split("=", 1)[1]
-            return int(value) if value.isdigit() else default
-    return default
+            return line.split("=", 1)[1]
+    return None
+
+
+def ini_value(root, name, default=0):
+    value = ini_text(root, name)
+    return int(value) if value is not None and value.isdigit() else default
 
 
 def error_records(root):

@@ -22,17 +22,8 @@ import sys
 import campaign as c
 
 BLOCKING = {0, 1, 2, 4, 5, 6, 7, 8, 1000}
-PASSWORDS = ("24680", "13579")
+PASSWORDS = (c.ADMIN_PASSWORD, "13579")
 OPENED = "Please insert/remove cartridge"
-
-
-def password_keys(password):
-    return [f"click pushButton_password_{digit}" for digit in password]
-
-
-def to_settings(password):
-    return ["click pushButton_settings", "wait-state 13"] + password_keys(password) + \
-        ["click pushButton_password_enter", "wait-text pushButton_settingsMenu_more More"]
 
 
 # Activities from Home: (steps before the cut is armed, steps after, the cut's window in s).
@@ -49,10 +40,10 @@ def activity(kind, rng, password):
                      "click pushButton_close", "wait-state 3 20"], 13)
     if kind == "settings":
         new = PASSWORDS[1] if password == PASSWORDS[0] else PASSWORDS[0]
-        return (to_settings(password),
-                ["click pushButton_settingsMenu_password"] + password_keys(password)
-                + ["click pushButton_password_enter"] + password_keys(new)
-                + ["click pushButton_password_enter"] + password_keys(new)
+        return (c.to_settings(password),
+                ["click pushButton_settingsMenu_password"] + c.password_keys(password)
+                + ["click pushButton_password_enter"] + c.password_keys(new)
+                + ["click pushButton_password_enter"] + c.password_keys(new)
                 + ["click pushButton_password_enter", "click-text Yes",
                    "wait-text label_popUp_line1 Password changed", "click-text Ok"], 1.5)
     if kind == "error":
@@ -61,7 +52,7 @@ def activity(kind, rng, password):
             "wait-text label_title_drawer_menu Please open cartridge drawer"
         return ([f"fault {fault}"], ["click pushButton_open", after], 4)
     if kind == "export":
-        return (["usb-insert"] + to_settings(password)
+        return (["usb-insert"] + c.to_settings(password)
                 + ["wait-file /sim/app.log isUsbAvailable true"],
                 ["click pushButton_settingsMenu_logFile", "click-text Yes",
                  "wait-text label_popUp_line1 Logs are transferred", "click-text Ok"], 3)
@@ -117,19 +108,6 @@ def boot_steps(root):
         recovery(c.ini_value(root, "drawer/drawer_position"), shown)
 
 
-def current_password(root):
-    path = c.host(root, c.INI)
-    if os.path.exists(path):
-        group = None
-        for line in c.read_lines(path).decode(errors="replace").split("\n"):
-            line = line.strip()
-            if line.startswith("["):
-                group = line[1:-1]
-            elif group == "password" and line.startswith("admin="):
-                return line.split("=", 1)[1]
-    return PASSWORDS[0]
-
-
 def chain(simulator, workdir, index, cuts, seed):
     rng = random.Random(seed * 1000 + index)
     root = os.path.join(workdir, f"chain{index}", "root")
@@ -137,7 +115,7 @@ def chain(simulator, workdir, index, cuts, seed):
     for cut in range(cuts):
         fresh = cut == 0
         kind = KINDS[rng.randrange(len(KINDS))]
-        password = current_password(root)
+        password = c.ini_text(root, "password/admin") or c.ADMIN_PASSWORD
         before, after, window = activity(kind, rng, password)
         moment = round(rng.uniform(0, window), 2)
         expected = None if fresh else expected_boot(root)

@@ -1,7 +1,5 @@
 // The designer form: its 27 pages in order, and texts that fit their widgets on the screen.
-#include "app/mainwindow.h"
-#include "support/commandrecorder.h"
-#include "support/sandboxroot.h"
+#include "support/instrument.h"
 
 #include <QAbstractButton>
 #include <QDir>
@@ -16,33 +14,16 @@ constexpr int kScreenHeight = 600;
 // A line's height includes the leading below it: two lines may touch a borderless edge.
 constexpr int kLeadingTolerancePx = 2;
 
-const QStringList kPages = {"vesselPressureScreen",
-                            "HomeScreen",
-                            "OpenScreen",
-                            "ModeSelectionScreen",
-                            "LaneSelectionScreen",
-                            "PreRampScreen",
-                            "PressureRampScreen",
-                            "RunningScreen",
-                            "DropletsReadyScreen",
-                            "StopScreen",
-                            "SettingsScreen",
-                            "SettingsMenuScreen",
-                            "serviceMenu",
-                            "testResults_screen",
-                            "SettingsMenuScreen_2",
-                            "saveSettingsScreen",
-                            "CalibrationStartScreen",
-                            "CalibrationOpenScreen",
-                            "CalibrationInsertScreen",
-                            "CalibrationInProgressScreen",
-                            "CalibrationReadyScreen",
-                            "CalibrationFinishedScreen",
-                            "CalibrationCancelScreen",
-                            "swUpdateScreen",
-                            "swUpdateScreen_main",
-                            "shutDown_Screen",
-                            "errorScreen"};
+const QStringList kPages
+        = QString("vesselPressureScreen HomeScreen OpenScreen ModeSelectionScreen "
+                  "LaneSelectionScreen PreRampScreen PressureRampScreen RunningScreen "
+                  "DropletsReadyScreen StopScreen SettingsScreen SettingsMenuScreen serviceMenu "
+                  "testResults_screen SettingsMenuScreen_2 saveSettingsScreen "
+                  "CalibrationStartScreen CalibrationOpenScreen CalibrationInsertScreen "
+                  "CalibrationInProgressScreen CalibrationReadyScreen CalibrationFinishedScreen "
+                  "CalibrationCancelScreen swUpdateScreen swUpdateScreen_main shutDown_Screen "
+                  "errorScreen")
+                  .split(' ');
 
 QSize textSize(const QWidget *widget, const QString &text)
 {
@@ -82,19 +63,16 @@ void TestMainWindowForm::initTestCase()
 
 void TestMainWindowForm::pages_inOrderWithPressurizingCurrent()
 {
-    SandboxRoot root;
-    CommandRecorder commands;
     // A pending error with no record to show is dropped: the start pressurizes.
-    root.write("/usr/share/vemla/vemla.ini", "[system]\nerror=1\n");
-    MainWindow window(nullptr);
-    auto *stack = window.findChild<QStackedWidget *>("stackedWidget");
+    testwindow::Instrument instrument("[system]\nerror=1\n");
+    auto *stack = instrument.widget<QStackedWidget>("stackedWidget");
     QStringList pages;
     for (int i = 0; i < stack->count(); ++i)
         pages << stack->widget(i)->objectName();
     QCOMPARE(pages, kPages);
     QCOMPARE(stack->currentWidget()->objectName(), QString("vesselPressureScreen"));
-    QVERIFY(window.findChild<QWidget *>("dropletAnimation")->inherits("DropletAnimation"));
-    QVERIFY(window.findChild<QWidget *>("label_err_reference_input")->inherits("ClickableLabel"));
+    QVERIFY(instrument.widget("dropletAnimation")->inherits("DropletAnimation"));
+    QVERIFY(instrument.widget("label_err_reference_input")->inherits("ClickableLabel"));
 }
 
 void TestMainWindowForm::pages_textsFitTheirWidgets_data()
@@ -107,9 +85,8 @@ void TestMainWindowForm::pages_textsFitTheirWidgets_data()
 void TestMainWindowForm::pages_textsFitTheirWidgets()
 {
     QFETCH(QString, page);
-    SandboxRoot root;
-    CommandRecorder commands;
-    MainWindow window(nullptr);
+    testwindow::Instrument instrument;
+    MainWindow &window = *instrument.window;
     window.setFixedSize(kScreenWidth, kScreenHeight);
     window.show();
     auto *stack = window.findChild<QStackedWidget *>("stackedWidget");

@@ -1,6 +1,5 @@
-// The settings pages behind the password: sub-pages, date and time, status messages.
+// The settings pages behind the password: sub-pages, date and time.
 #include "support/instrument.h"
-#include "support/logcapture.h"
 
 #include <QTableWidget>
 #include <QtTest>
@@ -15,7 +14,6 @@ private slots:
     void subPages_toggleAndLockTheOtherButtons();
     void dateAndTime_entry_data();
     void dateAndTime_entry();
-    void statusLabel_transferKeepsOkHidden();
 };
 
 void TestMainWindowSettings::subPages_toggleAndLockTheOtherButtons()
@@ -110,28 +108,6 @@ void TestMainWindowSettings::dateAndTime_entry()
         QCOMPARE(instrument.text("label_date_time"), entered);
     if (Instrument::popUpShown())
         Instrument::answer("ok");
-}
-
-void TestMainWindowSettings::statusLabel_transferKeepsOkHidden()
-{
-    Instrument instrument;
-    // The export question is still up when the copy reports.
-    instrument.click("pushButton_settingsMenu_logFile");
-    QCOMPARE(Instrument::popUpLine(1), QString("This will copy all log files to USB drive."));
-    LogCapture log;
-    QMetaObject::invokeMethod(instrument.window.get(), "onChangeStatusLabel",
-                              Q_ARG(QString, "Transferring..."));
-    QVERIFY(log.contains("PopUp OK disabled"));
-    QCOMPARE(Instrument::popUpLine(1), QString("Transferring..."));
-    QCOMPARE(Instrument::popUpLine(2), QString());
-    for (const char *button :
-         {"pushButton_popUp_ok", "pushButton_popUp_yes", "pushButton_popUp_no"})
-        QVERIFY(!Instrument::popUp()->findChild<QPushButton *>(button)->isVisible());
-    QMetaObject::invokeMethod(instrument.window.get(), "onChangeStatusLabel",
-                              Q_ARG(QString, "Transfer complete"));
-    QVERIFY(Instrument::popUp()->findChild<QPushButton *>("pushButton_popUp_ok")->isVisible());
-    Instrument::answer("ok");
-    QVERIFY(!Instrument::popUpShown());
 }
 
 QTEST_MAIN(TestMainWindowSettings)

@@ -30,7 +30,6 @@ void TestI2cInternalTemp::toCelsius_truncatesTowardZero_data()
     QTest::newRow("25.5 truncated") << 0x19 << 0x80 << 25;
     QTest::newRow("-1") << 0xFF << 0x00 << -1;
     QTest::newRow("-0.0625 toward zero") << 0xFF << 0xF0 << 0;
-    QTest::newRow("-25") << 0xE7 << 0x00 << -25;
     QTest::newRow("-25.5 toward zero") << 0xE6 << 0x80 << -25;
     QTest::newRow("127.9375 top") << 0x7F << 0xF0 << 127;
     QTest::newRow("-128 bottom of the code range") << 0x80 << 0x00 << -128;

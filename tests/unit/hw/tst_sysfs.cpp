@@ -124,7 +124,6 @@ void TestSysfs::readSysfsValue_parsesUpToNewline_data()
     QTest::addColumn<bool>("present");
     QTest::addColumn<int>("value");
     QTest::newRow("4095") << QByteArray("4095\n") << true << 4095;
-    QTest::newRow("line high") << QByteArray("1\n") << true << 1;
     QTest::newRow("empty") << QByteArray() << true << 0;
     QTest::newRow("missing") << QByteArray() << false << 0;
 }
@@ -152,7 +151,6 @@ void TestSysfs::hardwareVersion_strapsAreBitsMostSignificantFirst_data()
     QTest::newRow("1") << QByteArray("0\n") << QByteArray("0\n") << QByteArray("1\n") << 1;
     QTest::newRow("2") << QByteArray("0\n") << QByteArray("1\n") << QByteArray("0\n") << 2;
     QTest::newRow("4") << QByteArray("1\n") << QByteArray("0\n") << QByteArray("0\n") << 4;
-    QTest::newRow("7") << QByteArray("1\n") << QByteArray("1\n") << QByteArray("1\n") << 7;
 }
 
 void TestSysfs::hardwareVersion_strapsAreBitsMostSignificantFirst()

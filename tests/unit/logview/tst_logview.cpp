@@ -24,6 +24,10 @@ const QByteArray kHeader = "File:\t\t/usr/share/vemla/logs/production/7_20240131
                            "Run_Time \tVessel_Pressure \tChannel_1_Pressure \t"
                            "Channel_2_Pressure \tChannel_3_Pressure \t\n";
 
+const QByteArray kErrorHeader = "time|last menu|code|error|filename|software|run id|run log|"
+                                "vessel (mbar)|line 1 (mbar)|line 2 (mbar)|line 3 (mbar)|"
+                                "active lanes\n";
+
 QByteArray row(std::initializer_list<qulonglong> values)
 {
     QByteArray line;
@@ -215,8 +219,7 @@ void TestLogView::simulatedErrorLog_countsAndNewestFirst()
     QCOMPARE(total, log.records.size());
 
     // Twenty records of alternating codes: the newest eight are listed, newest first.
-    QByteArray content = "time|last menu|code|error|filename|software|run id|run log|"
-                         "vessel (mbar)|line 1 (mbar)|line 2 (mbar)|line 3 (mbar)|active lanes\n";
+    QByteArray content = kErrorHeader;
     for (int i = 0; i < 20; ++i) {
         content += QStringLiteral("202401%1-120000|Home menu|%2|Text %2|/usr/share/vemla/logs/"
                                   "errors.log|1.3.0\n")
@@ -237,9 +240,7 @@ void TestLogView::simulatedErrorLog_countsAndNewestFirst()
 
 void TestLogView::damagedErrorRecords_countedApart()
 {
-    const QByteArray header = "time|last menu|code|error|filename|software|run id|run log|"
-                              "vessel (mbar)|line 1 (mbar)|line 2 (mbar)|line 3 (mbar)|"
-                              "active lanes\n";
+    const QByteArray &header = kErrorHeader;
     const QByteArray withRun = "20240131-142501|Running menu|6|Insufficient system pressure|"
                                "/usr/share/vemla/logs/errors.log|1.3.0|42|/usr/share/vemla/logs/"
                                "production/42_20240131_142000.log|1400|1000|800|600|10100000\n";

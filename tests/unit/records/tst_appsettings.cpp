@@ -28,7 +28,6 @@ private slots:
     void storedValues_cutOrKeptWhole();
     void invalidSelectors_rejectedAndNothingWritten();
     void saves_areSeenByTheNextObject();
-    void drawerPosition_logsNameButStoresValue();
     void passwords_knownUsersOnlyAndOverridable();
     void backup_copiesOnlyTheSixKeysPresent();
     void backup_reportsMissingInputs();
@@ -113,19 +112,6 @@ void TestAppSettings::saves_areSeenByTheNextObject()
     QCOMPARE(AppSettings().loadSystemSetting(AppSettings::SYSTEM_ERROR), uint16_t(1));
     QCOMPARE(AppSettings().loadProductionSetting(AppSettings::PRODUCTION_ID), 123456);
     QCOMPARE(AppSettings().loadDrawerSetting(AppSettings::DRAWER_OPENING_TIME), uint16_t(6100));
-}
-
-void TestAppSettings::drawerPosition_logsNameButStoresValue()
-{
-    SandboxRoot root;
-    AppSettings settings;
-    QTest::ignoreMessage(QtDebugMsg, "Settings: Saved 'drawer_position':  INTERMEDIATE (1)");
-    settings.saveDrawerSetting(AppSettings::DRAWER_STATE, 1);
-    QTest::ignoreMessage(QtDebugMsg, "Settings: Saved 'drawer_position':  OPEN (2)");
-    settings.saveDrawerSetting(AppSettings::DRAWER_STATE, 5);
-    QCOMPARE(settings.loadDrawerSetting(AppSettings::DRAWER_STATE), uint16_t(5));
-    QTest::ignoreMessage(QtDebugMsg, "Settings: Saved 'drawer_position':  CLOSE (0)");
-    settings.saveDrawerSetting(AppSettings::DRAWER_STATE, 0);
 }
 
 void TestAppSettings::passwords_knownUsersOnlyAndOverridable()

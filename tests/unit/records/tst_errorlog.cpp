@@ -63,9 +63,6 @@ void TestErrorLog::writeErrorLog_formatsRecord_data()
 
     const QByteArray fixed = "/usr/share/vemla/logs/errors.log|1.3.0";
     const QByteArray run = "|7|/logs/production/7_20240131_142501.log|5210|1000|2000|65535|";
-    QTest::newRow("before any run: six fields")
-            << 2 << 7 << 0 << true
-            << "|Initial pressurizing menu|7|System pressure leakage|" + fixed + "\n";
     QTest::newRow("during a run") << 10 << 6 << 7 << true
                                   << "|Running menu|6|Insufficient system pressure|" + fixed + run
                     + "10100000\n";

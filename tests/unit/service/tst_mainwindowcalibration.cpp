@@ -114,8 +114,6 @@ void TestMainWindowCalibration::calibration_evaluateAndSave()
     const std::string mkdir
             = "mkdir " + instrument.root.file("/usr/share/vemla/logs/drawer").toStdString();
     QCOMPARE(instrument.commands.commands(), std::vector<std::string> {mkdir});
-    QVERIFY(log.contains("Directory /usr/share/vemla/logs/drawer created"));
-    QVERIFY(log.contains("Threshold samples:"));
 
     instrument.commands.clear();
     instrument.click("pushButton_CalibrationReadyScreen_save");

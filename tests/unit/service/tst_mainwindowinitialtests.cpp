@@ -278,14 +278,10 @@ void TestMainWindowInitialTests::drawerTest_errorEndsTestAndRestoresSettings()
     LogCapture log;
     setVessel(instrument, 5300, true);
     openTestGroup(instrument);
-    QVERIFY(log.contains("Settings:  Default"));
     instrument.click("pushButton_drawer_test");
-    QCOMPARE(Instrument::popUpLine(1), QString("Drawer test will take less than 1 minute."));
     QSignalSpy forced(instrument.window.get(), &MainWindow::drawerForce);
     Instrument::answer("yes");
     emit instrument.window->drawerDevice()->drawerIsOpened();
-    QCOMPARE(instrument.text("label_title_drawer_menu"),
-             QString("Please insert blocked cartridge"));
     instrument.click("pushButton_close");
     QCOMPARE(forced.count(), 1);
     QCOMPARE(forced.first().at(0).toInt(), -1);

@@ -57,7 +57,6 @@ class TestDrawerPumpModels : public QObject
 private slots:
     void drawer_travelTimeAndCurrent_data();
     void drawer_travelTimeAndCurrent();
-    void drawer_obstacleStopsHalfWayOnce();
     void vessel_pumpReleaseAndSwitch();
     void vessel_faults_data();
     void vessel_faults();
@@ -65,17 +64,14 @@ private slots:
 
 void TestDrawerPumpModels::drawer_travelTimeAndCurrent_data()
 {
-    QTest::addColumn<int>("duty");
     QTest::addColumn<QString>("slow");
     QTest::addColumn<int>("travelMs");
-    QTest::newRow("full duty") << 255 << QString() << 5500;
-    QTest::newRow("half duty") << 128 << QString() << 10957;
-    QTest::newRow("slow 2") << 255 << QString("2") << 11000;
+    QTest::newRow("normal") << QString() << 5500;
+    QTest::newRow("slow 2") << QString("2") << 11000;
 }
 
 void TestDrawerPumpModels::drawer_travelTimeAndCurrent()
 {
-    QFETCH(int, duty);
     QFETCH(QString, slow);
     QFETCH(int, travelMs);
     SandboxRoot sandbox;
@@ -84,7 +80,7 @@ void TestDrawerPumpModels::drawer_travelTimeAndCurrent()
     if (!slow.isNull())
         QVERIFY(drawer.setFault("drawer-slow", slow.isEmpty() ? QStringList() : QStringList {slow},
                                 &reason));
-    drive(sandbox, duty, 0);
+    drive(sandbox, 255, 0); // the program drives at full duty only
     int lowest = 4095, highest = 0;
     const int ms = runUntil(
             drawer,
@@ -97,7 +93,7 @@ void TestDrawerPumpModels::drawer_travelTimeAndCurrent()
             },
             20000);
     QVERIFY2(qAbs(ms - travelMs) <= 2 * kTick, qPrintable(QString::number(ms)));
-    // Moving: a few hundred counts scaled by the duty, well clear of the no-current level.
+    // Moving: a few hundred counts, well clear of the no-current level.
     QVERIFY(lowest > 100);
     QVERIFY(highest < 400);
     drawer.tick(kTick);
@@ -106,30 +102,6 @@ void TestDrawerPumpModels::drawer_travelTimeAndCurrent()
     drawer.tick(kTick);
     QVERIFY(drawer.position() < 1);
     QVERIFY(fileValue(sandbox, kCurrent) > 300);
-}
-
-void TestDrawerPumpModels::drawer_obstacleStopsHalfWayOnce()
-{
-    SandboxRoot sandbox;
-    DrawerMotor drawer(sandbox.root());
-    QString reason;
-    QVERIFY(drawer.setFault("drawer-obstacle", {}, &reason));
-    drive(sandbox, 255, 0);
-    runUntil(
-            drawer, [&] { return fileValue(sandbox, kCurrent) > 1500; }, 10000);
-    QCOMPARE(drawer.position(), 0.5);
-    const int rise = runUntil(
-            drawer, [&] { return fileValue(sandbox, kCurrent) >= 3600; }, 5000);
-    QVERIFY(rise < 1000); // the stall current, above the calibration's high threshold
-    QCOMPARE(drawer.position(), 0.5);
-    drive(sandbox, 0, 0);
-    drawer.tick(kTick);
-    QVERIFY(fileValue(sandbox, kCurrent) < 30);
-    // Cleared by the stop: the next move runs to the end.
-    drive(sandbox, 255, 0);
-    runUntil(
-            drawer, [&] { return drawer.position() >= 1; }, 5000);
-    QCOMPARE(drawer.position(), 1.0);
 }
 
 void TestDrawerPumpModels::vessel_pumpReleaseAndSwitch()

@@ -181,19 +181,6 @@ void TestModbusPeer::libmodbusClient_readsAndWritesSimulatedControllers()
     modbus_close(client);
     modbus_free(client);
     controllers.server.stop();
-
-    QFile trace(dir.filePath("serial.trace"));
-    QVERIFY(trace.open(QIODevice::ReadOnly));
-    const QString text = QString::fromLatin1(trace.readAll());
-    QVERIFY(text.contains(" rx 01 06 00 21 0F A0 "));
-    QVERIFY(text.contains(" tx 01 06 00 21 0F A0 "));
-    QVERIFY(text.contains("(fault: bad CRC)"));
-    QVERIFY(text.contains("(controller silent)"));
-    QVERIFY(text.contains("(fault: wrong address)"));
-    QVERIFY(text.contains(" tx 02 86 04 "));
-    QVERIFY(text.contains("(fault: partial frame)"));
-    QVERIFY(text.contains("(fault: slow reply)"));
-    QVERIFY(text.contains("(no controller at this address)"));
 }
 
 void TestModbusPeer::simulatedServer_ignoresCorruptedRequests()
@@ -222,17 +209,13 @@ void TestModbusPeer::simulatedServer_ignoresCorruptedRequests()
     frame[7] ^= 0x01;
     QCOMPARE(::write(port, frame, 8), ssize_t(8));
     QTest::qWait(50);
+    // One answer: the corrupted request and the stray byte had none.
     uint8_t answer[32];
     QCOMPARE(::read(port, answer, sizeof answer), ssize_t(7));
     QCOMPARE(int(answer[0]), 1);
     QVERIFY(rtuwire::hasValidCrc(answer, 7));
     ::close(port);
     server.stop();
-    QFile trace(dir.filePath("serial.trace"));
-    QVERIFY(trace.open(QIODevice::ReadOnly));
-    const QString text = QString::fromLatin1(trace.readAll());
-    QVERIFY(text.contains("(bad CRC, ignored)"));
-    QVERIFY(text.contains(" rx 55  (incomplete frame dropped)"));
 }
 
 void TestModbusPeer::epcControl_runsAgainstSimulatedControllers()

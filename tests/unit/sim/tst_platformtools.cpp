@@ -1,5 +1,5 @@
-// The simulated platform tools and the stick, as the program's commands meet them: journals,
-// the attach and remove scripts, the update script, unmount and power-off.
+// The simulated platform tools and the stick, as the program's commands meet them: the attach
+// and remove scripts, the update script, unmount and power-off. The journal is powercut.scn's.
 #include "sim/models/usbstick.h"
 #include "sim/sandbox.h"
 
@@ -22,11 +22,6 @@ private:
     }
     QString at(const QString &absolutePath) const { return sandbox->file(absolutePath); }
     bool exists(const QString &absolutePath) const { return QFileInfo::exists(at(absolutePath)); }
-    QByteArray read(const QString &absolutePath) const
-    {
-        QFile file(at(absolutePath));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
     void write(const QString &absolutePath, const QByteArray &content) const
     {
         QDir().mkpath(QFileInfo(at(absolutePath)).path());
@@ -41,7 +36,6 @@ private:
 
 private slots:
     void init();
-    void journal_currentBootIsTheAppLogAndFreshRootHasNoPrevious();
     void stick_mountOfferUnmountRemoveAndPowerOff();
     void update_marksStickRestartsAndIsNotOfferedAgain();
 };
@@ -51,21 +45,6 @@ void TestPlatformTools::init()
     sandbox = std::make_unique<Sandbox>(dir.filePath("root"));
     QString error;
     QVERIFY2(sandbox->lay(true, 1, &error), qPrintable(error));
-}
-
-void TestPlatformTools::journal_currentBootIsTheAppLogAndFreshRootHasNoPrevious()
-{
-    write("/sim/app.log", "Dec 06 21:00:00.000 vemla8: Powering Off\n");
-    QCOMPARE(run("journalctl -b 0 > " + at("/tmp/current.log")), 0);
-    QCOMPARE(read("/tmp/current.log"), read("/sim/app.log"));
-    // Never booted before: fails, and the redirection has left an empty file.
-    QVERIFY(run("journalctl -b -1 > " + at("/tmp/previous.log") + " 2>/dev/null") != 0);
-    QVERIFY(exists("/tmp/previous.log"));
-    QCOMPARE(read("/tmp/previous.log"), QByteArray());
-    write("/sim/app.previous.log", "last boot\n");
-    QCOMPARE(run("journalctl -b -1 > " + at("/tmp/previous.log")), 0);
-    QCOMPARE(read("/tmp/previous.log"), QByteArray("last boot\n"));
-    QVERIFY(read("/sim/commands.log").contains("journalctl -b -1\n"));
 }
 
 void TestPlatformTools::stick_mountOfferUnmountRemoveAndPowerOff()
