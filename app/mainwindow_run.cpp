@@ -94,10 +94,7 @@ void MainWindow::startRun()
     // the run has no log, and an error raised meanwhile must not name the previous run's.
     runLogPath.clear();
     ++runCountsPending;
-    // Queued by the slot's name, so the mode crosses threads as a queued signal's argument does,
-    // copied by Qt's meta-type system; a lambda's captures would cross by a path the thread
-    // sanitizer cannot follow.
-    QMetaObject::invokeMethod(runCounters, "count", Qt::QueuedConnection, Q_ARG(QString, runMode));
+    runCounters->requestCount(runMode);
 }
 
 void MainWindow::connectRunCounters()

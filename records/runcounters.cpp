@@ -3,6 +3,16 @@
 #include "appsettings.h"
 #include "platform/platform.h"
 
+RunCounters::RunCounters()
+{
+    connect(this, &RunCounters::countRequested, this, &RunCounters::count, Qt::QueuedConnection);
+}
+
+void RunCounters::requestCount(const QString &runMode)
+{
+    emit countRequested(runMode);
+}
+
 void RunCounters::count(const QString &runMode)
 {
     AppSettings settings;

@@ -12,10 +12,18 @@ class RunCounters : public QObject
 {
     Q_OBJECT
 
+public:
+    RunCounters();
+
+    // Callable from any thread: the count is queued into the object's own thread, the mode
+    // copied with it as a queued signal's argument.
+    void requestCount(const QString &runMode);
+
 signals:
+    void countRequested(const QString &runMode);
     void runCounted(int productionId);
 
-public slots:
+private:
     // The run gets the stored production ID plus one. The counter of "dPCR" or "dMDA" goes up
     // with it; any other mode counts only the ID.
     void count(const QString &runMode);
