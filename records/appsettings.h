@@ -40,6 +40,7 @@ public:
         PRODUCTION_DPCR_RUN = 2,
         PRODUCTION_DMDA_RUN = 3
     };
+    Q_ENUM(ProductionSetting)
 
     // Returned by the 16-bit loads for a selector outside the tables.
     static constexpr uint16_t kInvalidSetting = 0xFFFF;

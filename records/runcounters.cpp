@@ -1,7 +1,19 @@
 #include "runcounters.h"
 
-#include "appsettings.h"
 #include "platform/platform.h"
+
+namespace {
+
+AppSettings::ProductionSetting counterOfMode(const QString &runMode)
+{
+    if (runMode == "dPCR")
+        return AppSettings::PRODUCTION_DPCR_RUN;
+    if (runMode == "dMDA")
+        return AppSettings::PRODUCTION_DMDA_RUN;
+    return AppSettings::PRODUCTION_UNDEFINED;
+}
+
+} // namespace
 
 RunCounters::RunCounters()
 {
@@ -10,21 +22,18 @@ RunCounters::RunCounters()
 
 void RunCounters::requestCount(const QString &runMode)
 {
-    emit countRequested(runMode);
+    // Only the counter's selector crosses to the worker, not the caller's string.
+    emit countRequested(counterOfMode(runMode));
 }
 
-void RunCounters::count(const QString &runMode)
+void RunCounters::count(AppSettings::ProductionSetting modeCounter)
 {
     AppSettings settings;
     const int productionId = settings.loadProductionSetting(AppSettings::PRODUCTION_ID) + 1;
     settings.saveProductionSetting(AppSettings::PRODUCTION_ID, productionId);
-    AppSettings::ProductionSetting counter = AppSettings::PRODUCTION_UNDEFINED;
-    if (runMode == "dPCR")
-        counter = AppSettings::PRODUCTION_DPCR_RUN;
-    else if (runMode == "dMDA")
-        counter = AppSettings::PRODUCTION_DMDA_RUN;
-    if (counter != AppSettings::PRODUCTION_UNDEFINED)
-        settings.saveProductionSetting(counter, settings.loadProductionSetting(counter) + 1);
+    if (modeCounter != AppSettings::PRODUCTION_UNDEFINED)
+        settings.saveProductionSetting(modeCounter,
+                                       settings.loadProductionSetting(modeCounter) + 1);
     platform::run("sync");
     emit runCounted(productionId);
 }

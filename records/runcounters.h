@@ -1,5 +1,7 @@
 #pragma once
 
+#include "appsettings.h"
+
 #include <QObject>
 #include <QString>
 
@@ -15,16 +17,15 @@ class RunCounters : public QObject
 public:
     RunCounters();
 
-    // Callable from any thread: the count is queued into the object's own thread, the mode
-    // copied with it as a queued signal's argument.
+    // Callable from any thread: the count is queued into the object's own thread. The run gets
+    // the stored production ID plus one; the counter of "dPCR" or "dMDA" goes up with it, any
+    // other mode counts only the ID.
     void requestCount(const QString &runMode);
 
 signals:
-    void countRequested(const QString &runMode);
+    void countRequested(AppSettings::ProductionSetting modeCounter);
     void runCounted(int productionId);
 
 private:
-    // The run gets the stored production ID plus one. The counter of "dPCR" or "dMDA" goes up
-    // with it; any other mode counts only the ID.
-    void count(const QString &runMode);
+    void count(AppSettings::ProductionSetting modeCounter);
 };
