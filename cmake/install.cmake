@@ -62,11 +62,12 @@ set(CPACK_STRIP_FILES ON)
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "aarch64")
     set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
 endif()
-# The Qt libraries by name, at least the version built against. fonts-open-sans gives any
+# The Qt libraries by name, at least the version built against; the test package/depends
+# holds this list against what dpkg-shlibdeps finds the two programs need. fonts-open-sans gives any
 # text Qt draws outside the window's style (fallback glyphs, the splash message) the face
 # the program compiles in.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libc6 (>= 2.36), libstdc++6 (>= 12), libgcc-s1, libqt5core5a (>= ${Qt5Core_VERSION}), \
+    "libc6 (>= 2.36), libstdc++6 (>= 12), libgcc-s1 (>= 3.0), libqt5core5a (>= ${Qt5Core_VERSION}), \
 libqt5gui5 (>= ${Qt5Core_VERSION}), libqt5widgets5 (>= ${Qt5Core_VERSION}), \
 libqt5network5 (>= ${Qt5Core_VERSION}), fonts-open-sans, systemd")
 # The pressure settings and the link file are changed on the instrument (the pressure

@@ -25,26 +25,47 @@ dpkg-deb -x "$deb" "$work/tree"
     dpkg-shlibdeps -O -e tree/usr/bin/vemla8 -e tree/usr/bin/vemla8-logview \
     > shlibdeps 2> shlibdeps.err) || fail "dpkg-shlibdeps: $(cat "$work/shlibdeps.err")"
 
-# One "package [version]" per line, from "a (>= 1), b, c (>= 2)".
-split() { tr ',' '\n' | sed -e 's/^ *//; s/ *$//; s/ *(>= *\([^)]*\))$/ \1/' | grep -v '^$'; }
+# One dependency per line, "package [version]", alternatives joined by "|":
+# "a (>= 1), b | c (>= 2)" gives "a 1" and "b|c 2".
+split() {
+    tr ',' '\n' | sed -e 's/(>= *\([^)]*\))/\1/g; s/ *| */|/g; s/^ *//; s/ *$//' | grep -v '^$'
+}
 sed -n 's/^shlibs:Depends=//p' "$work/shlibdeps" | split > "$work/needed"
 dpkg-deb -f "$deb" Depends | split > "$work/declared"
 [ -s "$work/needed" ] || fail "dpkg-shlibdeps found no libraries"
 
-while read -r package version; do
-    declared=$(awk -v p="$package" '$1 == p { print $2 == "" ? "-" : $2 }' "$work/declared")
-    [ -n "$declared" ] || fail "$package${version:+ (>= $version)} is needed but not in Depends"
-    [ -z "${version:-}" ] && continue
-    if [ "$declared" = - ] || ! dpkg --compare-versions "$declared" ge "$version"; then
-        fail "$package: Depends asks for >= $declared, the programs need >= $version"
-    fi
+# declared_version PACKAGE: its version in Depends, "-" when unversioned, nothing when absent.
+declared_version() {
+    awk -v p="$1" '$1 == p { print (NF > 1 ? $2 : "-") }' "$work/declared"
+}
+# satisfied "PACKAGE [VERSION]": Depends names the package at that version or a newer one.
+satisfied() {
+    # shellcheck disable=SC2086 # "package version" into its two words
+    set -- $1
+    declared=$(declared_version "$1")
+    [ -n "$declared" ] || return 1
+    [ $# -eq 1 ] && return 0
+    [ "$declared" != - ] && dpkg --compare-versions "$declared" ge "$2"
+}
+
+while read -r line; do
+    ok=
+    alternatives=$(echo "$line" | tr '|' '\n')
+    while read -r alternative; do
+        satisfied "$alternative" && ok=1
+    done <<ALTERNATIVES
+$alternatives
+ALTERNATIVES
+    [ -n "$ok" ] || fail "the programs need $line; Depends: $(paste -s -d ',' "$work/declared")"
 done < "$work/needed"
 
+# A library package is needed when it is one of the alternatives of a needed dependency.
+tr '|' '\n' < "$work/needed" | awk '{ print $1 }' > "$work/needed-packages"
 while read -r package _; do
     case $package in
-    lib*) grep -q "^$package\( \|$\)" "$work/needed" \
+    lib*) grep -qx "$package" "$work/needed-packages" \
         || fail "$package is in Depends but no program loads a library of it" ;;
     esac
 done < "$work/declared"
 
-echo "depends: the programs need $(paste -s -d ';' "$work/needed"): all in Depends"
+echo "depends: the programs need $(paste -s -d ',' "$work/needed"): all in Depends"
