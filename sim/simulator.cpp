@@ -156,6 +156,7 @@ bool Simulator::prepare(QString *error)
     addDrawerPumpAndFan();
     if (!connectEpcBus(error) || !installPressureSettings(error))
         return false;
+    world.settle();
     platform::setVolumeQuery([this] {
         QStringList volumes;
         world.with<UsbStick>([&](UsbStick &stick) { volumes = stick.mountedVolumes(); });

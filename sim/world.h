@@ -32,6 +32,11 @@ public:
         return raw;
     }
 
+    // Every model writes its state into the sandbox once, before the program starts: the
+    // hardware is there before the program reads it, and no read may see what the previous
+    // boot left on the same root (a full vessel's closed switch, say) while the world is
+    // still starting.
+    void settle();
     void start();
     void stop();
 

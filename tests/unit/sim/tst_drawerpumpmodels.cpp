@@ -1,6 +1,7 @@
 // The simulated drawer motor, pump and vessel, driven through the files the program writes.
 #include "sim/models/drawermotor.h"
 #include "sim/models/pumpvessel.h"
+#include "sim/world.h"
 #include "support/sandboxroot.h"
 
 #include <QtTest>
@@ -60,6 +61,7 @@ private slots:
     void vessel_pumpReleaseAndSwitch();
     void vessel_faults_data();
     void vessel_faults();
+    void world_settle_replacesWhatThePreviousBootLeft();
 };
 
 void TestDrawerPumpModels::drawer_travelTimeAndCurrent_data()
@@ -156,6 +158,21 @@ void TestDrawerPumpModels::vessel_faults()
             kVesselTick);
     QVERIFY(vessel.pressureMbar() <= maxAfter20s);
     QCOMPARE(closed, switchCloses);
+}
+
+void TestDrawerPumpModels::world_settle_replacesWhatThePreviousBootLeft()
+{
+    // The previous boot ended with a full vessel; the new one's starts empty. Its files must
+    // say so before the program's pump reads them, not from the world thread's first tick,
+    // which starts only after the window is built (late on a slow processor).
+    SandboxRoot sandbox;
+    sandbox.write(kSwitch, "1\n");
+    sandbox.write(kSensor, QByteArray::number(PumpVessel::rawForPressure(5400)) + '\n');
+    World world;
+    world.add<PumpVessel>(sandbox.root());
+    world.settle();
+    QCOMPARE(fileValue(sandbox, kSwitch), 0);
+    QCOMPARE(fileValue(sandbox, kSensor), PumpVessel::rawForPressure(0));
 }
 
 QTEST_GUILESS_MAIN(TestDrawerPumpModels)
