@@ -9,9 +9,12 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 SIM_ROOT ?= sim-root
 
-# Everything the build, the simulator and the tests need, by Debian package name.
+# Everything the build, the simulator and the tests need, by Debian package name. pymodbus (a
+# second Modbus implementation the link is tested against) runs its serial server on
+# serial-asyncio, which Debian only recommends.
 DEB_PACKAGES := cmake make g++ qtbase5-dev qtbase5-dev-tools fonts-open-sans clang-format \
-               pkg-config libmodbus-dev libbenchmark-dev python3
+               pkg-config libmodbus-dev libbenchmark-dev python3 \
+               python3-pymodbus python3-serial-asyncio
 
 # The sanitizer and fuzzing builds are made with clang, whose runtime carries libFuzzer; only
 # their targets install it, so that make test needs no clang.
