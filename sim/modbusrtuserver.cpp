@@ -16,7 +16,6 @@
 #include <modbus/modbus.h>
 #include <poll.h>
 #include <pthread.h>
-#include <sys/eventfd.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <termios.h>
@@ -86,17 +85,11 @@ bool ModbusRtuServer::start(QString *error)
     captureRead = pair[0];
     captureWrite = pair[1];
     fcntl(captureRead, F_SETFL, O_NONBLOCK);
-    wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (wake < 0) {
+    line = std::make_shared<RtuWireLine>();
+    if (line->activityFd() < 0) {
         *error = QString("cannot create the wire's wake-up: ") + std::strerror(errno);
         return false;
     }
-    line = std::make_shared<RtuWireLine>();
-    const int wakeFd = wake;
-    line->setActivityListener([wakeFd] {
-        const uint64_t one = 1;
-        [[maybe_unused]] const ssize_t n = ::write(wakeFd, &one, sizeof one);
-    });
 
     // libmodbus builds the replies, and 3.1.6 takes the reply's address from the request, so one
     // RTU context serves all three controllers. It is never connected: its "socket" is the
@@ -137,9 +130,7 @@ void ModbusRtuServer::stop()
         modbus_free(context); // never connected: closes nothing
     mapping = nullptr;
     context = nullptr;
-    if (line)
-        line->setActivityListener({});
-    for (int *fd : {&captureRead, &captureWrite, &heldSlave, &master, &wake}) {
+    for (int *fd : {&captureRead, &captureWrite, &heldSlave, &master}) {
         if (*fd >= 0)
             ::close(*fd);
         *fd = -1;
@@ -183,12 +174,12 @@ void ModbusRtuServer::serve()
             timeout = {static_cast<time_t>(waitUs / 1000000),
                        static_cast<long>(waitUs % 1000000) * 1000};
         }
-        pollfd watch[2] = {{master, POLLIN, 0}, {wake, POLLIN, 0}};
+        pollfd watch[2] = {{master, POLLIN, 0}, {line->activityFd(), POLLIN, 0}};
         if (::ppoll(watch, 2, &timeout, nullptr) <= 0)
             continue;
         if (watch[1].revents & POLLIN) {
             uint64_t count = 0;
-            [[maybe_unused]] const ssize_t n = ::read(wake, &count, sizeof count);
+            [[maybe_unused]] const ssize_t n = ::read(line->activityFd(), &count, sizeof count);
         }
         if (watch[0].revents & POLLIN) {
             uint8_t buffer[kMaxFrame];

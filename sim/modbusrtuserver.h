@@ -58,7 +58,6 @@ private:
     std::string slavePath;
     int captureRead = -1; // libmodbus writes its replies here, so they can be delayed or spoilt
     int captureWrite = -1;
-    int wake = -1; // an eventfd: the program queued characters on the wire
     std::shared_ptr<RtuWireLine> line;
     modbus_t *context = nullptr;
     modbus_mapping_t *mapping = nullptr;

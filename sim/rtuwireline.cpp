@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <climits>
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 namespace {
 
 // The UART starts the first start bit this long after write() has put the frame in the driver's
@@ -21,11 +24,24 @@ bool overlap(const RtuWireLine::Character &a, const RtuWireLine::Character &b)
 
 } // namespace
 
-RtuWireLine::RtuWireLine(Clock clock) : clock(std::move(clock))
+RtuWireLine::RtuWireLine(Clock clock)
+    : clock(std::move(clock)), activity(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
 {
     // Exported GPIOs set to output start low: the driver off and the receiver on.
     history[0].push_back({INT64_MIN, false});
     history[1].push_back({INT64_MIN, false});
+}
+
+RtuWireLine::~RtuWireLine()
+{
+    if (activity >= 0)
+        ::close(activity);
+}
+
+void RtuWireLine::signalActivity()
+{
+    const uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(activity, &one, sizeof one);
 }
 
 void RtuWireLine::setPin(Pin pin, bool high)
@@ -44,8 +60,7 @@ void RtuWireLine::boardWrite(const uint8_t *bytes, std::size_t count, int baud)
         lastBoardBaud = baud;
         queue(kBoard, bytes, count, baud, clock() + kUartStartUs, &boardFreeAtUs);
     }
-    if (activity)
-        activity();
+    signalActivity();
 }
 
 void RtuWireLine::clientWrite(const uint8_t *bytes, std::size_t count, int baud)
@@ -56,8 +71,7 @@ void RtuWireLine::clientWrite(const uint8_t *bytes, std::size_t count, int baud)
         lastBoardBaud = baud;
         queue(kClient, bytes, count, baud, clock(), &boardFreeAtUs);
     }
-    if (activity)
-        activity();
+    signalActivity();
 }
 
 void RtuWireLine::boardFlushOutput()

@@ -43,11 +43,15 @@ public:
     };
 
     explicit RtuWireLine(Clock clock = rtuwire::nowUs);
+    ~RtuWireLine();
+    RtuWireLine(const RtuWireLine &) = delete;
+    RtuWireLine &operator=(const RtuWireLine &) = delete;
 
     int64_t now() const { return clock(); }
-    // Called, outside the line's lock, whenever characters are queued by the board's side, so
-    // that the thread running the bus wakes for them.
-    void setActivityListener(std::function<void()> listener) { activity = std::move(listener); }
+    // Readable (an eventfd) whenever characters were queued by the board's side, so that the
+    // thread running the bus can wait for them in poll(); it reads the count to clear it. The
+    // line owns it: whoever still holds the line can write without racing its closing.
+    int activityFd() const { return activity; }
 
     // The board's side; each is timed on the line's clock when it is called.
     void setPin(Pin pin, bool high);
@@ -83,10 +87,11 @@ private:
     bool heldThroughout(Pin pin, bool high, int64_t startUs, int64_t endUs) const;
     bool anyTime(Pin pin, bool high, int64_t startUs, int64_t endUs) const;
     bool collides(const Character &c) const;
+    void signalActivity();
     void prune(int64_t nowUs);
 
     Clock clock;
-    std::function<void()> activity;
+    int activity = -1;
     mutable std::mutex mutex;
     std::vector<Change> history[2];
     std::vector<Character> pending;
