@@ -5,6 +5,7 @@
 #include "sim/simfiles.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QDateTime>
 #include <QFile>
@@ -66,14 +67,21 @@ PhysicalState::PhysicalState(const QString &root, const Saved &saved, DrawerMoto
 void PhysicalState::tick(int elapsedMs)
 {
     sinceSaveMs += elapsedMs;
-    if (sinceSaveMs < kSaveEveryMs)
+    const double position = std::round(drawer->position() / kDrawerStep) * kDrawerStep;
+    // The kernel's node of the stick is there exactly while a stick is in the port.
+    const bool stick = QFileInfo::exists(rootDir + "/dev/sda1");
+    // A moved drawer or a stick plugged or pulled is saved at once (a scenario may cut the power
+    // right after the move); the vessel, which changes all the time, a few times a second.
+    if (sinceSaveMs < kSaveEveryMs && position == savedPosition && stick == savedStick)
         return;
     sinceSaveMs = 0;
     Saved state;
-    state.drawerPosition = drawer->position();
+    state.drawerPosition = position;
     state.vesselMbar = vessel->pressureMbar();
-    // The kernel's node of the stick is there exactly while a stick is in the port.
-    state.stickPlugged = QFileInfo::exists(rootDir + "/dev/sda1");
+    state.stickPlugged = stick;
     state.savedAtMs = QDateTime::currentMSecsSinceEpoch();
-    save(fileFor(rootDir), state);
+    if (save(fileFor(rootDir), state)) {
+        savedPosition = position;
+        savedStick = stick;
+    }
 }

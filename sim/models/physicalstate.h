@@ -25,8 +25,10 @@ public:
         qint64 savedAtMs = 0; // wall clock of the save; 0 when nothing was saved
     };
 
-    // A power cut loses at most this much of the hardware's last moments.
+    // A power cut loses at most this much of the vessel's last moments.
     static constexpr int kSaveEveryMs = 200;
+    // The drawer is saved whenever it has moved this far (55 ms of travel).
+    static constexpr double kDrawerStep = 0.01;
 
     static QString fileFor(const QString &root) { return root + "/sim/physical.state"; }
     static Saved load(const QString &file);
@@ -46,4 +48,6 @@ private:
     DrawerMotor *drawer;
     PumpVessel *vessel;
     int sinceSaveMs = 0;
+    double savedPosition = -1;
+    bool savedStick = false;
 };
