@@ -275,7 +275,9 @@ bool Simulator::connectEpcBus(QString *error)
 
 void Simulator::powerOff()
 {
-    // The board is off: nothing after this runs, as on the instrument.
+    // The board is off: nothing after this runs, as on the instrument; the hardware stays as
+    // it is.
+    world.with<PhysicalState>([](PhysicalState &state) { state.saveNow(); });
     const int code = scenario ? scenario->exitCodeAtPowerOff() : 0;
     std::printf("poweroff\n");
     std::fflush(stdout);

@@ -67,21 +67,35 @@ PhysicalState::PhysicalState(const QString &root, const Saved &saved, DrawerMoto
 void PhysicalState::tick(int elapsedMs)
 {
     sinceSaveMs += elapsedMs;
-    const double position = std::round(drawer->position() / kDrawerStep) * kDrawerStep;
-    // The kernel's node of the stick is there exactly while a stick is in the port.
-    const bool stick = QFileInfo::exists(rootDir + "/dev/sda1");
-    // A moved drawer or a stick plugged or pulled is saved at once (a scenario may cut the power
-    // right after the move); the vessel, which changes all the time, a few times a second.
-    if (sinceSaveMs < kSaveEveryMs && position == savedPosition && stick == savedStick)
+    // A moved drawer or a stick plugged or pulled is saved at once; the vessel, which changes
+    // all the time, a few times a second.
+    if (sinceSaveMs < kSaveEveryMs && drawerPosition() == savedPosition
+        && stickPlugged() == savedStick)
         return;
+    saveNow();
+}
+
+void PhysicalState::saveNow()
+{
     sinceSaveMs = 0;
     Saved state;
-    state.drawerPosition = position;
+    state.drawerPosition = drawerPosition();
     state.vesselMbar = vessel->pressureMbar();
-    state.stickPlugged = stick;
+    state.stickPlugged = stickPlugged();
     state.savedAtMs = QDateTime::currentMSecsSinceEpoch();
     if (save(fileFor(rootDir), state)) {
-        savedPosition = position;
-        savedStick = stick;
+        savedPosition = state.drawerPosition;
+        savedStick = state.stickPlugged;
     }
+}
+
+double PhysicalState::drawerPosition() const
+{
+    return std::round(drawer->position() / kDrawerStep) * kDrawerStep;
+}
+
+bool PhysicalState::stickPlugged() const
+{
+    // The kernel's node of the stick is there exactly while a stick is in the port.
+    return QFileInfo::exists(rootDir + "/dev/sda1");
 }

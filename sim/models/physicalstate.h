@@ -42,8 +42,13 @@ public:
 
     QString name() const override { return "Physical state"; }
     void tick(int elapsedMs) override;
+    // Saves what the hardware is like now: the moment the power goes.
+    void saveNow();
 
 private:
+    double drawerPosition() const;
+    bool stickPlugged() const;
+
     QString rootDir;
     DrawerMotor *drawer;
     PumpVessel *vessel;
