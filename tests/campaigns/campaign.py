@@ -118,7 +118,8 @@ def parallel(jobs, work, items):
 
 # Scenario fragments. Each leaves the instrument in the named situation.
 def to_home():
-    return ["wait-state 3 60"]
+    # Home can come before the splash screen is gone (a boot with the vessel still full).
+    return ["wait-state 3 60", "wait-shown pushButton_next 10"]
 
 
 def to_lanes(mode="dpcr", lane=1):
