@@ -33,9 +33,8 @@ public:
     }
 
     // Every model writes its state into the sandbox once, before the program starts: the
-    // hardware is there before the program reads it, and no read may see what the previous
-    // boot left on the same root (a full vessel's closed switch, say) while the world is
-    // still starting.
+    // hardware is there before the program reads it, and no read may see files of the previous
+    // boot that disagree with the state the world starts in while its thread is still starting.
     void settle();
     void start();
     void stop();
@@ -51,6 +50,17 @@ public:
             }
         }
         return false;
+    }
+
+    // The model of type T, or nullptr, without taking the lock: for a model that reads another
+    // from inside its tick, where the world's lock is already held.
+    template<typename T> T *find() const
+    {
+        for (const auto &model : models) {
+            if (auto *typed = dynamic_cast<T *>(model.get()))
+                return typed;
+        }
+        return nullptr;
     }
 
     bool setFault(const QString &name, const QStringList &arguments, QString *reason);
