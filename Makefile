@@ -11,7 +11,8 @@ SIM_ROOT ?= sim-root
 
 # Everything the build, the simulator and the tests need, by Debian package name.
 DEB_PACKAGES := cmake make g++ qtbase5-dev qtbase5-dev-tools fonts-open-sans clang-format \
-               pkg-config libmodbus-dev libbenchmark-dev python3
+               pkg-config libmodbus-dev libbenchmark-dev python3 \
+               libfuse3-dev fuse3
 
 # The sanitizer and fuzzing builds are made with clang, whose runtime carries libFuzzer; only
 # their targets install it, so that make test needs no clang.

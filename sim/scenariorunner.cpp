@@ -15,6 +15,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDateTime>
+#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -203,6 +204,8 @@ bool ScenarioRunner::runStep(const ScenarioStep &step)
         return true;
     case ScenarioStep::PowerCut:
         // Power is gone at once: nothing is flushed by the program, nothing is destroyed.
+        if (powerLoss)
+            powerLoss(step.seed);
         std::printf("power-cut\n");
         std::fflush(stdout);
         std::fflush(stderr);
@@ -265,8 +268,10 @@ bool ScenarioRunner::runStep(const ScenarioStep &step)
         const auto delay = std::chrono::milliseconds(qRound64(step.seconds * 1000));
         // Its own thread: the cut may fall in the middle of anything, a file half-written by
         // the window or a device thread included.
-        std::thread([delay] {
+        std::thread([delay, loss = powerLoss, seed = step.seed] {
             std::this_thread::sleep_for(delay);
+            if (loss)
+                loss(seed);
             static const char kLine[] = "power-cut\n";
             std::fflush(stdout);
             std::fflush(stderr);
@@ -285,6 +290,11 @@ bool ScenarioRunner::runStep(const ScenarioStep &step)
                          .arg(step.seconds));
         return false;
     }
+    case ScenarioStep::Mark:
+        qInfo().noquote() << "Scenario mark:" << step.text;
+        std::printf("mark %s\n", qPrintable(step.text));
+        std::fflush(stdout);
+        return true;
     case ScenarioStep::WaitNoFile:
         if (!QFileInfo::exists(platform::path(step.object)))
             return true;

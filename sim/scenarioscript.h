@@ -28,7 +28,8 @@ struct ScenarioStep
         WaitShown,
         WaitReading,
         Measure,
-        PowerCutIn
+        PowerCutIn,
+        Mark
     };
 
     Kind kind = Sleep;
@@ -41,6 +42,7 @@ struct ScenarioStep
     int number = 0; // state number
     double seconds = 0; // sleep, or the wait limit
     bool update = false; // usb-insert update
+    int seed = -1; // power-cut, power-cut-in: the disk's choice of survivors; -1 the default
 };
 
 struct ScenarioScript

@@ -1,5 +1,6 @@
 #include "usbstick.h"
 
+#include "sim/lossyfs/lossycontrol.h"
 #include "sim/simfiles.h"
 
 #include <QDateTime>
@@ -30,6 +31,8 @@ void UsbStick::insert(bool withUpdate)
                                           + "\n");
     else
         QFile::remove(package);
+    // The stick comes from a computer that wrote and synced it.
+    lossycontrol::sync(QFile::encodeName(stick).toStdString());
     simfiles::writeAtomically(rootDir + "/dev/sda1", {});
 }
 
