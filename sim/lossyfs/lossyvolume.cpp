@@ -531,8 +531,12 @@ LossyVolume::CutReport LossyVolume::cut(uint32_t seed)
 {
     CutReport report;
     std::mt19937 random(seed);
+    // How much of the unsynced state reaches the medium: a cut just before the page cache was
+    // written back loses all of it, one just after keeps most.
+    constexpr double kKeepChances[] = {0.0, 0.25, 0.5, 0.75};
+    const double keepChance = seed == 0 ? 0.0 : kKeepChances[random() % 4];
     auto coin = [&] {
-        return seed != 0 && std::bernoulli_distribution(0.5)(random);
+        return keepChance > 0 && std::bernoulli_distribution(keepChance)(random);
     };
 
     // From the newest name change back: one that survives takes the earlier changes of its
@@ -561,7 +565,8 @@ LossyVolume::CutReport LossyVolume::cut(uint32_t seed)
     // Each file keeps its unsynced writes up to some point, the first one lost perhaps in part.
     for (const auto &[id, file] : dirtyFiles) {
         const size_t count = file->pending.size();
-        const size_t keep = seed == 0 ? 0 : std::uniform_int_distribution<size_t>(0, count)(random);
+        const size_t keep
+                = keepChance == 0 ? 0 : std::uniform_int_distribution<size_t>(0, count)(random);
         std::string content = file->durableData;
         for (size_t i = 0; i < keep; ++i)
             applyWrite(&content, file->pending[i], file->pending[i].bytes.size());
