@@ -4,6 +4,7 @@
 
 #include "ui_mainwindow.h"
 
+#include "platform/platform.h"
 #include "records/appsettings.h"
 
 #include <QDebug>
@@ -146,6 +147,9 @@ void MainWindow::saveNewPassword()
         return;
     }
     AppSettings().setAdminPassword(newPasswordOne);
+    // "Password changed" is a promise: the new file's name must be on the medium before the
+    // operator reads it, or a power cut brings the old password back.
+    platform::run("sync");
     newPasswordOne.clear();
     newPasswordTwo.clear();
     showMessage("Password changed", "");
