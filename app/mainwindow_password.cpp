@@ -146,14 +146,22 @@ void MainWindow::saveNewPassword()
         closePopUp();
         return;
     }
-    AppSettings().setAdminPassword(newPasswordOne);
     // "Password changed" is a promise: the new file's name must be on the medium before the
-    // operator reads it, or a power cut brings the old password back.
-    platform::run("sync");
-    newPasswordOne.clear();
-    newPasswordTwo.clear();
-    showMessage("Password changed", "");
-    ui->stackedWidget->setCurrentWidget(ui->SettingsMenuScreen);
+    // operator reads it, or a power cut brings the old password back. The flash's flushes
+    // take the disk thread; the question stays on the screen until they are done.
+    const QString password = newPasswordOne;
+    diskQueue.write(
+            [password] {
+                AppSettings().setAdminPassword(password);
+                platform::run("sync");
+            },
+            this,
+            [this] {
+                newPasswordOne.clear();
+                newPasswordTwo.clear();
+                showMessage("Password changed", "");
+                ui->stackedWidget->setCurrentWidget(ui->SettingsMenuScreen);
+            });
 }
 
 void MainWindow::setUpSettingsPasswordButtons()

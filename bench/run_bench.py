@@ -485,8 +485,8 @@ click pushButton_lane_1
 click pushButton_run
 wait-state 10 120
 mark end run start
-wait-state 11 120
 mark begin run end
+wait-state 11 120
 wait-file /sim/app.log Creating log file
 sleep 1
 mark end run end
@@ -549,16 +549,27 @@ def durable_stalls(build, work, flush_ms):
                  probe=True, extra=["--lossy-disk"])
     if not run.wait(900):
         return None
-    worst, moment = {}, None
+    # A click runs the program's handler and the next steps in one go, before the probe's
+    # next tick: the marks' and the stalls' times of day tell which moment a stall began in.
+    def seconds(text):
+        h, m, s = text.split(":")
+        return int(h) * 3600 + int(m) * 60 + float(s)
+    moments = {}
+    with open(os.path.join(work, "root-disk%d" % flush_ms, "sim", "app.log")) as log:
+        for line in log:
+            m = re.search(r"(\d\d:\d\d:\d\d\.\d+) .*Scenario mark: (begin|end) (.*)", line)
+            if m:
+                moments.setdefault(m.group(3), {})[m.group(2)] = seconds(m.group(1))
+    worst = {name: 0.0 for name in moments}
     for _, line in run.lines:
-        if line.startswith("mark begin "):
-            moment = line[len("mark begin "):]
-            worst[moment] = 0.0
-        elif line.startswith("mark end "):
-            moment = None
-        m = re.match(r"probe late ([\d.]+)", line)
-        if m and moment:
-            worst[moment] = max(worst[moment], float(m.group(1)))
+        m = re.match(r"probe late ([\d.]+) cpu [\d.]+ until ([\d:.]+)", line)
+        if not m:
+            continue
+        late = float(m.group(1))
+        began = seconds(m.group(2)) - late / 1000
+        for name, span in moments.items():
+            if span.get("begin", 1e9) <= began <= span.get("end", -1):
+                worst[name] = max(worst[name], late)
     return worst
 
 

@@ -38,10 +38,11 @@ bool startVolume(const std::string &folder, const std::string &report, pid_t *pi
         *error = QString("pipe: ") + std::strerror(errno);
         return false;
     }
+    // Made before the fork: the child of a threaded process may only exec.
+    const std::string fd = std::to_string(ready[1]);
     *pid = ::fork();
     if (*pid == 0) {
         ::fcntl(ready[1], F_SETFD, 0);
-        const std::string fd = std::to_string(ready[1]);
         ::execl(VEMLA_LOSSYFS, "vemla8-lossyfs", "mount", folder.c_str(), report.c_str(),
                 fd.c_str(), static_cast<char *>(nullptr));
         ::_exit(127);

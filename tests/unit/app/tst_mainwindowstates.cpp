@@ -231,7 +231,7 @@ void TestMainWindowStates::errorPending_homeBecomesErrorMenu_andDrawerButtonsAsk
     // The vessel is empty: the open button recommends pressurizing first.
     QSignalSpy move(instrument.window.get(), &MainWindow::drawerMove);
     instrument.click("button_err_open");
-    QCOMPARE(instrument.stored("system/error"), 0);
+    QTRY_COMPARE(instrument.stored("system/error"), 0);
     QVERIFY(Instrument::popUpShown());
     QCOMPARE(Instrument::popUpLine(1),
              QString("It is recommended to pressurize the system first."));
