@@ -566,9 +566,11 @@ def durable_stalls(build, work, flush_ms):
         if not m:
             continue
         late = float(m.group(1))
-        began = seconds(m.group(2)) - late / 1000
+        ended = seconds(m.group(2))
+        began = ended - late / 1000
         for name, span in moments.items():
-            if span.get("begin", 1e9) <= began <= span.get("end", -1):
+            # Any overlap counts: a stall across two moments is charged to both.
+            if began <= span.get("end", -1) and ended >= span.get("begin", 1e9):
                 worst[name] = max(worst[name], late)
     return worst
 

@@ -74,6 +74,10 @@ LossyDisk::~LossyDisk()
 bool LossyDisk::mount(const QStringList &folders, const QString &reportFile, QString *error)
 {
     std::string why;
+    if (std::strlen(VEMLA_LOSSYFS) == 0) {
+        *error = "no lossy disk: vemla8-lossyfs is not built for this machine";
+        return false;
+    }
     if (!lossycontrol::usable(&why)) {
         *error = "no lossy disk: " + QString::fromStdString(why);
         return false;

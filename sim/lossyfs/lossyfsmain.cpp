@@ -451,12 +451,20 @@ int serve(const char *folder, const char *reportPath, int readyFd)
     fuse_loop_config *config = fuse_loop_cfg_create();
     const int status = fuse_loop_mt(fs, config);
     fuse_loop_cfg_destroy(config);
-    // Unmounted without a cut or a stop (the simulator ended): the board kept running, so
-    // whatever it wrote is kept.
-    if (!state.finished)
-        finish(lossycontrol::kKeepAll);
     fuse_remove_signal_handlers(fuse_get_session(fs));
-    fuse_unmount(fs);
+    bool finished;
+    {
+        Guard guard(state.lock);
+        finished = state.finished;
+    }
+    if (!finished) {
+        // Unmounted or ended without a cut or a stop (the simulator went): the board kept
+        // running, so whatever it wrote is kept.
+        finish(lossycontrol::kKeepAll);
+        fuse_unmount(fs);
+    }
+    // After a cut or a stop the simulator detached the volume itself; the folder may hold the
+    // next boot's volume by now, which is not ours to unmount.
     fuse_destroy(fs);
     return status == 0 ? 0 : 1;
 }
