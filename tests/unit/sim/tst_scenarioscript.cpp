@@ -31,12 +31,15 @@ void TestScenarioScript::parse_everyStepForm()
                                                         "wait-reading LED_colour red #ff\n"
                                                         "measure /sim/resources.txt\n"
                                                         "power-cut-in 2.5\n"
+                                                        "usb-insert no-mount update\n"
+                                                        "stick-file a/b.ini [x]\\nk=1 2\\n\n"
+                                                        "stick-link logs /usr/share/vemla\n"
                                                         "power-cut-in 0.5 12345\n"
                                                         "power-cut 0\n"
                                                         "mark begin run end\n"
                                                         "power-cut\n");
     QCOMPARE(script.error, QString());
-    QCOMPARE(script.steps.size(), 15);
+    QCOMPARE(script.steps.size(), 18);
     const auto &s = script.steps;
     QCOMPARE(s[0].line, 3);
     QCOMPARE(s[0].number, 2);
@@ -60,14 +63,23 @@ void TestScenarioScript::parse_everyStepForm()
     QCOMPARE(s[9].object, QString("/sim/resources.txt"));
     QCOMPARE(s[10].kind, ScenarioStep::PowerCutIn);
     QCOMPARE(s[10].seconds, 2.5);
+    QCOMPARE(s[11].update, true);
+    QCOMPARE(s[11].mounts, false);
+    QCOMPARE(s[5].mounts, true);
+    // A stick file's text with its line breaks written as \n.
+    QCOMPARE(s[12].kind, ScenarioStep::StickFile);
+    QCOMPARE(s[12].object, QString("a/b.ini"));
+    QCOMPARE(s[12].text, QString("[x]\nk=1 2\n"));
+    QCOMPARE(s[13].kind, ScenarioStep::StickLink);
+    QCOMPARE(s[13].text, QString("/usr/share/vemla"));
     // A cut's disk seed: none given is -1 (the simulator's), 0 keeps nothing unsynced.
     QCOMPARE(s[10].seed, -1);
-    QCOMPARE(s[11].seed, 12345);
-    QCOMPARE(s[12].kind, ScenarioStep::PowerCut);
-    QCOMPARE(s[12].seed, 0);
-    QCOMPARE(s[13].kind, ScenarioStep::Mark);
-    QCOMPARE(s[13].text, QString("begin run end"));
-    QCOMPARE(s[14].seed, -1);
+    QCOMPARE(s[14].seed, 12345);
+    QCOMPARE(s[15].kind, ScenarioStep::PowerCut);
+    QCOMPARE(s[15].seed, 0);
+    QCOMPARE(s[16].kind, ScenarioStep::Mark);
+    QCOMPARE(s[16].text, QString("begin run end"));
+    QCOMPARE(s[17].seed, -1);
 }
 
 void TestScenarioScript::parse_badLines_nameTheLine_data()
@@ -82,6 +94,12 @@ void TestScenarioScript::parse_badLines_nameTheLine_data()
                                               << "line 1: click takes one";
     QTest::newRow("usb-insert word") << "usb-insert stick"
                                      << "line 1: usb-insert takes";
+    QTest::newRow("usb-insert twice update") << "usb-insert update update"
+                                             << "line 1: usb-insert takes";
+    QTest::newRow("stick-link without target") << "stick-link logs"
+                                               << "line 1: stick-link takes";
+    QTest::newRow("stick-file without path") << "stick-file"
+                                             << "line 1: stick-file needs";
     QTest::newRow("no text") << "click-text"
                              << "line 1: click-text needs a text";
     QTest::newRow("no fault name") << "fault"
