@@ -287,6 +287,9 @@ bool Simulator::connectEpcBus(QString *error)
         if (!epcBus->start(error))
             return false;
         target = QString::fromStdString(epcBus->devicePath());
+        deviceIo.attachWire(platform::path("/dev/ttymxc0"),
+                            platform::path("/sys/class/gpio/gpio83/value"),
+                            platform::path("/sys/class/gpio/gpio84/value"), epcBus->wire());
     }
     const QString link = sandbox.file("/dev/ttymxc0");
     QFile::remove(link);
