@@ -53,7 +53,11 @@ public:
     bool prepare(QString *error);
     // The exit status for a failed prepare(): 2, or LossyDisk::kUnusableExitCode.
     int failureExitCode() const { return failureCode; }
-    // Starts the models and attaches to the constructed window (scenario runner, panel).
+    // The instrument's hardware is powered with the board: the models run (and present their
+    // state, a drawer left open, a vessel still under pressure) before the program reads them.
+    // Called once the application object exists, before the window is built.
+    void powerOn();
+    // Attaches to the constructed window (scenario runner, panel).
     void attach(MainWindow &window);
 
 private:
