@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hw/i2c_ledcontrol.h"
+#include "records/diskqueue.h"
 #include "records/errorcode.h"
 #include "records/errorlogentry.h"
 #include "records/storage.h"
@@ -323,6 +324,8 @@ private:
     Ui::MainWindow *ui = nullptr;
     Storage storage;
     Writer writer;
+    // After the storage and the writer: its pending writes use them until it is gone.
+    DiskQueue diskQueue;
 
     PopUp *popUp = nullptr;
     ErrorPopUp *errorPopUp = nullptr;

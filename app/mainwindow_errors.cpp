@@ -41,8 +41,11 @@ void MainWindow::handleSystemError(ErrorCode err)
         return;
     restoreActualPressureSettings();
     showErrorOnScreen(err);
-    AppSettings().saveSystemSetting(AppSettings::SYSTEM_ERROR, 1);
-    platform::run("sync");
+    // After the record, in the disk thread; the error screen and its safe state do not wait.
+    diskQueue.write([] {
+        AppSettings().saveSystemSetting(AppSettings::SYSTEM_ERROR, 1);
+        platform::run("sync");
+    });
     setState(15);
 }
 
@@ -58,8 +61,11 @@ int MainWindow::logError(int code, ErrorLogEntry &entry)
     entry.vesselPressure = vesselPressure;
     for (int line = 0; line < 3; ++line)
         entry.linePressure[line] = measuredPressure[line];
-    entry.activeLanes = &laneSelection;
-    writer.writeErrorLog(errorLogPath, entry);
+    // Appended and synced in the disk thread, with the lanes as they are now.
+    diskQueue.write([this, entry, path = errorLogPath, lanes = laneSelection]() mutable {
+        entry.activeLanes = &lanes;
+        writer.writeErrorLog(path, entry);
+    });
     return errorClass(code);
 }
 
@@ -157,8 +163,10 @@ void MainWindow::enterErrorMenu()
 
 void MainWindow::onErrorDrawerButton(int drawerAction)
 {
-    AppSettings().saveSystemSetting(AppSettings::SYSTEM_ERROR, 0);
-    platform::run("sync");
+    diskQueue.write([] {
+        AppSettings().saveSystemSetting(AppSettings::SYSTEM_ERROR, 0);
+        platform::run("sync");
+    });
     errorActive = false;
     if (vesselPressure < kVesselRecommendedMbar) {
         pressurizeFirstAsked = true;

@@ -4,6 +4,7 @@
 
 #include "ui_mainwindow.h"
 
+#include "platform/platform.h"
 #include "records/appsettings.h"
 
 #include <QDebug>
@@ -145,11 +146,22 @@ void MainWindow::saveNewPassword()
         closePopUp();
         return;
     }
-    AppSettings().setAdminPassword(newPasswordOne);
-    newPasswordOne.clear();
-    newPasswordTwo.clear();
-    showMessage("Password changed", "");
-    ui->stackedWidget->setCurrentWidget(ui->SettingsMenuScreen);
+    // "Password changed" is a promise: the new file's name must be on the medium before the
+    // operator reads it, or a power cut brings the old password back. The flash's flushes
+    // take the disk thread; the question stays on the screen until they are done.
+    const QString password = newPasswordOne;
+    diskQueue.write(
+            [password] {
+                AppSettings().setAdminPassword(password);
+                platform::run("sync");
+            },
+            this,
+            [this] {
+                newPasswordOne.clear();
+                newPasswordTwo.clear();
+                showMessage("Password changed", "");
+                ui->stackedWidget->setCurrentWidget(ui->SettingsMenuScreen);
+            });
 }
 
 void MainWindow::setUpSettingsPasswordButtons()

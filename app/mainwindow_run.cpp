@@ -83,6 +83,8 @@ void MainWindow::startRunOrPressurize()
 
 void MainWindow::startRun()
 {
+    // The previous run's log is written: the rows are the GUI thread's again.
+    diskQueue.drain();
     runAfterPressurizing = false;
     emit ledOutput(I2C_LedControl::LED_BLUE);
     pumpStopRequested = false;
@@ -208,9 +210,15 @@ void MainWindow::finishRun()
     // A pending error 6 or 8 reloaded at start-up finishes a run that this boot never began.
     if (!runLogPath.empty()) {
         qDebug() << "Creating log file";
-        writer.createLogFile(runLogPath, storage);
+        // Written and synced in the disk thread: the rows and the writer are its own until
+        // then (the next run's start waits for it).
+        diskQueue.write([this, path = runLogPath] {
+            writer.createLogFile(path, storage);
+            storage.clear();
+        });
+    } else {
+        storage.clear();
     }
-    storage.clear();
 }
 
 void MainWindow::setUpModeAndLaneButtons()

@@ -80,6 +80,9 @@ void MainWindow::shutdownStep()
         ui->label_shutDown->setText("Shutting down...");
         ui->label_shutDown->setEnabled(false);
         saveCurrentBootJournal();
+        // Whatever the disk thread still holds (the run log of a run the shutdown ended) is
+        // written before the last sync.
+        diskQueue.drain();
         platform::run("sync; umount " + shellArgument(platform::path("/media/sda1")));
         qDebug() << "Powering Off";
         QTimer::singleShot(kPoweroffDelayMs, this, [] { platform::run("poweroff"); });

@@ -4,7 +4,7 @@ measured in the same run. Started by `make bench` on a release build:
 
     bench/run_bench.py BUILD_DIR [--countdown SECONDS] [--only SECTION ...]
 
-Sections: inprocess, link, drawer, pump, startup, footprint, stalls, countdown. The program
+Sections: inprocess, link, drawer, pump, startup, footprint, stalls, slowdisk, countdown. The program
 figures run the simulator offscreen; CPU and memory figures count the program's own threads,
 not the simulated hardware's (threads named sim-*).
 """
@@ -32,6 +32,8 @@ LINK_MARGIN_US = 1000  # our exchange beyond wire time and waits
 STARTUP_RATIO = 1.5  # against a bare Qt Widgets window
 IDLE_CPU_PERCENT = 1.0
 FRAME_MS = 16.0  # one display frame
+SLOW_FLUSH_MS = 30  # the board's eMMC takes tens of milliseconds for a flush
+STALL_FLOOR_MS = 8.0  # the stall probe notes only ticks later than this
 COUNTDOWN_MS = 100.0
 DRAWER_PERIOD_MS = 25.0
 PUMP_PERIOD_MS = 500.0
@@ -262,7 +264,7 @@ class SimRun:
     """One simulator process on a scenario; every line of its output with its arrival time."""
 
     def __init__(self, build, work, name, scenario, settings=None, probe=False, fresh=True,
-                 on_line=None):
+                 on_line=None, extra=()):
         self.work = work
         root = os.path.join(work, "root-" + name)
         path = os.path.join(work, name + ".scn")
@@ -276,6 +278,7 @@ class SimRun:
             args += ["--pressure-settings", settings]
         if probe:
             args.append("--stall-probe")
+        args += list(extra)
         self.lines = []
         self.on_line = on_line
         env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
@@ -467,6 +470,126 @@ def stalls(build, work):
         figure("largest GUI stall elsewhere (state %d)" % state, value, "ms")
 
 
+ADMIN = "".join("click pushButton_password_%s\n" % d for d in "24680")
+CALIBRATION = "".join("click pushButton_password_%s\n" % d for d in "7716042385")
+# The moments that write to the disk, each between "mark begin NAME" and "mark end NAME".
+DURABLE_MOMENTS = """wait-state 3 120
+usb-insert
+wait-file /sim/app.log isUsbAvailable true
+mark begin run start
+click pushButton_next
+wait-state 7
+click pushButton_dpcr
+wait-state 8
+click pushButton_lane_1
+click pushButton_run
+wait-state 10 120
+mark end run start
+mark begin run end
+wait-state 11 120
+wait-file /sim/app.log Creating log file
+sleep 1
+mark end run end
+click pushButton_dropletsReady_finish
+wait-state 3 120
+click pushButton_settings
+wait-state 13
+""" + ADMIN + """click pushButton_password_enter
+wait-text pushButton_settingsMenu_more More
+click pushButton_settingsMenu_password
+""" + ADMIN + "click pushButton_password_enter\n" + ADMIN + "click pushButton_password_enter\n" \
+    + ADMIN + """mark begin settings save
+click pushButton_password_enter
+click-text Yes
+wait-text label_popUp_line1 Password changed
+mark end settings save
+click-text Ok
+mark begin log export
+click pushButton_settingsMenu_logFile
+click-text Yes
+wait-text label_popUp_line1 Logs are transferred
+mark end log export
+click-text Ok
+click pushButton_settingsMenu_back
+wait-state 3 30
+click pushButton_settings
+wait-state 13
+""" + CALIBRATION + """click pushButton_password_enter
+wait-state 17
+click pushButton_CalibrationStartScreen_open
+wait-state 19 20
+click pushButton_CalibrationInsertScreen_ready
+wait-state 20
+click pushButton_CalibrationInsertScreen_ready
+wait-state 21
+wait-state 22 90
+mark begin calibration save
+click pushButton_CalibrationReadyScreen_save
+wait-state 23
+sleep 1
+mark end calibration save
+click pushButton_CalibrationFinishedScreen_close
+wait-state 3 20
+fault drawer-obstacle
+mark begin error record
+click pushButton_open
+wait-text label_title_drawer_menu Please open cartridge drawer
+sleep 1
+mark end error record
+"""
+
+
+def durable_stalls(build, work, flush_ms):
+    """The worst GUI stall in each moment that writes to the disk, every fsync and sync taking
+    flush_ms on the simulated flash (0: this machine's speed, still through the lossy disk)."""
+    settings = os.path.join(work, "durable.inc")
+    pressure_settings(settings, 5)
+    fault = "fault disk-slow %d\n" % flush_ms if flush_ms else ""
+    run = SimRun(build, work, "disk%d" % flush_ms, fault + DURABLE_MOMENTS, settings=settings,
+                 probe=True, extra=["--lossy-disk"])
+    if not run.wait(900):
+        return None
+    # A click runs the program's handler and the next steps in one go, before the probe's
+    # next tick: the marks' and the stalls' times of day tell which moment a stall began in.
+    def seconds(text):
+        h, m, s = text.split(":")
+        return int(h) * 3600 + int(m) * 60 + float(s)
+    moments = {}
+    with open(os.path.join(work, "root-disk%d" % flush_ms, "sim", "app.log")) as log:
+        for line in log:
+            m = re.search(r"(\d\d:\d\d:\d\d\.\d+) .*Scenario mark: (begin|end) (.*)", line)
+            if m:
+                moments.setdefault(m.group(3), {})[m.group(2)] = seconds(m.group(1))
+    worst = {name: 0.0 for name in moments}
+    for _, line in run.lines:
+        m = re.match(r"probe late ([\d.]+) cpu [\d.]+ until ([\d:.]+)", line)
+        if not m:
+            continue
+        late = float(m.group(1))
+        ended = seconds(m.group(2))
+        began = ended - late / 1000
+        for name, span in moments.items():
+            # Any overlap counts: a stall across two moments is charged to both.
+            if began <= span.get("end", -1) and ended >= span.get("begin", 1e9):
+                worst[name] = max(worst[name], late)
+    return worst
+
+
+def slowdisk(build, work):
+    """Stalls of the durable writes on a disk as slow as the board's eMMC (30 ms a flush)
+    beside the same on this machine's disk. A moment without a late tick (over 8 ms late)
+    counts as 8 ms."""
+    fast = durable_stalls(build, work, 0)
+    slow = durable_stalls(build, work, SLOW_FLUSH_MS)
+    if not fast or not slow:
+        return
+    for moment in slow:
+        value = max(slow[moment], STALL_FLOOR_MS)
+        figure("largest GUI stall, %s, flush %d ms" % (moment, SLOW_FLUSH_MS), value, "ms",
+               ("fast disk", max(fast.get(moment, 0.0), STALL_FLOOR_MS)), goal="< %.0f ms" % FRAME_MS,
+               met=value < FRAME_MS)
+
+
 def countdown(build, work, seconds):
     settings = os.path.join(work, "countdown.inc")
     pressure_settings(settings, seconds)
@@ -482,7 +605,8 @@ def countdown(build, work, seconds):
            abs(active - seconds * 1000) <= COUNTDOWN_MS)
 
 
-SECTIONS = ["inprocess", "link", "drawer", "pump", "startup", "footprint", "stalls", "countdown"]
+SECTIONS = ["inprocess", "link", "drawer", "pump", "startup", "footprint", "stalls", "slowdisk",
+            "countdown"]
 
 
 def main():
@@ -506,7 +630,7 @@ def main():
             countdown(build, work, options.countdown)
         elif section == "footprint":
             footprint(build, work, options.runs)
-        elif section in ("inprocess", "startup", "stalls"):
+        elif section in ("inprocess", "startup", "stalls", "slowdisk"):
             globals()[section](build, work)
         else:
             globals()[section](build)

@@ -2,11 +2,10 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 #include <fcntl.h>
 #include <unistd.h>
-
-namespace {
 
 bool syncDirectoryOf(const QString &resolvedPath)
 {
@@ -18,8 +17,6 @@ bool syncDirectoryOf(const QString &resolvedPath)
     ::close(fd);
     return synced;
 }
-
-} // namespace
 
 AppendResult appendDurably(const QString &resolvedPath, const QByteArray &bytes, bool created)
 {
@@ -45,4 +42,14 @@ bool syncDurably(const QString &resolvedPath, bool created)
     const bool synced = ::fsync(file.handle()) == 0;
     file.close();
     return synced && (!created || syncDirectoryOf(resolvedPath));
+}
+
+bool replaceDurably(const QString &resolvedPath, const QByteArray &bytes)
+{
+    // The temporary file is synced before it is renamed over the old one; the rename reaches
+    // the medium with the directory.
+    QSaveFile file(resolvedPath);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        return false;
+    return syncDirectoryOf(resolvedPath);
 }

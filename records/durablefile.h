@@ -12,5 +12,12 @@ enum class AppendResult { Appended, OpenFailed, WriteFailed };
 // `created` says the file did not exist before, so its directory entry is synced too.
 AppendResult appendDurably(const QString &resolvedPath, const QByteArray &bytes, bool created);
 
+// Syncs the directory that holds `resolvedPath` (a file or a directory just created in it).
+bool syncDirectoryOf(const QString &resolvedPath);
+
 // Syncs an already written file and, if it was just created, its directory.
 bool syncDurably(const QString &resolvedPath, bool created);
+
+// Replaces the file's contents as one step: the old contents or the new, whole, survive a loss
+// of power at any moment, and the new ones once this returns true.
+bool replaceDurably(const QString &resolvedPath, const QByteArray &bytes);

@@ -1,5 +1,6 @@
 #include "systemlog.h"
 
+#include "durablefile.h"
 #include "shellargument.h"
 
 #include "platform/platform.h"
@@ -27,6 +28,7 @@ bool systemlog::save(int bootSelector, const QDateTime &at)
             return false;
         }
         qDebug("Directory %s created", kSystemLogDir);
+        syncDirectoryOf(QString::fromStdString(dir));
     }
     const char *journal = nullptr;
     if (bootSelector == kCurrentBoot)
@@ -40,6 +42,8 @@ bool systemlog::save(int bootSelector, const QDateTime &at)
         qDebug("Error while writting system log");
         return false;
     }
+    // The journal of a boot that ended in a power loss exists nowhere else any more.
+    syncDurably(QString::fromStdString(target), true);
     qDebug("System log saved");
     return true;
 }

@@ -33,10 +33,7 @@ void MainWindow::setUpCalibration()
     });
     connectButton(ui->pushButton_CalibrationInsertScreen_ready,
                   [this] { setState(state == 19 ? 20 : 21); });
-    connectButton(ui->pushButton_CalibrationReadyScreen_save, [this] {
-        saveCalibration();
-        setState(23);
-    });
+    connectButton(ui->pushButton_CalibrationReadyScreen_save, [this] { saveCalibration(); });
     connectButton(ui->pushButton_CalibrationReadyScreen_cancel, [this] { setState(24); });
     connectButton(ui->pushButton_CalibrationCancelScreen_yes, [this] { setState(19); });
     connectButton(ui->pushButton_CalibrationCancelScreen_no, [this] { setState(23); });
@@ -100,12 +97,23 @@ void MainWindow::saveCalibration()
 {
     if (newThreshold == 0) {
         qDebug() << "Error: Failed to save calibration";
+        setState(23);
         return;
     }
-    AppSettings settings;
-    settings.saveDrawerSetting(AppSettings::DRAWER_SAFETY_THRESHOLD, newThreshold);
-    settings.saveDrawerSetting(AppSettings::DRAWER_OPENING_TIME, newOpeningTime);
-    platform::run("sync");
+    // Saved and synced in the disk thread; the finished page, which has the drawer read the
+    // new values, follows once they are on the medium.
+    const uint16_t threshold = newThreshold;
+    const uint16_t openingTime = newOpeningTime;
+    diskQueue.write(
+            [threshold, openingTime] {
+                {
+                    AppSettings settings;
+                    settings.saveDrawerSetting(AppSettings::DRAWER_SAFETY_THRESHOLD, threshold);
+                    settings.saveDrawerSetting(AppSettings::DRAWER_OPENING_TIME, openingTime);
+                }
+                platform::run("sync");
+            },
+            this, [this] { setState(23); });
 }
 
 void MainWindow::clearCalibrationResult()

@@ -7,6 +7,7 @@
 #include "ui_mainwindow.h"
 
 #include "platform/platform.h"
+#include "records/durablefile.h"
 #include "service/initialtest.h"
 
 #include <QDateTime>
@@ -82,6 +83,8 @@ bool MainWindow::ensureTestLogDirectory()
         return false;
     }
     qDebug().noquote() << "Directory" << initialtest::kLogDirectory << "created";
+    // The results written into it must not vanish with an unsynced directory entry.
+    syncDirectoryOf(platform::path(QString(initialtest::kLogDirectory)));
     return true;
 }
 
@@ -175,9 +178,9 @@ void MainWindow::writeTestResults()
     // The drawer and pump tests run no lane: their directory may not exist yet.
     ensureTestLogDirectory();
     const QString path = initialtest::resultsFilePath(initialTestType);
-    QFile file(platform::path(path));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-        || file.write(initialtest::resultsText(initialTestType, testResultList)) < 0)
+    // Shown to the operator as done: on the medium whole, or the previous results whole.
+    if (!replaceDurably(platform::path(path),
+                        initialtest::resultsText(initialTestType, testResultList)))
         qDebug().noquote() << "Initial test results not written:" << path;
 }
 

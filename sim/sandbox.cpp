@@ -65,8 +65,7 @@ bool Sandbox::lay(bool fresh, int hardwareVersion, QString *error)
     // that no boot inherits.
     QFile::remove(powerOffMarker());
     QFile::remove(restartMarker());
-    QFile::remove(file("/tmp/vemla_sw_update.txt"));
-    return true;
+    return QDir(file("/tmp")).removeRecursively() && QDir().mkpath(file("/tmp"));
 }
 
 bool Sandbox::touch(const QString &absolutePath, const QByteArray &content)
@@ -171,6 +170,17 @@ bool Sandbox::layTools()
                              "esac\n")
             && ok;
     ok = writeTool("/sim/bin/timedatectl", recordCall("timedatectl")) && ok;
+    // The whole-system sync reaches the lossy volumes (the data directory, the stick): the
+    // kernel's sync(2) does not pass a FUSE volume's unsynced state to its daemon. The host's
+    // own disk keeps everything anyway.
+    ok = writeTool("/sim/bin/sync",
+                   recordCall("sync")
+                           + (QString(VEMLA_LOSSYFS).isEmpty()
+                                      ? QString("true\n")
+                                      : QString("exec %1 sync \"$ROOT/usr/share/vemla\" "
+                                                "\"$ROOT/sim/usb-stick\"\n")
+                                                .arg(shellQuote(VEMLA_LOSSYFS))))
+            && ok;
     ok = writeTool("/sim/bin/hwclock", recordCall("hwclock")) && ok;
     // Installs the stick's package as a new image: remembers it as the installed version,
     // leaves the marker the new software looks for on the stick, and asks for the board's

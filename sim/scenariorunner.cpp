@@ -16,6 +16,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDateTime>
+#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -204,8 +205,10 @@ bool ScenarioRunner::runStep(const ScenarioStep &step)
         return true;
     case ScenarioStep::PowerCut:
         // Power is gone at once: nothing is flushed by the program, nothing is destroyed; the
-        // hardware stays as it is.
+        // hardware stays as it is, the disk keeps what it keeps.
         world.with<PhysicalState>([](PhysicalState &state) { state.saveNow(); });
+        if (powerLoss)
+            powerLoss(step.seed);
         std::printf("power-cut\n");
         std::fflush(stdout);
         std::fflush(stderr);
@@ -280,9 +283,11 @@ bool ScenarioRunner::runStep(const ScenarioStep &step)
         const auto delay = std::chrono::milliseconds(qRound64(step.seconds * 1000));
         // Its own thread: the cut may fall in the middle of anything, a file half-written by
         // the window or a device thread included.
-        std::thread([this, delay] {
+        std::thread([this, delay, loss = powerLoss, seed = step.seed] {
             std::this_thread::sleep_for(delay);
             world.with<PhysicalState>([](PhysicalState &state) { state.saveNow(); });
+            if (loss)
+                loss(seed);
             static const char kLine[] = "power-cut\n";
             std::fflush(stdout);
             std::fflush(stderr);
@@ -301,6 +306,11 @@ bool ScenarioRunner::runStep(const ScenarioStep &step)
                          .arg(step.seconds));
         return false;
     }
+    case ScenarioStep::Mark:
+        qInfo().noquote() << "Scenario mark:" << step.text;
+        std::printf("mark %s\n", qPrintable(step.text));
+        std::fflush(stdout);
+        return true;
     case ScenarioStep::WaitNoFile:
         if (!QFileInfo::exists(platform::path(step.object)))
             return true;

@@ -34,6 +34,9 @@ public:
     // Called at a power cut with steps left after it: the board boots again from cold and the
     // scenario goes on at `nextStep`. Without it a power cut ends the scenario.
     void setPowerReturn(std::function<void(int nextStep)> boot) { powerReturn = std::move(boot); }
+    // Called at every power cut, from the thread that cuts, with the step's seed (-1 none):
+    // the disk keeps what it keeps before the process ends.
+    void setPowerLoss(std::function<void(int seed)> loss) { powerLoss = std::move(loss); }
 
 private:
     void poll();
@@ -57,4 +60,5 @@ private:
     QElapsedTimer stepClock;
     QSet<int> statesSinceStepStart;
     std::function<void(int)> powerReturn;
+    std::function<void(int)> powerLoss;
 };

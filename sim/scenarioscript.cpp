@@ -19,6 +19,13 @@ QString restAfterWords(const QString &line, int count)
     return line.mid(pos);
 }
 
+bool parseSeed(const QString &word, int *seed)
+{
+    bool ok = false;
+    *seed = word.toInt(&ok);
+    return ok && *seed >= 0;
+}
+
 bool parseSeconds(const QString &word, double *seconds)
 {
     bool ok = false;
@@ -89,6 +96,11 @@ ScenarioScript ScenarioScript::parse(const QString &text)
             step.text = restAfterWords(body, 1);
             if (step.text.isEmpty())
                 return fail("screenshot needs a file name");
+        } else if (verb == "power-cut" && arguments == 1) {
+            // power-cut SEED: the disk keeps of what was not synced what SEED chooses.
+            step.kind = ScenarioStep::PowerCut;
+            if (!parseSeed(words[1], &step.seed))
+                return fail("power-cut takes nothing or a seed");
         } else if (verb == "power-button" || verb == "power-cut" || verb == "usb-remove") {
             if (arguments != 0)
                 return fail(verb + " takes no arguments");
@@ -160,12 +172,20 @@ ScenarioScript ScenarioScript::parse(const QString &text)
             if (arguments != 1)
                 return fail("measure takes one instrument path");
             step.object = words[1];
+        } else if (verb == "mark") {
+            // mark TEXT: notes in the program's log and on standard output that the steps
+            // before it held, e.g. that the operator was told a save was done.
+            step.kind = ScenarioStep::Mark;
+            step.text = restAfterWords(body, 1);
+            if (step.text.isEmpty())
+                return fail("mark needs a text");
         } else if (verb == "power-cut-in") {
             // power-cut-in S: the power goes S seconds later, whatever the program is doing
             // then, in any thread; the steps after it play on until then.
             step.kind = ScenarioStep::PowerCutIn;
-            if (arguments != 1 || !parseSeconds(words[1], &step.seconds))
-                return fail("power-cut-in takes a time in seconds");
+            if (arguments < 1 || arguments > 2 || !parseSeconds(words[1], &step.seconds)
+                || (arguments == 2 && !parseSeed(words[2], &step.seed)))
+                return fail("power-cut-in takes a time in seconds and an optional seed");
         } else if (verb == "fault") {
             if (arguments < 1)
                 return fail("fault needs a name or \"clear\"");

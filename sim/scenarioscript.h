@@ -29,6 +29,7 @@ struct ScenarioStep
         WaitReading,
         Measure,
         PowerCutIn,
+        Mark,
         StickFile,
         StickLink
     };
@@ -45,6 +46,7 @@ struct ScenarioStep
     int number = 0; // state number
     double seconds = 0; // sleep, or the wait limit
     bool update = false; // usb-insert update
+    int seed = -1; // power-cut, power-cut-in: the disk's choice of survivors; -1 the default
     bool mounts = true; // usb-insert no-mount: false
 };
 

@@ -21,7 +21,7 @@ int main(int argc, char *argv[])
     Simulator simulator(options);
     if (!simulator.prepare(&error)) {
         std::fprintf(stderr, "vemla8-sim: %s\n", qPrintable(error));
-        return 2;
+        return simulator.failureExitCode();
     }
     QApplication app(argc, argv);
     simulator.powerOn();

@@ -5,6 +5,7 @@
 #include "modbusrtuserver.h"
 #include "models/drawermotor.h"
 #include "models/fanmodel.h"
+#include "models/flashdisk.h"
 #include "models/i2cbus.h"
 #include "models/i2cbuses.h"
 #include "models/laneflow.h"
@@ -41,7 +42,8 @@ constexpr int kMaxHardwareVersion = 7;
 const char *const kUsage
         = "usage: vemla8-sim [--root DIR] [--fresh] [--headless] [--scenario FILE]\n"
           "                  [--epc-port PATH] [--hw-version N] [--pressure-settings FILE]\n"
-          "                  [--usb-inserted] [--resume-step N] [--stall-probe]\n";
+          "                  [--usb-inserted] [--resume-step N] [--stall-probe]\n"
+          "                  [--lossy-disk] [--cut-seed N]\n";
 
 } // namespace
 
@@ -84,6 +86,18 @@ bool Simulator::parseArguments(int argc, char **argv, Options *options, QString 
                 *error = "--hw-version takes 0 to 7\n";
                 return false;
             }
+        } else if (arg == "--lossy-disk") {
+            options->lossyDisk = true;
+        } else if (arg == "--cut-seed") {
+            QString text;
+            if (!value(&text))
+                return false;
+            bool ok = false;
+            options->cutSeed = text.toInt(&ok);
+            if (!ok || options->cutSeed < 0) {
+                *error = "--cut-seed takes a number from 0 on\n";
+                return false;
+            }
         } else if (arg == "--stall-probe") {
             options->stallProbe = true;
         } else if (arg == "--usb-inserted") {
@@ -111,6 +125,7 @@ Simulator::Simulator(const Options &options) : options(options), sandbox(options
 Simulator::~Simulator()
 {
     world.stop();
+    disk.stop();
     platform::setDeviceIo(nullptr);
     platform::setCommandRunner({});
     platform::setVolumeQuery({});
@@ -162,6 +177,13 @@ bool Simulator::prepare(QString *error)
                              world.find<PumpVessel>());
     if (!connectEpcBus(error) || !installPressureSettings(error))
         return false;
+    world.add<FlashDisk>(disk);
+    if (needsLossyDisk()
+        && !disk.mount({sandbox.file("/usr/share/vemla"), sandbox.file("/sim/usb-stick")},
+                       sandbox.file("/sim/disk.log"), error)) {
+        failureCode = LossyDisk::kUnusableExitCode;
+        return false;
+    }
     world.settle();
     platform::setVolumeQuery([this] {
         QStringList volumes;
@@ -196,6 +218,9 @@ void Simulator::attach(MainWindow &window)
         scenario->stateEntered(window.menuState());
         // Power comes back after a cut: the board boots from cold on the same disk.
         scenario->setPowerReturn([this](int nextStep) { reboot(nextStep); });
+        scenario->setPowerLoss([this](int seed) {
+            disk.cut(static_cast<uint32_t>(seed < 0 ? options.cutSeed : seed));
+        });
         scenario->start(options.resumeStep);
     }
     if (!options.headless) {
@@ -240,6 +265,20 @@ void Simulator::addDrawerPumpAndFan()
     world.add<FanModel>(sandbox.root());
 }
 
+// A power cut is only a test of the program's writes on a disk that loses what a real one
+// loses; a slow flush needs the same volume.
+bool Simulator::needsLossyDisk() const
+{
+    if (options.lossyDisk)
+        return true;
+    for (const ScenarioStep &step : script.steps) {
+        if (step.kind == ScenarioStep::PowerCut || step.kind == ScenarioStep::PowerCutIn
+            || (step.kind == ScenarioStep::Fault && step.text == "disk-slow"))
+            return true;
+    }
+    return false;
+}
+
 bool Simulator::installPressureSettings(QString *error)
 {
     if (options.pressureSettings.isEmpty())
@@ -282,6 +321,8 @@ void Simulator::powerOff()
     // The board is off: nothing after this runs, as on the instrument; the hardware stays as
     // it is.
     world.with<PhysicalState>([](PhysicalState &state) { state.saveNow(); });
+    // Its shutdown has flushed the disks.
+    disk.stop();
     const int code = scenario ? scenario->exitCodeAtPowerOff() : 0;
     std::printf("poweroff\n");
     std::fflush(stdout);
@@ -294,6 +335,7 @@ void Simulator::restart()
     // The installed update reboots the board into the new software, the scenario at the step it
     // was waiting in.
     QFile::remove(sandbox.restartMarker());
+    disk.stop();
     std::printf("restart\n");
     reboot(scenario ? scenario->currentStep() : 0);
 }
@@ -309,6 +351,9 @@ void Simulator::reboot(int scenarioStep)
         arguments << "--headless";
     if (options.stallProbe)
         arguments << "--stall-probe";
+    if (options.lossyDisk)
+        arguments << "--lossy-disk";
+    arguments << "--cut-seed" << QString::number(options.cutSeed);
     if (!options.epcPort.isEmpty())
         arguments << "--epc-port" << options.epcPort;
     if (!options.pressureSettings.isEmpty())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "lossydisk.h"
 #include "sandbox.h"
 #include "scenarioscript.h"
 #include "simdeviceio.h"
@@ -35,6 +36,10 @@ public:
         int resumeStep = 0;
         // Measures the GUI thread's stalls and first paints for the benchmarks (StallProbe).
         bool stallProbe = false;
+        // The data directory and the stick on the lossy disk even when no step needs it.
+        bool lossyDisk = false;
+        // The disk's choice of survivors at a power cut whose step names none.
+        int cutSeed = 1;
     };
 
     // Parses the command line; false with a message for a bad one.
@@ -46,6 +51,8 @@ public:
     // Reads the scenario, lays the root, installs the platform backends and builds the models;
     // runs before the QApplication exists.
     bool prepare(QString *error);
+    // The exit status for a failed prepare(): 2, or LossyDisk::kUnusableExitCode.
+    int failureExitCode() const { return failureCode; }
     // The instrument's hardware is powered with the board: the models run (and present their
     // state, a drawer left open, a vessel still under pressure) before the program reads them.
     // Called once the application object exists, before the window is built.
@@ -61,8 +68,11 @@ private:
     void reboot(int scenarioStep);
     bool connectEpcBus(QString *error);
     bool installPressureSettings(QString *error);
+    bool needsLossyDisk() const;
 
     Options options;
+    int failureCode = 2;
+    LossyDisk disk; // before the world: its flash model refers to it
     Sandbox sandbox;
     SimDeviceIo deviceIo;
     World world;

@@ -1,5 +1,6 @@
 #include "usbstick.h"
 
+#include "sim/lossyfs/lossycontrol.h"
 #include "sim/simfiles.h"
 
 #include <QDateTime>
@@ -34,6 +35,7 @@ void UsbStick::insert(bool withUpdate, bool mounts)
         QFile::remove(rootDir + kNoMountFile);
     else
         simfiles::writeAtomically(rootDir + kNoMountFile, {});
+    syncContent();
     simfiles::writeAtomically(rootDir + "/dev/sda1", {});
 }
 
@@ -92,6 +94,8 @@ bool UsbStick::putFile(const QString &stickPath, const QByteArray &content, QStr
         *reason = "cannot write " + file;
         return false;
     }
+    out.close();
+    syncContent();
     return true;
 }
 
@@ -105,7 +109,14 @@ bool UsbStick::putLink(const QString &stickPath, const QString &target, QString 
         *reason = "cannot link " + file + " to " + resolved;
         return false;
     }
+    syncContent();
     return true;
+}
+
+void UsbStick::syncContent() const
+{
+    // What the stick brings was written and synced on a computer: no power cut takes it.
+    lossycontrol::sync(QFile::encodeName(rootDir + kContentDir).toStdString());
 }
 
 QList<Model::Reading> UsbStick::readings() const

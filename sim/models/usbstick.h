@@ -56,6 +56,7 @@ private:
     // The stick's file for `stickPath`, its folders made; empty (with the reason) for a path
     // that is not inside the stick.
     QString placeOnStick(const QString &stickPath, QString *reason) const;
+    void syncContent() const;
 
     QString rootDir;
 };

@@ -33,9 +33,13 @@ void TestScenarioScript::parse_everyStepForm()
                                                         "power-cut-in 2.5\n"
                                                         "usb-insert no-mount update\n"
                                                         "stick-file a/b.ini [x]\\nk=1 2\\n\n"
-                                                        "stick-link logs /usr/share/vemla\n");
+                                                        "stick-link logs /usr/share/vemla\n"
+                                                        "power-cut-in 0.5 12345\n"
+                                                        "power-cut 0\n"
+                                                        "mark begin run end\n"
+                                                        "power-cut\n");
     QCOMPARE(script.error, QString());
-    QCOMPARE(script.steps.size(), 14);
+    QCOMPARE(script.steps.size(), 18);
     const auto &s = script.steps;
     QCOMPARE(s[0].line, 3);
     QCOMPARE(s[0].number, 2);
@@ -68,6 +72,14 @@ void TestScenarioScript::parse_everyStepForm()
     QCOMPARE(s[12].text, QString("[x]\nk=1 2\n"));
     QCOMPARE(s[13].kind, ScenarioStep::StickLink);
     QCOMPARE(s[13].text, QString("/usr/share/vemla"));
+    // A cut's disk seed: none given is -1 (the simulator's), 0 keeps nothing unsynced.
+    QCOMPARE(s[10].seed, -1);
+    QCOMPARE(s[14].seed, 12345);
+    QCOMPARE(s[15].kind, ScenarioStep::PowerCut);
+    QCOMPARE(s[15].seed, 0);
+    QCOMPARE(s[16].kind, ScenarioStep::Mark);
+    QCOMPARE(s[16].text, QString("begin run end"));
+    QCOMPARE(s[17].seed, -1);
 }
 
 void TestScenarioScript::parse_badLines_nameTheLine_data()
@@ -100,6 +112,12 @@ void TestScenarioScript::parse_badLines_nameTheLine_data()
                                                << "line 1: wait-reading needs";
     QTest::newRow("power-cut-in without time") << "power-cut-in"
                                                << "line 1: power-cut-in takes";
+    QTest::newRow("power-cut seed not a number") << "power-cut soon"
+                                                 << "line 1: power-cut takes nothing or a seed";
+    QTest::newRow("power-cut-in negative seed") << "power-cut-in 1 -3"
+                                                << "line 1: power-cut-in takes";
+    QTest::newRow("mark without text") << "mark"
+                                       << "line 1: mark needs a text";
     QTest::newRow("wait-state time") << "wait-state 3 soon"
                                      << "line 1: not a time";
 }
