@@ -154,15 +154,19 @@ clean:
 
 # --- The instrument's board: 64-bit ARM, cross-built with Debian's multiarch packages.
 #   make target        cross-build into build-arm64 and package it (build-arm64/vemla8_*_arm64.deb)
-#   make test-target   the cross-built unit tests under user-mode emulation (qemu-aarch64)
+#   make test-target   the cross-built unit tests and a few scenarios under user-mode emulation
+#                      (qemu-aarch64), and the package through lintian, systemd-analyze verify,
+#                      its maintainer scripts on a fake root and its dependencies
 #   make install DESTDIR=DIR   the installed tree of the host build under DIR
 # qtbase5-dev:arm64 sits beside the host's qtbase5-dev (both are Multi-Arch: same); moc, uic
 # and rcc stay those of the amd64 qtbase5-dev-tools, which must run here and which the arm64
 # package accepts (Multi-Arch: foreign). Installing qtbase5-dev-tools:arm64 instead would
-# remove the host's tools. libmodbus-dev:arm64 is for the simulator and its tests.
+# remove the host's tools. libmodbus-dev:arm64 is for the simulator and its tests. The
+# package's checks take lintian, shellcheck, systemd (systemd-analyze and the units the
+# package's unit is ordered against) and dpkg-dev (dpkg-shlibdeps).
 TARGET_BUILD_DIR ?= build-arm64
 TARGET_DEB_PACKAGES := crossbuild-essential-arm64 qtbase5-dev:arm64 libmodbus-dev:arm64 \
-                       qemu-user
+                       qemu-user lintian shellcheck systemd dpkg-dev
 
 deps-target: deps arm64-architecture
 arm64-architecture:

@@ -184,6 +184,7 @@ bool Simulator::prepare(QString *error)
         failureCode = LossyDisk::kUnusableExitCode;
         return false;
     }
+    world.settle();
     platform::setVolumeQuery([this] {
         QStringList volumes;
         world.with<UsbStick>([&](UsbStick &stick) { volumes = stick.mountedVolumes(); });
@@ -364,14 +365,21 @@ void Simulator::reboot(int scenarioStep)
     std::fflush(stdout);
     std::fflush(stderr);
     const QByteArray program = QFile::encodeName(QCoreApplication::applicationFilePath());
-    std::vector<QByteArray> storage {program};
+    // The board's build played on a workstation runs under user-mode emulation, and the kernel
+    // cannot start an arm64 program by itself: VEMLA_SIM_EMULATOR (e.g. "qemu-aarch64 -L /",
+    // set by the test that started this one through it) starts it again the same way.
+    std::vector<QByteArray> storage;
+    for (const QByteArray &word : qgetenv("VEMLA_SIM_EMULATOR").split(' '))
+        if (!word.isEmpty())
+            storage.push_back(word);
+    storage.push_back(program);
     for (const QString &argument : arguments)
         storage.push_back(QFile::encodeName(argument));
     std::vector<char *> argv;
     for (QByteArray &item : storage)
         argv.push_back(item.data());
     argv.push_back(nullptr);
-    ::execv(program.constData(), argv.data());
-    std::fprintf(stderr, "vemla8-sim: cannot restart %s\n", program.constData());
+    ::execvp(argv.front(), argv.data());
+    std::fprintf(stderr, "vemla8-sim: cannot restart %s\n", argv.front());
     ::_exit(2);
 }

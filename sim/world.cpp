@@ -10,6 +10,13 @@ World::~World()
     stop();
 }
 
+void World::settle()
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    for (auto &model : models)
+        model->tick(0);
+}
+
 void World::start()
 {
     // Named so that the benchmarks can tell the simulated hardware's CPU use from the program's.

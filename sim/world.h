@@ -32,6 +32,10 @@ public:
         return raw;
     }
 
+    // Every model writes its state into the sandbox once, before the program starts: the
+    // hardware is there before the program reads it, and no read may see files of the previous
+    // boot that disagree with the state the world starts in while its thread is still starting.
+    void settle();
     void start();
     void stop();
 

@@ -6,6 +6,8 @@
 # usage: run-scenarios.sh SIMULATOR ROOT SETTINGS CHECK SCENARIO...
 #   SETTINGS  pressure settings file to install at every boot, or "-"
 #   CHECK     shell script run as `sh CHECK ROOT` after the last scenario, or "-"
+# VEMLA_SIM_EMULATOR, when set, is the command the simulator runs under (the board's arm64
+# build: "qemu-aarch64 -L /"); the simulator starts its next boots through it as well.
 set -u
 simulator=$1
 root=$2
@@ -17,9 +19,9 @@ fresh=--fresh
 for scenario in "$@"; do
     echo "== $(basename "$scenario")"
     if [ "$settings" = - ]; then
-        "$simulator" --headless $fresh --root "$root" --scenario "$scenario"
+        ${VEMLA_SIM_EMULATOR:-} "$simulator" --headless $fresh --root "$root" --scenario "$scenario"
     else
-        "$simulator" --headless $fresh --root "$root" --scenario "$scenario" \
+        ${VEMLA_SIM_EMULATOR:-} "$simulator" --headless $fresh --root "$root" --scenario "$scenario" \
             --pressure-settings "$settings"
     fi
     status=$?

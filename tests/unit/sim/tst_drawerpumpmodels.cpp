@@ -2,6 +2,7 @@
 #include "sim/models/drawermotor.h"
 #include "sim/models/laneflow.h"
 #include "sim/models/pumpvessel.h"
+#include "sim/world.h"
 #include "support/sandboxroot.h"
 
 #include <QtTest>
@@ -65,6 +66,7 @@ private slots:
     void vessel_faults();
     void laneFlow_needsOpenValvesAndDeliveredPressure_data();
     void laneFlow_needsOpenValvesAndDeliveredPressure();
+    void world_settle_replacesWhatThePreviousBootLeft();
 };
 
 void TestDrawerPumpModels::drawer_travelTimeAndCurrent_data()
@@ -253,6 +255,22 @@ void TestDrawerPumpModels::laneFlow_needsOpenValvesAndDeliveredPressure()
     const double lost
             = 10 * (PumpVessel::kNaturalLeakMbarPerS + lanes * PumpVessel::kLaneDrawMbarPerS);
     QVERIFY(qAbs(5000 - vessel.pressureMbar() - lost) < 1);
+}
+
+void TestDrawerPumpModels::world_settle_replacesWhatThePreviousBootLeft()
+{
+    // The files of the previous boot (a full vessel's closed switch) disagree with the vessel
+    // the world starts with (empty here: no state kept). They must be put right before the
+    // program's pump reads them, not at the world thread's first tick, which comes only after
+    // the window is built (late on a slow processor).
+    SandboxRoot sandbox;
+    sandbox.write(kSwitch, "1\n");
+    sandbox.write(kSensor, QByteArray::number(PumpVessel::rawForPressure(5400)) + '\n');
+    World world;
+    world.add<PumpVessel>(sandbox.root());
+    world.settle();
+    QCOMPARE(fileValue(sandbox, kSwitch), 0);
+    QCOMPARE(fileValue(sandbox, kSensor), PumpVessel::rawForPressure(0));
 }
 
 QTEST_GUILESS_MAIN(TestDrawerPumpModels)
