@@ -172,9 +172,12 @@ deps-target: deps arm64-architecture
 arm64-architecture:
 	@dpkg --print-foreign-architectures | grep -qx arm64 || $(SUDO) dpkg --add-architecture arm64
 
-target: deps-target
+# The lossy disk under the emulated simulator's power cuts is the host build's FUSE program.
+target: deps-target configure
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target vemla8-lossyfs
 	cmake -S . -B $(TARGET_BUILD_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake \
-	  -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DVEMLA_WERROR=$(WERROR)
+	  -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DVEMLA_WERROR=$(WERROR) \
+	  -DVEMLA_HOST_LOSSYFS=$(CURDIR)/$(BUILD_DIR)/vemla8-lossyfs
 	cmake --build $(TARGET_BUILD_DIR) -j $(JOBS)
 	cd $(TARGET_BUILD_DIR) && cpack -G DEB
 
