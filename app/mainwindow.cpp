@@ -14,6 +14,7 @@
 #include "records/appsettings.h"
 #include "records/systemlog.h"
 #include "softwareversion.h"
+#include "ui/errorpopup.h"
 #include "windowstyles.h"
 
 #include <QApplication>
@@ -22,7 +23,7 @@
 #include <QTimer>
 
 namespace {
-// The board's reset line of the touch controller wants a low pulse of at least 5 ms.
+// Low time of the start-up pulse on GPIO 89, the pump motor's line (hw/pump.h).
 constexpr unsigned long kGpio89PulseMs = 5;
 constexpr int kLaneCount = 8;
 } // namespace
@@ -130,7 +131,9 @@ void MainWindow::fillStyleStrings()
 
 void MainWindow::pulseGpio89()
 {
-    // The line pulsed is 89, so 89 is the line exported: its attribute files exist only then.
+    // GPIO 89 drives the pump motor. The pulse leaves it high before the pump exists; the pump
+    // drives it low when it takes the line over, so the motor does not run unasked. The line
+    // pulsed is 89, so 89 is the line exported: its attribute files exist only then.
     GPIO::exportPin("89");
     GPIO::setDirection("out", gpio89DirectionPath);
     GPIO::writeValue("0", gpio89ValuePath);
@@ -229,6 +232,8 @@ void MainWindow::setUpStatusBar()
     ui->statusBar->addWidget(pressureTextLabel, 35);
     ui->statusBar->addWidget(pressureValueLabel, 5);
     ui->statusBar->addWidget(statusLabelRight, 10);
+    // The status bar shows through the error list laid over the window.
+    errorPopUp->keepClearOfBottom(ui->statusBar->sizeHint().height());
 }
 
 void MainWindow::startWorker(QThread &thread)

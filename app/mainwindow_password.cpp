@@ -128,7 +128,14 @@ QString MainWindow::handlePasswordKey(const QString &key, const QString &mode)
         ui->lineEdit_settings_password->clear();
     } else if (mode == kNewPasswordTwo) {
         if (newPasswordOne == newPasswordTwo) {
-            showQuestion("New Password", "Do you want to save the new password?");
+            askQuestion(
+                    "New Password", "Do you want to save the new password?",
+                    [this] { saveNewPassword(); },
+                    [this] {
+                        newPasswordOne.clear();
+                        newPasswordTwo.clear();
+                        ui->stackedWidget->setCurrentWidget(ui->SettingsMenuScreen);
+                    });
         } else {
             newPasswordTwo.clear();
             showMessage("Wrong Password", "Please enter the correct password");
@@ -140,11 +147,6 @@ QString MainWindow::handlePasswordKey(const QString &key, const QString &mode)
 
 void MainWindow::saveNewPassword()
 {
-    // The entries may have changed since the question was asked.
-    if (passwordMode != kNewPasswordTwo || newPasswordOne != newPasswordTwo) {
-        closePopUp();
-        return;
-    }
     AppSettings().setAdminPassword(newPasswordOne);
     newPasswordOne.clear();
     newPasswordTwo.clear();
