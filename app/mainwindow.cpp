@@ -14,7 +14,6 @@
 #include "records/appsettings.h"
 #include "records/systemlog.h"
 #include "softwareversion.h"
-#include "ui/errorpopup.h"
 #include "windowstyles.h"
 
 #include <QApplication>
@@ -232,8 +231,6 @@ void MainWindow::setUpStatusBar()
     ui->statusBar->addWidget(pressureTextLabel, 35);
     ui->statusBar->addWidget(pressureValueLabel, 5);
     ui->statusBar->addWidget(statusLabelRight, 10);
-    // The status bar shows through the error list laid over the window.
-    errorPopUp->keepClearOfBottom(ui->statusBar->sizeHint().height());
 }
 
 void MainWindow::startWorker(QThread &thread)

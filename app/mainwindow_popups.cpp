@@ -45,6 +45,8 @@ void MainWindow::connectPopUps()
     connect(this, &MainWindow::stopAnimation, ui->dropletAnimation, &DropletAnimation::onStopEvent);
     connect(this, &MainWindow::systemError, this, &MainWindow::handleSystemError);
     connect(ui->label_err_reference_input, &ClickableLabel::clicked, this, [this] {
+        // The status bar shows through the list; its height is known once it is laid out.
+        errorPopUp->keepClearOfBottom(ui->statusBar->isVisible() ? ui->statusBar->height() : 0);
         ui->stackedWidget->hide();
         errorPopUp->show();
     });
