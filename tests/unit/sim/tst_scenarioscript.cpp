@@ -30,9 +30,12 @@ void TestScenarioScript::parse_everyStepForm()
                                                         "fault clear\r\n"
                                                         "wait-reading LED_colour red #ff\n"
                                                         "measure /sim/resources.txt\n"
-                                                        "power-cut-in 2.5\n");
+                                                        "power-cut-in 2.5\n"
+                                                        "usb-insert no-mount update\n"
+                                                        "stick-file a/b.ini [x]\\nk=1 2\\n\n"
+                                                        "stick-link logs /usr/share/vemla\n");
     QCOMPARE(script.error, QString());
-    QCOMPARE(script.steps.size(), 11);
+    QCOMPARE(script.steps.size(), 14);
     const auto &s = script.steps;
     QCOMPARE(s[0].line, 3);
     QCOMPARE(s[0].number, 2);
@@ -56,6 +59,15 @@ void TestScenarioScript::parse_everyStepForm()
     QCOMPARE(s[9].object, QString("/sim/resources.txt"));
     QCOMPARE(s[10].kind, ScenarioStep::PowerCutIn);
     QCOMPARE(s[10].seconds, 2.5);
+    QCOMPARE(s[11].update, true);
+    QCOMPARE(s[11].mounts, false);
+    QCOMPARE(s[5].mounts, true);
+    // A stick file's text with its line breaks written as \n.
+    QCOMPARE(s[12].kind, ScenarioStep::StickFile);
+    QCOMPARE(s[12].object, QString("a/b.ini"));
+    QCOMPARE(s[12].text, QString("[x]\nk=1 2\n"));
+    QCOMPARE(s[13].kind, ScenarioStep::StickLink);
+    QCOMPARE(s[13].text, QString("/usr/share/vemla"));
 }
 
 void TestScenarioScript::parse_badLines_nameTheLine_data()
@@ -70,6 +82,12 @@ void TestScenarioScript::parse_badLines_nameTheLine_data()
                                               << "line 1: click takes one";
     QTest::newRow("usb-insert word") << "usb-insert stick"
                                      << "line 1: usb-insert takes";
+    QTest::newRow("usb-insert twice update") << "usb-insert update update"
+                                             << "line 1: usb-insert takes";
+    QTest::newRow("stick-link without target") << "stick-link logs"
+                                               << "line 1: stick-link takes";
+    QTest::newRow("stick-file without path") << "stick-file"
+                                             << "line 1: stick-file needs";
     QTest::newRow("no text") << "click-text"
                              << "line 1: click-text needs a text";
     QTest::newRow("no fault name") << "fault"
