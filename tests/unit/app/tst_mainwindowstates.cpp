@@ -67,8 +67,6 @@ private slots:
     void runStart_beforeCountersAnswer_errorAndPowerButtonBelongToTheNewRun();
     void stopQuestion_noReturnsToStage_yesGoesHome();
     void serviceReset_productionIdQuestion();
-    void serviceReset_removeLogsAnswers_data();
-    void serviceReset_removeLogsAnswers();
     void password_usersAndChange_data();
     void password_usersAndChange();
 };
@@ -593,67 +591,6 @@ void TestMainWindowStates::serviceReset_productionIdQuestion()
     QVERIFY(instrument.shown("pushButton_initial_tests"));
     instrument.click("pushButton_serviceMenu_back");
     QCOMPARE(instrument.window->menuState(), 3);
-}
-
-void TestMainWindowStates::serviceReset_removeLogsAnswers_data()
-{
-    QTest::addColumn<QString>("answer");
-    QTest::addColumn<QStringList>("entries"); // under the logs folder; a trailing / a folder
-    QTest::addColumn<int>("rmResult");
-    QTest::addColumn<int>("removals"); // "rm -rf" commands run
-    QTest::addColumn<QString>("line1"); // of the result; empty: no pop-up
-    QTest::addColumn<QString>("line2");
-    const QStringList logs = {"production/7_20261206_101500.log", "drawer/", "errors.log"};
-    QTest::newRow("no keeps the logs") << "no" << logs << 0 << 0 << ""
-                                       << "";
-    QTest::newRow("yes removes them") << "yes" << logs << 0 << 1 << "All log files are removed"
-                                      << "";
-    QTest::newRow("yes, removal fails") << "yes" << logs << 256 << 1 << "Failed to remove log files"
-                                        << "Please try again";
-    QTest::newRow("yes, empty folders only")
-            << "yes" << QStringList {"drawer/", "errors.log"} << 0 << 0 << "No log files to remove"
-            << "";
-    QTest::newRow("yes, nothing there") << "yes" << QStringList {} << 0 << 0 << ""
-                                        << "";
-}
-
-void TestMainWindowStates::serviceReset_removeLogsAnswers()
-{
-    QFETCH(QString, answer);
-    QFETCH(QStringList, entries);
-    QFETCH(int, rmResult);
-    QFETCH(int, removals);
-    QFETCH(QString, line1);
-    QFETCH(QString, line2);
-    Instrument instrument;
-    const QString logs = "/usr/share/vemla/logs";
-    QDir(instrument.root.file(logs)).removeRecursively();
-    QDir().mkpath(instrument.root.file(logs));
-    for (const QString &entry : entries) {
-        if (entry.endsWith('/'))
-            QDir().mkpath(instrument.root.file(logs + "/" + entry));
-        else
-            instrument.root.write(logs + "/" + entry, "x\n");
-    }
-    instrument.commands.setResultFor("rm -rf", rmResult);
-    instrument.window->setState(14);
-    instrument.click("pushButton_reset");
-    instrument.click("pushButton_settings_rm_log");
-    QCOMPARE(Instrument::popUpLine(1), QString("Do you want to remove log files?"));
-    instrument.commands.clear();
-    Instrument::answer(answer);
-    int ran = 0;
-    for (const std::string &command : instrument.commands.commands())
-        ran += command.rfind("rm -rf ", 0) == 0;
-    QCOMPARE(ran, removals);
-    QCOMPARE(Instrument::popUpShown(), !line1.isEmpty());
-    if (!line1.isEmpty()) {
-        QCOMPARE(Instrument::popUpLine(1), line1);
-        QCOMPARE(Instrument::popUpLine(2), line2);
-        Instrument::answer("ok");
-        QVERIFY(!Instrument::popUpShown());
-    }
-    QCOMPARE(instrument.window->menuState(), 14);
 }
 
 void TestMainWindowStates::password_usersAndChange_data()
