@@ -4,8 +4,6 @@
 #include "ui_mainwindow.h"
 
 #include "countdowntext.h"
-#include "platform/platform.h"
-#include "records/appsettings.h"
 #include "records/runcounters.h"
 #include "windowstyles.h"
 
@@ -89,13 +87,11 @@ void MainWindow::startRun()
     emit startPumpAutoStart();
     ui->stackedWidget->setCurrentWidget(ui->PreRampScreen);
 
-    // The run is the next ID's from this moment: an error or the power button before its
-    // counters reach the medium is recorded against it, and its log is written. The stored ID
-    // lags behind a start whose count is still on its way; it is ahead of ours after a restore.
+    // The run has its ID from this moment: an error or the power button before its counters
+    // reach the medium is recorded against it, and its log is written. (The stored ID lags
+    // behind a start whose count is on its way; it is ahead of ours after a restore.)
     runInProgress = true;
-    productionId = std::max(productionId,
-                            AppSettings().loadProductionSetting(AppSettings::PRODUCTION_ID))
-            + 1;
+    productionId = RunCounters::nextProductionId(productionId);
     const QDateTime now = QDateTime::currentDateTime();
     if (initialTestActive)
         setTestRunLogPath(now);

@@ -2,6 +2,8 @@
 
 #include "platform/platform.h"
 
+#include <algorithm>
+
 namespace {
 
 AppSettings::ProductionSetting counterOfMode(const QString &runMode)
@@ -18,6 +20,11 @@ AppSettings::ProductionSetting counterOfMode(const QString &runMode)
 RunCounters::RunCounters()
 {
     connect(this, &RunCounters::countRequested, this, &RunCounters::count, Qt::QueuedConnection);
+}
+
+int RunCounters::nextProductionId(int lastGiven)
+{
+    return std::max(lastGiven, AppSettings().loadProductionSetting(AppSettings::PRODUCTION_ID)) + 1;
 }
 
 void RunCounters::requestCount(int productionId, const QString &runMode)

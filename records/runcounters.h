@@ -23,6 +23,10 @@ public:
     // only the ID.
     void requestCount(int productionId, const QString &runMode);
 
+    // The ID of a run starting now: one above the stored ID, or above `lastGiven`, the last ID
+    // given out, while its count has not reached the medium yet.
+    static int nextProductionId(int lastGiven);
+
 signals:
     void countRequested(int productionId, AppSettings::ProductionSetting modeCounter);
     void runCounted(int productionId);
