@@ -80,10 +80,15 @@ bool Sandbox::touch(const QString &absolutePath, const QByteArray &content)
 bool Sandbox::laySysfs(int hardwareVersion)
 {
     bool ok = touch("/sys/class/gpio/export", {}) && touch("/sys/class/gpio/unexport", {});
+    // Outputs come up low at power-on, whatever the previous boot drove: a motor, a pump or a
+    // transceiver left on by a power cut is off again until the program drives it.
     for (const GpioLine &line : kGpioLines) {
         const QString dir = QString("/sys/class/gpio/gpio%1").arg(line.number);
         ok = touch(dir + "/direction", line.input ? "in\n" : "out\n") && ok;
-        ok = touch(dir + "/value", "0\n") && ok;
+        if (line.input)
+            ok = touch(dir + "/value", "0\n") && ok;
+        else
+            ok = simfiles::writeAtomically(file(dir + "/value"), "0\n") && ok;
         if (line.hasEdge)
             ok = touch(dir + "/edge", "none\n") && ok;
     }
@@ -96,7 +101,9 @@ bool Sandbox::laySysfs(int hardwareVersion)
     // The power button is released at power-on.
     ok = simfiles::writeAtomically(file("/sys/class/gpio/gpio160/value"), "0\n") && ok;
     for (const char *device : kPwmDevices)
-        ok = touch(QString("/sys/class/leds/%1/brightness").arg(device), "0\n") && ok;
+        ok = simfiles::writeAtomically(file(QString("/sys/class/leds/%1/brightness").arg(device)),
+                                       "0\n")
+                && ok;
     for (const char *adc : kAdcFiles)
         ok = touch(QString("/sys/bus/iio/devices/iio:device0/%1").arg(adc), "0\n") && ok;
     for (const char *node : kDeviceNodes)
