@@ -22,7 +22,7 @@
 #include <QTimer>
 
 namespace {
-// The board's reset line of the touch controller wants a low pulse of at least 5 ms.
+// Low time of the start-up pulse on GPIO 89, the pump motor's line (hw/pump.h).
 constexpr unsigned long kGpio89PulseMs = 5;
 constexpr int kLaneCount = 8;
 } // namespace
@@ -130,7 +130,9 @@ void MainWindow::fillStyleStrings()
 
 void MainWindow::pulseGpio89()
 {
-    // The line pulsed is 89, so 89 is the line exported: its attribute files exist only then.
+    // GPIO 89 drives the pump motor. The pulse leaves it high before the pump exists; the pump
+    // drives it low when it takes the line over, so the motor does not run unasked. The line
+    // pulsed is 89, so 89 is the line exported: its attribute files exist only then.
     GPIO::exportPin("89");
     GPIO::setDirection("out", gpio89DirectionPath);
     GPIO::writeValue("0", gpio89ValuePath);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/popupquestion.h"
 #include "hw/i2c_ledcontrol.h"
 #include "records/diskqueue.h"
 #include "records/errorcode.h"
@@ -172,11 +173,20 @@ private:
     void releasePressureQuestion();
     void leavePressurizingScreen();
     void enterErrorMenu();
-    void showQuestion(const QString &line1, const QString &line2);
-    void showMessage(const QString &line1, const QString &line2);
+    // State 16 is final: the board powers off at its end.
+    bool shuttingDown() const { return state == 16; }
+    void showButton(QPushButton *button, bool shown);
+
+    // --- the pop-up and the other overlays (mainwindow_popups.cpp)
+    // A question in the pop-up's Yes/No form, with what each answer does.
+    void askQuestion(const QString &line1, const QString &line2, std::function<void()> yes,
+                     std::function<void()> no = {});
+    // A message in the pop-up's OK form; `ok` runs when it is acknowledged.
+    void showMessage(const QString &line1, const QString &line2, std::function<void()> ok = {});
+    bool openPopUp(const QString &line1, const QString &line2, bool yesNo, PopUpQuestion question);
+    void answerPopUp(std::function<void()> PopUpQuestion::*answer, const char *button);
     void closePopUp();
     void hideOverlays();
-    void showButton(QPushButton *button, bool shown);
 
     // --- drawer screen (mainwindow_drawerscreen.cpp)
     void toggleDrawer();
@@ -195,7 +205,7 @@ private:
     void startRun();
     // Lives in exportThread, idle during a run; answers the counting that startRun asks for.
     void connectRunCounters();
-    void continueRunStart(int countedProductionId);
+    void continueRunStart();
     void askStopRun(const QString &stage);
     void onStopRunYes();
     void onStopRunNo();
@@ -204,7 +214,7 @@ private:
     // --- errors (mainwindow_errors.cpp)
     void handleSystemError(ErrorCode err);
     int logError(int code, ErrorLogEntry &entry);
-    bool reloadPendingError(); // true when the error screen shows it again
+    void reloadPendingError();
     void showErrorOnScreen(int code);
     void updateErrorButtons(int code);
     void onErrorDrawerButton(int drawerAction);
@@ -237,7 +247,6 @@ private:
     void onServiceRowPressed(QPushButton *row);
     void onServiceBackPressed();
     void stepSafetyThreshold(int step);
-    void askServiceQuestion(bool *flag, const QString &question);
 
     // --- drawer calibration and the service menu's drawer rows
     // (service/mainwindow_calibration.cpp)
@@ -402,11 +411,9 @@ private:
     bool drawerClosedSeen = false;
     bool drawerToggleOpens = false;
     bool drawerMidway = false;
-    bool releasePressureAsked = false;
-    bool logTransferAsked = false;
-    bool resetProductionIdAsked = false;
-    bool removeLogsAsked = false;
-    bool pressurizeFirstAsked = false;
+    // The question the pop-up shows, and the drawer move (1 open, 2 close) that waits for
+    // the end of the pressurizing its "Yes" asked for.
+    PopUpQuestion pendingQuestion;
     int pendingDrawerAction = 0;
 
     // Vessel pressure, kept up to date by the pump's reports.
@@ -424,6 +431,8 @@ private:
     int currentTemperature = 0;
     int setPoints[3] = {0, 0, 0};
     bool stopReading = false;
+    // From the start of a run (state 9) until finishRun: the run has an ID and a log to write.
+    bool runInProgress = false;
 
     // Pressure stages of the run: 0 pre-ramp, 1 ramping, 2 at target.
     int pressurePhase = 0;
@@ -457,6 +466,8 @@ private:
     // The pause between two steps of a test; stopped with the test, so that a step never
     // follows a test that an error or a stop has ended.
     QTimer *nextLaneTimer = nullptr;
+    // The pump test's vent before it pressurizes: stopped with the test like the pause.
+    QTimer *pumpTestVentTimer = nullptr;
 
     // Drawer calibration: closings measured per calibration, and those done so far.
     int calibrationCycles = 3;

@@ -23,17 +23,14 @@ constexpr int kErrorListLength = 8;
 
 void MainWindow::handleSystemError(ErrorCode err)
 {
-    if (state == 16)
+    if (shuttingDown())
         return;
     // An obstacle met while the calibration drives the drawer spoils the calibration.
     if (err == ERROR_DRAWER_OBSTACLE && state == 21)
         err = ERROR_DRAWER_CALIBRATION;
     if (err == ERROR_PREVIOUS) {
-        // Raised only at start-up. A pending error whose record is gone (a full or cleared
-        // logs volume) cannot be shown again; left as it is, the instrument would stay on its
-        // initializing page at every boot. It is dropped and the start goes on.
-        if (!reloadPendingError())
-            setState(2);
+        // Raised only at start-up, to show the pending error again.
+        reloadPendingError();
         return;
     }
     ErrorLogEntry entry;
@@ -69,24 +66,25 @@ int MainWindow::logError(int code, ErrorLogEntry &entry)
     return errorClass(code);
 }
 
-bool MainWindow::reloadPendingError()
+void MainWindow::reloadPendingError()
 {
     std::vector<std::string> records;
     const bool read = writer.readLatestErrors(errorLogPath, &records, 1) == 0;
     bool ok = false;
-    const int code = records.empty()
+    int code = records.empty()
             ? 0
             : QString::fromStdString(records.front()).split('|').value(kRecordCodeField).toInt(&ok);
     if (!read || !ok || errorClass(code) != kBlockingClass) {
+        // The flag says a blocking error was never acknowledged (a stuck drawer, a leaking
+        // vessel); only its record is lost (a cleared or damaged logs volume). It stays
+        // pending under the table's own code for that, until the operator acknowledges it.
         qDebug() << "Error: Unable to load previous uncleared error";
-        AppSettings().saveSystemSetting(AppSettings::SYSTEM_ERROR, 0);
-        platform::run("sync");
-        return false;
+        code = ERROR_PREVIOUS;
+    } else {
+        qDebug() << "Error: Uncleared error retriggered";
     }
-    qDebug() << "Error: Uncleared error retriggered";
     showErrorOnScreen(code);
     setState(15);
-    return true;
 }
 
 void MainWindow::showErrorOnScreen(int code)
@@ -140,6 +138,9 @@ void MainWindow::enterErrorMenu()
 {
     errorActive = true;
     pendingDrawerAction = 0;
+    // A question still on screen belongs to what the error interrupted: it is dropped with
+    // its pop-up, so that no later answer is taken for it.
+    closePopUp();
     emit ledOutput(I2C_LedControl::LED_RED);
     ui->stackedWidget->setCurrentWidget(ui->errorScreen);
     if (pumpEnabled)
@@ -169,10 +170,14 @@ void MainWindow::onErrorDrawerButton(int drawerAction)
     });
     errorActive = false;
     if (vesselPressure < kVesselRecommendedMbar) {
-        pressurizeFirstAsked = true;
-        pendingDrawerAction = drawerAction;
-        showQuestion("It is recommended to pressurize the system first.",
-                     "Do you want to proceed?");
+        // Yes: pressurize, and move the drawer on the OK of the full vessel; No: move now.
+        askQuestion(
+                "It is recommended to pressurize the system first.", "Do you want to proceed?",
+                [this, drawerAction] {
+                    pendingDrawerAction = drawerAction;
+                    setState(2);
+                },
+                [this, drawerAction] { setState(drawerAction == 1 ? 4 : 5); });
     } else {
         setState(drawerAction == 1 ? 4 : 5);
     }

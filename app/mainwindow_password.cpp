@@ -129,7 +129,14 @@ QString MainWindow::handlePasswordKey(const QString &key, const QString &mode)
         ui->lineEdit_settings_password->clear();
     } else if (mode == kNewPasswordTwo) {
         if (newPasswordOne == newPasswordTwo) {
-            showQuestion("New Password", "Do you want to save the new password?");
+            askQuestion(
+                    "New Password", "Do you want to save the new password?",
+                    [this] { saveNewPassword(); },
+                    [this] {
+                        newPasswordOne.clear();
+                        newPasswordTwo.clear();
+                        ui->stackedWidget->setCurrentWidget(ui->SettingsMenuScreen);
+                    });
         } else {
             newPasswordTwo.clear();
             showMessage("Wrong Password", "Please enter the correct password");

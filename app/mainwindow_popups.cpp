@@ -12,6 +12,8 @@
 
 #include <QDebug>
 
+#include <utility>
+
 void MainWindow::createPopUps()
 {
     popUp = new PopUp(nullptr);
@@ -43,6 +45,8 @@ void MainWindow::connectPopUps()
     connect(this, &MainWindow::stopAnimation, ui->dropletAnimation, &DropletAnimation::onStopEvent);
     connect(this, &MainWindow::systemError, this, &MainWindow::handleSystemError);
     connect(ui->label_err_reference_input, &ClickableLabel::clicked, this, [this] {
+        // The status bar shows through the list; its height is known once it is laid out.
+        errorPopUp->keepClearOfBottom(ui->statusBar->isVisible() ? ui->statusBar->height() : 0);
         ui->stackedWidget->hide();
         errorPopUp->show();
     });
@@ -54,28 +58,70 @@ void MainWindow::connectPopUps()
             });
 }
 
-void MainWindow::showQuestion(const QString &line1, const QString &line2)
+void MainWindow::askQuestion(const QString &line1, const QString &line2, std::function<void()> yes,
+                             std::function<void()> no)
 {
-    popUp->setYesNoMode();
-    popUp->setText(line1, 1);
-    popUp->setText(line2, 2);
-    ui->stackedWidget->hide();
-    popUp->show();
+    openPopUp(line1, line2, true, {line1, std::move(yes), std::move(no), {}});
 }
 
-void MainWindow::showMessage(const QString &line1, const QString &line2)
+void MainWindow::showMessage(const QString &line1, const QString &line2, std::function<void()> ok)
 {
-    popUp->setOkMode();
+    openPopUp(line1, line2, false, {line1, {}, {}, std::move(ok)});
+}
+
+bool MainWindow::openPopUp(const QString &line1, const QString &line2, bool yesNo,
+                           PopUpQuestion question)
+{
+    // The shutdown page is the last thing the operator sees: a late answer of a device (the
+    // log export's status) or a timer must not cover it.
+    if (shuttingDown()) {
+        qDebug().noquote() << "Shutting down: pop-up not shown:" << line1;
+        return false;
+    }
+    if (yesNo)
+        popUp->setYesNoMode();
+    else
+        popUp->setOkMode();
     popUp->setText(line1, 1);
     popUp->setText(line2, 2);
+    pendingQuestion = std::move(question);
     ui->stackedWidget->hide();
     popUp->show();
+    return true;
 }
 
 void MainWindow::closePopUp()
 {
+    pendingQuestion = {};
     popUp->hide();
     ui->stackedWidget->show();
+}
+
+void MainWindow::answerPopUp(std::function<void()> PopUpQuestion::*answer, const char *button)
+{
+    // Taken off before the pop-up closes: the answer may ask the next question.
+    const PopUpQuestion question = std::exchange(pendingQuestion, {});
+    closePopUp();
+    const std::function<void()> &action = question.*answer;
+    if (action)
+        action();
+    else if (question.asked.isEmpty())
+        qDebug() << "Pop-up:" << button << "without a question on screen";
+}
+
+void MainWindow::onPopUpYesPressed()
+{
+    answerPopUp(&PopUpQuestion::yes, "Yes");
+}
+
+void MainWindow::onPopUpNoPressed()
+{
+    answerPopUp(&PopUpQuestion::no, "No");
+}
+
+void MainWindow::onPopUpOkPressed()
+{
+    answerPopUp(&PopUpQuestion::ok, "Ok");
 }
 
 void MainWindow::onErrorPopUpBackPressed()
@@ -92,10 +138,10 @@ void MainWindow::onLicensePopUpOkPressed()
 
 void MainWindow::onChangeStatusLabel(QString info)
 {
-    // The pop-up may still be in the question form of the transfer it reports on.
-    popUp->setOkMode();
-    popUp->setText(info, 1);
-    popUp->setText("", 2);
+    // The pop-up may still be in the question form of the transfer it reports on: the status
+    // replaces it.
+    if (!openPopUp(info, "", false, {info, {}, {}, {}}))
+        return;
     // The OK would hide the progress of a copy that is still running.
     if (info == "Transferring...") {
         popUp->setOkEnabled(false);
@@ -103,14 +149,12 @@ void MainWindow::onChangeStatusLabel(QString info)
     } else {
         popUp->setOkEnabled(true);
     }
-    ui->stackedWidget->hide();
-    popUp->show();
 }
 
 void MainWindow::hideOverlays()
 {
-    popUp->hide();
+    closePopUp();
     errorPopUp->hide();
     licensePopUp->hide();
-    ui->stackedWidget->show();
+    keypadPopUp->hide();
 }

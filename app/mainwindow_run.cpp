@@ -4,8 +4,6 @@
 #include "ui_mainwindow.h"
 
 #include "countdowntext.h"
-#include "platform/platform.h"
-#include "records/appsettings.h"
 #include "records/runcounters.h"
 #include "windowstyles.h"
 
@@ -91,30 +89,11 @@ void MainWindow::startRun()
     emit startPumpAutoStart();
     ui->stackedWidget->setCurrentWidget(ui->PreRampScreen);
 
-    // The counters are on the medium before the first set-point: the rest of the start waits
-    // for their answer, off the GUI thread, with the pre-ramp page up. Until its path is built
-    // the run has no log, and an error raised meanwhile must not name the previous run's.
-    runLogPath.clear();
-    ++runCountsPending;
-    runCounters->requestCount(runMode);
-}
-
-void MainWindow::connectRunCounters()
-{
-    runCounters = new RunCounters;
-    runCounters->moveToThread(&exportThread);
-    connect(runCounters, &RunCounters::runCounted, this, &MainWindow::continueRunStart);
-    connect(&exportThread, &QThread::finished, runCounters, &QObject::deleteLater);
-}
-
-void MainWindow::continueRunStart(int countedProductionId)
-{
-    productionId = countedProductionId;
-    // A run stopped by an error or the power button while it was being counted keeps its ID
-    // (it was given out) but sends no pressure; a start asked for again waits for its own.
-    if (--runCountsPending > 0 || state != 9)
-        return;
-
+    // The run has its ID from this moment: an error or the power button before its counters
+    // reach the medium is recorded against it, and its log is written. (The stored ID lags
+    // behind a start whose count is on its way; it is ahead of ours after a restore.)
+    runInProgress = true;
+    productionId = RunCounters::nextProductionId(productionId);
     const QDateTime now = QDateTime::currentDateTime();
     if (initialTestActive)
         setTestRunLogPath(now);
@@ -122,10 +101,30 @@ void MainWindow::continueRunStart(int countedProductionId)
         runLogPath = "/usr/share/vemla/logs/production/" + std::to_string(productionId) + "_"
                 + now.toString("yyyyMMdd").toStdString() + "_"
                 + now.toString("hhmmss").toStdString() + ".log";
-
     writer.setTemperature(currentTemperature, false);
-    qDebug().noquote() << runMode;
 
+    // The counters are on the medium before the first set-point: the rest of the start waits
+    // for their answer, off the GUI thread, with the pre-ramp page up.
+    ++runCountsPending;
+    runCounters->requestCount(productionId, runMode);
+}
+
+void MainWindow::connectRunCounters()
+{
+    runCounters = new RunCounters;
+    runCounters->moveToThread(&exportThread);
+    connect(runCounters, &RunCounters::runCounted, this, [this] { continueRunStart(); });
+    connect(&exportThread, &QThread::finished, runCounters, &QObject::deleteLater);
+}
+
+void MainWindow::continueRunStart()
+{
+    // A run ended by an error or the power button while it was being counted sends no
+    // pressure; a start asked for again waits for its own count.
+    if (--runCountsPending > 0 || state != 9)
+        return;
+
+    qDebug().noquote() << runMode;
     for (QProgressBar *bar :
          {ui->progressBar_pressureRamp_line_1, ui->progressBar_pressureRamp_line_2,
           ui->progressBar_pressureRamp_line_3}) {
@@ -191,6 +190,7 @@ void MainWindow::onStopRunYes()
 
 void MainWindow::finishRun()
 {
+    runInProgress = false;
     productionTimer->stop();
     if (pumpEnabled) {
         pumpStopRequested = true;

@@ -30,10 +30,13 @@ void MainWindow::setUpServiceMenu()
     connectButton(ui->pushButton_ds_threshold_m, [this] { stepSafetyThreshold(-10); });
     connectButton(ui->pushButton_ds_threshold_mm, [this] { stepSafetyThreshold(-100); });
     connectButton(ui->pushButton_settings_rm_log, [this] {
-        askServiceQuestion(&removeLogsAsked, "Do you want to remove log files?");
+        askQuestion("Do you want to remove log files?", "", [this] { removeLogsConfirmed(); });
     });
     connectButton(ui->pushButton_settings_reset_prod_id, [this] {
-        askServiceQuestion(&resetProductionIdAsked, "Do you want to reset production ID?");
+        askQuestion("Do you want to reset production ID?", "", [this] {
+            resetProductionId();
+            showMessage("Production ID is 0", "");
+        });
     });
     serviceLevel = 1;
     showServiceLevel();
@@ -50,12 +53,6 @@ void MainWindow::prepareServiceMenu()
     ui->label_dl->setText(drawerLoggingEnabled ? "Enabled" : "Disabled");
     serviceLevel = 1;
     showServiceLevel();
-}
-
-void MainWindow::askServiceQuestion(bool *flag, const QString &question)
-{
-    *flag = true;
-    showQuestion(question, "");
 }
 
 void MainWindow::stepSafetyThreshold(int step)

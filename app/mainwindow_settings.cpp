@@ -71,8 +71,12 @@ void MainWindow::setUpSettingsMenu()
 
 void MainWindow::askLogTransfer()
 {
-    logTransferAsked = true;
-    showQuestion("This will copy all log files to USB drive.", "Do you want to proceed?");
+    askQuestion("This will copy all log files to USB drive.", "Do you want to proceed?", [this] {
+        if (usbAvailable)
+            emit logExportRun();
+        else
+            showMessage("Invalid or missing USB device", "");
+    });
 }
 
 void MainWindow::removeLogsConfirmed()

@@ -27,9 +27,11 @@ constexpr int kReleaseTick = 2;
 
 void MainWindow::onPowerButtonPressed()
 {
-    if (state == 2 || state == 12) {
+    if (state == 2 || state == 12)
         pressurizingTimer->stop();
-    } else if (state == 9 || state == 10) {
+    // A started run ends with its log whatever page it shows: its stages (9, 10) and also its
+    // stop question (6), behind which it goes on.
+    if (runInProgress) {
         for (QTimer *timer :
              {preRampTimer, dmdaRampTimer, dpcrRampTimer, rampProgressTimer1, rampProgressTimer2,
               rampProgressTimer3, setPressureWatchdog, readPressureWatchdog})
@@ -46,6 +48,8 @@ void MainWindow::enterShutdownMenu()
     ui->statusBar->hide();
     ui->stackedWidget->setCurrentWidget(ui->shutDown_Screen);
     hideOverlays();
+    // A test's timers would bring its pages and messages back over the shutdown page.
+    stopInitialTest();
     emit stopPumpAutoStart();
     if (pumpEnabled)
         emit disablePump();

@@ -11,11 +11,12 @@
 #include <QLabel>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 constexpr int kTemperaturePeriodMs = 10000;
 constexpr int kPressurizingCheckMs = 1000;
 constexpr int kProductionTickMs = 1000;
-constexpr int kShutdownState = 16;
 // Fan duty while the instrument is up: enough for the electronics, quiet on the bench.
 constexpr int kIdleFanDuty = 10;
 // Time the pump's release valve needs to vent the vessel.
@@ -39,7 +40,7 @@ void MainWindow::setState(int newState)
 {
     // The shutdown is final: a drawer that ends its move, a pressure check or a stick event
     // arriving during the countdown must neither bring a menu back nor start it again.
-    if (state == kShutdownState) {
+    if (shuttingDown()) {
         qDebug() << "Shutting down: state" << newState << "ignored";
         return;
     }
@@ -233,78 +234,13 @@ void MainWindow::leavePressurizingScreen()
 
 void MainWindow::releasePressureQuestion()
 {
-    releasePressureAsked = true;
-    showQuestion("This will release the system pressure.", "Do you want to proceed?");
-}
-
-void MainWindow::onPopUpYesPressed()
-{
-    if (initialTestActive) {
-        closePopUp();
-        startConfirmedInitialTest();
-    } else if (releasePressureAsked) {
-        closePopUp();
-        checkAndReleasePressure();
-        releasePressureAsked = false;
-    } else if (logTransferAsked) {
-        logTransferAsked = false;
-        if (usbAvailable) {
-            closePopUp();
-            emit logExportRun();
-        } else {
-            showMessage("Invalid or missing USB device", "");
-        }
-    } else if (resetProductionIdAsked) {
-        resetProductionIdAsked = false;
-        resetProductionId();
-        showMessage("Production ID is 0", "");
-    } else if (removeLogsAsked) {
-        removeLogsAsked = false;
-        closePopUp();
-        removeLogsConfirmed();
-    } else if (pressurizeFirstAsked) {
-        // pendingDrawerAction stays for the OK of "Pressurizing system completed".
-        closePopUp();
-        setState(2);
-    } else {
-        saveNewPassword();
-    }
-}
-
-void MainWindow::onPopUpNoPressed()
-{
-    closePopUp();
-    if (initialTestActive) {
-        initialTestActive = false;
-    } else if (releasePressureAsked) {
-        releasePressureAsked = false;
-    } else if (logTransferAsked) {
-        logTransferAsked = false;
-    } else if (resetProductionIdAsked) {
-        resetProductionIdAsked = false;
-    } else if (removeLogsAsked) {
-        removeLogsAsked = false;
-    } else if (pressurizeFirstAsked) {
-        runPendingDrawerAction();
-    } else {
-        newPasswordOne.clear();
-        newPasswordTwo.clear();
-        ui->stackedWidget->setCurrentWidget(ui->SettingsMenuScreen);
-    }
-}
-
-void MainWindow::onPopUpOkPressed()
-{
-    closePopUp();
-    if (pressurizeFirstAsked)
-        runPendingDrawerAction();
+    askQuestion("This will release the system pressure.", "Do you want to proceed?",
+                [this] { checkAndReleasePressure(); });
 }
 
 void MainWindow::runPendingDrawerAction()
 {
-    const int action = pendingDrawerAction;
-    pressurizeFirstAsked = false;
-    pendingDrawerAction = 0;
+    const int action = std::exchange(pendingDrawerAction, 0);
     if (action == 1)
         setState(4);
     else if (action == 2)
@@ -322,14 +258,14 @@ void MainWindow::startConfirmedInitialTest()
         setState(4);
         break;
     case 4:
+        // The vent belongs to the test: no way back to the lane selection from its page, and
+        // the test's stop (an error, the service menu, the shutdown) ends it.
+        showButton(ui->pushButton_vesselPress_back, false);
         ui->stackedWidget->setCurrentWidget(ui->vesselPressureScreen);
         emit stopPumpAutoStart();
         emit pressureRelease();
         // The pump test times the filling of an empty vessel: let the vent finish first.
-        QTimer::singleShot(kPumpTestVentMs, this, [this] {
-            pumpTestClock.start();
-            setState(12);
-        });
+        pumpTestVentTimer->start(kPumpTestVentMs);
         break;
     default:
         qDebug() << "onPopUpYesPressed(): undefined initial test type";

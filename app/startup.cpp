@@ -32,16 +32,18 @@ int runInstrument(QApplication &app, const std::function<void(MainWindow &)> &wi
     // The drawer's faults reach the window through a queued drawerError(ErrorCode).
     qRegisterMetaType<ErrorCode>("ErrorCode");
 
+    // Before the window: its constructor already lays out and polishes the first pages (the
+    // pressurizing page, the error screen), each with the font it finds registered then.
+    if (QFontDatabase::addApplicationFont(":/fonts/Open_Sans/OpenSans-Regular.ttf") < 0)
+        qDebug() << "Failed to load font: 'Open Sans'";
+    QFont font("Open Sans", 16, QFont::Normal, false);
+    QApplication::setFont(font);
+
     MainWindow window(nullptr);
     window.setFixedSize(1024, 600);
     window.centralWidget()->setAttribute(Qt::WA_TranslucentBackground);
     if (windowBuilt)
         windowBuilt(window);
-
-    if (QFontDatabase::addApplicationFont(":/fonts/Open_Sans/OpenSans-Regular.ttf") < 0)
-        qDebug() << "Failed to load font: 'Open Sans'";
-    QFont font("Open Sans", 16, QFont::Normal, false);
-    QApplication::setFont(font);
 
     QPixmap background(":/images/background-image/korvand_background.png");
     QSplashScreen splash(background);

@@ -35,6 +35,11 @@ void Pump::initPump()
 {
     GPIO::exportPin("89");
     GPIO::setDirection("out", motorDirectionPath);
+    // The motor runs only while the pump is enabled. Start-up pulses this line and leaves it
+    // high; the board's kernel drives an output low when its direction is set, but the motor
+    // must not depend on that: a boot that goes to the error screen never enables nor disables
+    // the pump, and the periodic check stops only an enabled one.
+    GPIO::writeValue("0", motorValuePath);
     GPIO::exportPin("150");
     GPIO::setDirection("out", releaseDirectionPath);
     GPIO::exportPin("149");

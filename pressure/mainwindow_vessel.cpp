@@ -52,9 +52,9 @@ void MainWindow::checkPressurizing()
     ui->progressBar_vesselPress->setValue(kFullPercent);
     pressurizingTimer->stop();
     pressurizingHistory.clear();
-    if (pressurizeFirstAsked) {
+    if (pendingDrawerAction != 0) {
         // The OK of this message carries out the drawer move that was waiting.
-        showMessage("Pressurizing system completed", "");
+        showMessage("Pressurizing system completed", "", [this] { runPendingDrawerAction(); });
     } else if (runAfterPressurizing) {
         setState(9);
     } else if (!initialTestActive) {

@@ -2,6 +2,8 @@
 
 #include "platform/platform.h"
 
+#include <algorithm>
+
 namespace {
 
 AppSettings::ProductionSetting counterOfMode(const QString &runMode)
@@ -20,16 +22,20 @@ RunCounters::RunCounters()
     connect(this, &RunCounters::countRequested, this, &RunCounters::count, Qt::QueuedConnection);
 }
 
-void RunCounters::requestCount(const QString &runMode)
+int RunCounters::nextProductionId(int lastGiven)
 {
-    // Only the counter's selector crosses to the worker, not the caller's string.
-    emit countRequested(counterOfMode(runMode));
+    return std::max(lastGiven, AppSettings().loadProductionSetting(AppSettings::PRODUCTION_ID)) + 1;
 }
 
-void RunCounters::count(AppSettings::ProductionSetting modeCounter)
+void RunCounters::requestCount(int productionId, const QString &runMode)
+{
+    // Only the counter's selector crosses to the worker, not the caller's string.
+    emit countRequested(productionId, counterOfMode(runMode));
+}
+
+void RunCounters::count(int productionId, AppSettings::ProductionSetting modeCounter)
 {
     AppSettings settings;
-    const int productionId = settings.loadProductionSetting(AppSettings::PRODUCTION_ID) + 1;
     settings.saveProductionSetting(AppSettings::PRODUCTION_ID, productionId);
     if (modeCounter != AppSettings::PRODUCTION_UNDEFINED)
         settings.saveProductionSetting(modeCounter,

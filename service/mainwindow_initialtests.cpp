@@ -41,6 +41,13 @@ void MainWindow::setUpInitialTests()
     nextLaneTimer->setSingleShot(true);
     nextLaneTimer->setObjectName("nextLaneTimer");
     connect(nextLaneTimer, &QTimer::timeout, this, [this] { nextLaneTest(); });
+    pumpTestVentTimer = new QTimer(this);
+    pumpTestVentTimer->setSingleShot(true);
+    pumpTestVentTimer->setObjectName("pumpTestVentTimer");
+    connect(pumpTestVentTimer, &QTimer::timeout, this, [this] {
+        pumpTestClock.start();
+        setState(12);
+    });
     connectButton(ui->pushButton_testResults_back, [this] {
         setState(14);
         clearTestResults();
@@ -61,7 +68,9 @@ void MainWindow::selectInitialTest(int type)
     for (int row = 1; row <= initialtest::kRowCount; ++row)
         ui->testResults_screen->findChild<QLabel *>(QString("label_task_%1").arg(row))
                 ->setText(names[row - 1]);
-    showQuestion(initialtest::confirmationText(type), "Do you want to proceed?");
+    askQuestion(
+            initialtest::confirmationText(type), "Do you want to proceed?",
+            [this] { startConfirmedInitialTest(); }, [this] { initialTestActive = false; });
 }
 
 void MainWindow::startLaneTest()
@@ -160,6 +169,7 @@ void MainWindow::stopInitialTest()
     initialTestActive = false;
     testTimer->stop();
     nextLaneTimer->stop();
+    pumpTestVentTimer->stop();
 }
 
 void MainWindow::clearTestResults()

@@ -5,6 +5,7 @@
 #include "overlaywindow.h"
 
 #include <QHeaderView>
+#include <QLayout>
 #include <QTableWidgetItem>
 
 namespace {
@@ -24,6 +25,7 @@ constexpr char kFieldSeparator = '|';
 ErrorPopUp::ErrorPopUp(QWidget *parent) : QWidget(parent), ui(new Ui::ErrorPopUp)
 {
     ui->setupUi(this);
+    baseBottomMargin = layout()->contentsMargins().bottom();
     setUpOverlayWindow(this);
     ui->label_errorPopUp_title->setStyleSheet(titleStyle);
     ui->pushButton_errorPopUp_back->setStyleSheet(
@@ -41,6 +43,13 @@ ErrorPopUp::ErrorPopUp(QWidget *parent) : QWidget(parent), ui(new Ui::ErrorPopUp
     table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     connect(ui->pushButton_errorPopUp_back, &QPushButton::clicked, this, &ErrorPopUp::backPressed);
+}
+
+void ErrorPopUp::keepClearOfBottom(int heightPx)
+{
+    QMargins margins = layout()->contentsMargins();
+    margins.setBottom(baseBottomMargin + heightPx);
+    layout()->setContentsMargins(margins);
 }
 
 ErrorPopUp::~ErrorPopUp()

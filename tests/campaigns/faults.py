@@ -147,11 +147,13 @@ def cases():
     # A vanished ADC reads as 0, a sensor not connected: the pump trusts the switch alone.
     add(f"sysfs-gone {VESSEL_ADC}", "pressurizing", reaches_home())
     add(f"sysfs-gone {MAX_SWITCH}", "pressurizing", error_screen(7))
-    # The record is lost with the full volume; the next boot cannot show the error again and
-    # starts as usual.
+    # The record is lost with the full volume; the next boot cannot tell which error it was
+    # and shows it as 1000, Previous error, still pending until the operator acknowledges it.
     lost = error_screen(7, recorded=False)
-    lost["steps"] += ["power-cut", "wait-state 2 20", "wait-state 3 60"]
-    lost.update(pending=0, stdout="Unable to write error log file")
+    lost["steps"] += ["power-cut", "wait-state 15 20", "expect-text label_err_code_input 1000",
+                      "expect-text label_err_description_input Previous error",
+                      "wait-shown button_err_open 10", "expect-shown button_err_close"]
+    lost.update(pending=1, stdout="Unable to write error log file")
     add("logs-full + vessel-leak", "pressurizing", lost)
     # The chips and the controllers are not needed to pressurize: Home is reached.
     for chip in CHIPS:

@@ -9,6 +9,9 @@ CommandRecorder::CommandRecorder(int result) : result(result)
     platform::setCommandRunner([this](const std::string &command) {
         std::unique_lock<std::mutex> lock(mutex);
         recorded.push_back(command);
+        if (!held.empty() && command.find(held) != std::string::npos
+            && std::this_thread::get_id() != holder)
+            released.wait(lock, [this] { return held.empty(); });
         for (const auto &rule : rules) {
             if (command.find(rule.first) != std::string::npos)
                 return rule.second;
@@ -22,6 +25,7 @@ CommandRecorder::CommandRecorder(int result) : result(result)
 
 CommandRecorder::~CommandRecorder()
 {
+    release();
     platform::setCommandRunner({});
     // The last command a joined device thread ran happened before this.
     const std::lock_guard<std::mutex> lock(mutex);

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <condition_variable>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -43,6 +45,23 @@ public:
         const std::lock_guard<std::mutex> lock(mutex);
         recorded.clear();
     }
+    // Commands containing `fragment`, run by any thread but the caller's, wait until release():
+    // a worker is held in the middle of its work while the test acts. Release before the
+    // worker's thread is joined.
+    void hold(const std::string &fragment)
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        held = fragment;
+        holder = std::this_thread::get_id();
+    }
+    void release()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            held.clear();
+        }
+        released.notify_all();
+    }
 
 private:
     mutable std::mutex mutex;
@@ -50,4 +69,7 @@ private:
     int result;
     bool passThrough = false;
     std::vector<std::pair<std::string, int>> rules;
+    std::string held;
+    std::thread::id holder;
+    std::condition_variable released;
 };

@@ -3,13 +3,18 @@
 // A main window on a sandbox root of its own, with the helpers the window tests share. Header
 // only: the support library links no window code, the window tests do.
 #include "app/mainwindow.h"
+#include "hw/pump.h"
 #include "support/commandrecorder.h"
 #include "support/sandboxroot.h"
 #include "ui/settingspopup.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStackedWidget>
@@ -125,6 +130,35 @@ struct Instrument
         for (int report = 0; report < times; ++report)
             QMetaObject::invokeMethod(window.get(), "updateCurrentPressure",
                                       Q_ARG(uint16_t, uint16_t(mbar)), Q_ARG(int, switchClosed));
+    }
+
+    // The vessel as the pump's sensor and maximum switch show it, taken over by the window
+    // (the pump's own reports follow the files, unlike reportVessel's).
+    void setVessel(int mbar, bool full) const
+    {
+        const QString sensor = "/sys/bus/iio/devices/iio:device0/in_voltage7_raw";
+        const QString maxSwitch = "/sys/class/gpio/gpio39/value";
+        writeAtomically(sensor, QByteArray::number(1250 + mbar / 2));
+        writeAtomically(maxSwitch, full ? "1" : "0");
+        // The second report was read after the files changed; the window takes one in three.
+        // Counted in this thread: a QSignalSpy would append from the pump's thread.
+        int reports = 0;
+        QObject counter;
+        QObject::connect(window->pumpDevice(), &Pump::pressureValue, &counter,
+                         [&reports] { ++reports; });
+        QElapsedTimer waited;
+        waited.start();
+        while (reports < 2 && waited.elapsed() < kAnswerMs)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        reportVessel(mbar, full ? 1 : 0);
+    }
+    void writeAtomically(const QString &file, const QByteArray &content) const
+    {
+        QDir().mkpath(QFileInfo(root.file(file)).path());
+        QSaveFile out(root.file(file));
+        out.open(QIODevice::WriteOnly);
+        out.write(content);
+        out.commit();
     }
 
     // The message box and the keypad are top-level windows of their own.

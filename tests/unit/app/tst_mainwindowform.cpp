@@ -1,11 +1,13 @@
 // The designer form: its 27 pages in order, and texts that fit their widgets on the screen.
 #include "support/instrument.h"
+#include "ui/clickablelabel.h"
 
 #include <QAbstractButton>
 #include <QDir>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QStackedWidget>
+#include <QStatusBar>
 #include <QtTest>
 
 namespace {
@@ -53,6 +55,7 @@ private slots:
     void pages_inOrderWithPressurizingCurrent();
     void pages_textsFitTheirWidgets_data();
     void pages_textsFitTheirWidgets();
+    void errorList_backButtonClearOfTheStatusBar();
 };
 
 void TestMainWindowForm::initTestCase()
@@ -63,8 +66,7 @@ void TestMainWindowForm::initTestCase()
 
 void TestMainWindowForm::pages_inOrderWithPressurizingCurrent()
 {
-    // A pending error with no record to show is dropped: the start pressurizes.
-    testwindow::Instrument instrument("[system]\nerror=1\n");
+    testwindow::Instrument instrument;
     auto *stack = instrument.widget<QStackedWidget>("stackedWidget");
     QStringList pages;
     for (int i = 0; i < stack->count(); ++i)
@@ -130,6 +132,38 @@ void TestMainWindowForm::pages_textsFitTheirWidgets()
         QVERIFY2(shown->rect().contains(onPage),
                  qPrintable(child->objectName() + " leaves the page"));
     }
+}
+
+void TestMainWindowForm::errorList_backButtonClearOfTheStatusBar()
+{
+    testwindow::Instrument instrument;
+    MainWindow &window = *instrument.window;
+    window.setFixedSize(kScreenWidth, kScreenHeight);
+    window.move(0, 0);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    emit window.systemError(ERROR_UNDEFINED);
+    emit instrument.widget<ClickableLabel>("label_err_reference_input")->clicked();
+    QWidget *list = nullptr;
+    for (QWidget *top : QApplication::topLevelWidgets()) {
+        if (top->objectName() == "ErrorPopUp")
+            list = top;
+    }
+    QVERIFY(list && list->isVisible());
+    QVERIFY(QTest::qWaitForWindowExposed(list));
+
+    // The version line stays visible along the bottom, under the list laid over the window.
+    auto *bar = instrument.widget<QStatusBar>("statusBar");
+    auto *version = instrument.widget<QLabel>("versionLabel");
+    QVERIFY(bar->isVisible());
+    QCOMPARE(version->text(), QString("Version 1.3.0"));
+    auto *back = list->findChild<QWidget *>("pushButton_errorPopUp_back");
+    const QRect backOnScreen(back->mapToGlobal(QPoint()), back->size());
+    const QRect barOnScreen(bar->mapToGlobal(QPoint()), bar->size());
+    QVERIFY2(backOnScreen.bottom() < barOnScreen.top(),
+             qPrintable(QString("Back ends at y %1, the status bar starts at y %2")
+                                .arg(backOnScreen.bottom())
+                                .arg(barOnScreen.top())));
 }
 
 QTEST_MAIN(TestMainWindowForm)

@@ -60,8 +60,8 @@ private slots:
     void insufficientPressure_endsRunBeforeTheScreen();
     void raisedError_recordScreenAndButtons_data();
     void raisedError_recordScreenAndButtons();
-    void pendingError_unreadableRecords_areDropped_data();
-    void pendingError_unreadableRecords_areDropped();
+    void pendingError_unreadableRecord_staysPendingAsPreviousError_data();
+    void pendingError_unreadableRecord_staysPendingAsPreviousError();
 };
 
 void TestMainWindowRun::laneMask_openLanesAtRampStart_data()
@@ -220,14 +220,28 @@ void TestMainWindowRun::raisedError_recordScreenAndButtons_data()
     QTest::addColumn<int>("after"); // state afterwards
     QTest::addColumn<bool>("openShown");
     QTest::addColumn<bool>("closeShown");
+    QTest::addColumn<QString>("description"); // in the record and on the screen
 
-    QTest::newRow("obstacle: logged only") << 4 << 3 << 3 << 4 << true << true;
-    QTest::newRow("obstacle during calibration") << 21 << 3 << 4 << 15 << true << false;
-    QTest::newRow("stuck inside") << 5 << 1 << 1 << 15 << true << false;
-    QTest::newRow("stuck outside") << 4 << 2 << 2 << 15 << false << true;
-    QTest::newRow("undefined error blocks") << 3 << 0 << 0 << 15 << true << true;
-    QTest::newRow("test error: logged only") << 3 << 65535 << 65535 << 3 << true << true;
-    QTest::newRow("during shutdown: ignored") << 16 << 7 << -1 << 16 << true << true;
+    QTest::newRow("obstacle: logged only")
+            << 4 << 3 << 3 << 4 << true << true << "Drawer is stopped due to obstacle";
+    QTest::newRow("obstacle during calibration")
+            << 21 << 3 << 4 << 15 << true << false << "Drawer calibration failure";
+    QTest::newRow("stuck inside") << 5 << 1 << 1 << 15 << true << false << "Drawer is stuck inside";
+    QTest::newRow("stuck outside")
+            << 4 << 2 << 2 << 15 << false << true << "Drawer is stuck outside";
+    QTest::newRow("undefined error blocks")
+            << 3 << 0 << 0 << 15 << true << true << "Undefined error";
+    // The drawer is recorded closed: neither button is changed from the form's.
+    QTest::newRow("unexpected shutdown")
+            << 3 << 5 << 5 << 15 << true << true << "Unexpected shutdown";
+    QTest::newRow("insufficient pressure")
+            << 10 << 6 << 6 << 15 << true << false << "Insufficient system pressure";
+    QTest::newRow("leakage") << 12 << 7 << 7 << 15 << true << false << "System pressure leakage";
+    QTest::newRow("regulation") << 9 << 8 << 8 << 15 << true << false
+                                << "Pressure regulation failure";
+    QTest::newRow("test error: logged only")
+            << 3 << 65535 << 65535 << 3 << true << true << "Test error";
+    QTest::newRow("during shutdown: ignored") << 16 << 7 << -1 << 16 << true << true << "";
 }
 
 void TestMainWindowRun::raisedError_recordScreenAndButtons()
@@ -236,6 +250,7 @@ void TestMainWindowRun::raisedError_recordScreenAndButtons()
     QFETCH(int, code);
     QFETCH(int, logged);
     QFETCH(int, after);
+    QFETCH(QString, description);
     Instrument instrument;
     instrument.window->setState(state);
     instrument.commands.clear();
@@ -246,7 +261,7 @@ void TestMainWindowRun::raisedError_recordScreenAndButtons()
     if (logged >= 0) {
         const QList<QByteArray> fields = lastRecord(instrument).split('|');
         QCOMPARE(fields.at(2), QByteArray::number(logged));
-        QCOMPARE(fields.at(3), errorDescription(logged).toLatin1());
+        QCOMPARE(QString(fields.at(3)), description);
     }
     const bool blocking = after == 15;
     // The flag and its sync follow the record in the disk thread.
@@ -255,7 +270,7 @@ void TestMainWindowRun::raisedError_recordScreenAndButtons()
         return;
     QCOMPARE(instrument.pageName(), QString("errorScreen"));
     QCOMPARE(instrument.text("label_err_code_input"), QString::number(logged));
-    QCOMPARE(instrument.text("label_err_description_input"), errorDescription(logged));
+    QCOMPARE(instrument.text("label_err_description_input"), description);
     QTEST(instrument.shown("button_err_open"), "openShown");
     QTEST(instrument.shown("button_err_close"), "closeShown");
     const auto synced = [&instrument] {
@@ -265,46 +280,58 @@ void TestMainWindowRun::raisedError_recordScreenAndButtons()
     QTRY_VERIFY(synced());
 }
 
-void TestMainWindowRun::pendingError_unreadableRecords_areDropped_data()
+void TestMainWindowRun::pendingError_unreadableRecord_staysPendingAsPreviousError_data()
 {
     QTest::addColumn<QByteArray>("errorLog");
-    QTest::addColumn<QString>("code"); // shown again; empty: dropped
+    QTest::addColumn<QString>("code"); // shown again
 
     const QByteArray record7 = "20261206-100000|Initial pressurizing menu|7|System pressure "
                                "leakage|/usr/share/vemla/logs/errors.log|1.3.0\n";
     QTest::newRow("no header, good record") << record7 << "7";
-    QTest::newRow("binary garbage") << QByteArray("\x00\x01\xff|\x7f|\xfe\n", 8) << "";
-    QTest::newRow("code is no number")
-            << kErrorLogHeader + "20261206-100000|Home menu|seven|x|y|1.3.0\n"
-            << "";
-    QTest::newRow("too few fields") << kErrorLogHeader + "20261206-100000|Home menu\n"
-                                    << "";
-    QTest::newRow("one huge line") << kErrorLogHeader + QByteArray(300000, '7') + "\n"
-                                   << "";
-    QTest::newRow("header only") << kErrorLogHeader << "";
-    QTest::newRow("no error log at all") << QByteArray() << "";
     QTest::newRow("good record after a huge line")
             << kErrorLogHeader + QByteArray(300000, 'x') + "\n" + record7 << "7";
+    // What the error was is lost; that one was never acknowledged is not.
+    QTest::newRow("binary garbage") << QByteArray("\x00\x01\xff|\x7f|\xfe\n", 8) << "1000";
+    QTest::newRow("code is no number")
+            << kErrorLogHeader + "20261206-100000|Home menu|seven|x|y|1.3.0\n"
+            << "1000";
+    QTest::newRow("too few fields") << kErrorLogHeader + "20261206-100000|Home menu\n"
+                                    << "1000";
+    QTest::newRow("one huge line") << kErrorLogHeader + QByteArray(300000, '7') + "\n"
+                                   << "1000";
+    QTest::newRow("newest record not blocking") << kErrorLogHeader
+                    + "20261206-100000|Home menu|3|Drawer is stopped due to "
+                      "obstacle|/usr/share/vemla/logs/errors.log|1.3.0\n"
+                                                << "1000";
+    QTest::newRow("header only") << kErrorLogHeader << "1000";
+    QTest::newRow("error log deleted") << QByteArray() << "1000";
 }
 
-void TestMainWindowRun::pendingError_unreadableRecords_areDropped()
+void TestMainWindowRun::pendingError_unreadableRecord_staysPendingAsPreviousError()
 {
     QFETCH(QByteArray, errorLog);
     QFETCH(QString, code);
     LogCapture log;
     Instrument instrument("[system]\nerror=1\n", errorLog);
     QCOMPARE(instrument.root.read(kErrorLog), errorLog); // nothing appended
+    QCOMPARE(instrument.window->menuState(), 15);
+    QCOMPARE(instrument.pageName(), QString("errorScreen"));
     QCOMPARE(instrument.text("label_err_code_input"), code);
-    if (code.isEmpty()) {
-        QVERIFY(log.contains("Error: Unable to load previous uncleared error"));
-        QCOMPARE(instrument.stored("system/error"), 0);
-        // The start goes on as if nothing were pending.
-        QCOMPARE(instrument.window->menuState(), 2);
-    } else {
-        QVERIFY(log.contains("Error: Uncleared error retriggered"));
-        QCOMPARE(instrument.stored("system/error"), 1);
-        QCOMPARE(instrument.window->menuState(), 15);
-    }
+    QCOMPARE(instrument.text("label_err_description_input"),
+             code == "7" ? QString("System pressure leakage") : QString("Previous error"));
+    QCOMPARE(instrument.text("label_err_reference_input"), kErrorLog);
+    QVERIFY(log.contains(code == "7" ? "Error: Uncleared error retriggered"
+                                     : "Error: Unable to load previous uncleared error"));
+    QCOMPARE(instrument.stored("system/error"), 1);
+    // Acknowledged as any error: a drawer button clears it, and Home is Home again.
+    instrument.reportVessel(3500);
+    const QString button = code == "7" ? "button_err_open" : "button_err_close";
+    QVERIFY(instrument.shown(button));
+    instrument.click(button);
+    QCOMPARE(instrument.stored("system/error"), 0);
+    QCOMPARE(instrument.window->menuState(), code == "7" ? 4 : 5);
+    instrument.window->setState(3);
+    QCOMPARE(instrument.pageName(), QString("HomeScreen"));
 }
 
 QTEST_MAIN(TestMainWindowRun)

@@ -5,6 +5,7 @@
 #include "support/instrument.h"
 #include "support/logcapture.h"
 
+#include <QDir>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QtTest>
@@ -57,6 +58,9 @@ private slots:
     void journalFlag_atStartUp_data();
     void journalFlag_atStartUp();
     void shutdown_isFinalWhateverArrives();
+    void shutdown_coversOverlaysAndLateAnswers();
+    void powerButton_duringStopQuestion_writesTheRunLog_data();
+    void powerButton_duringStopQuestion_writesTheRunLog();
 };
 
 void TestMainWindowShutdown::countdown_textsReleaseAndJournal_data()
@@ -194,6 +198,66 @@ void TestMainWindowShutdown::shutdown_isFinalWhateverArrives()
     QVERIFY(!Instrument::popUpShown());
     QVERIFY(led.isEmpty());
     QVERIFY(instrument.text("label_shutDown").startsWith("Releasing pressure in "));
+}
+
+void TestMainWindowShutdown::shutdown_coversOverlaysAndLateAnswers()
+{
+    Instrument instrument;
+    instrument.reportVessel(3500);
+    // The admin is setting the clock: the keypad is up over the settings.
+    instrument.window->setState(3);
+    instrument.logIn(kAdminPassword);
+    instrument.click("pushButton_settingsMenu_more");
+    instrument.click("pushButton_settings_time_date");
+    instrument.click("pushButton_change_date");
+    QVERIFY(Instrument::keypad()->isVisible());
+    pressPowerButton(instrument);
+    QVERIFY(!Instrument::keypad()->isVisible());
+    QVERIFY(!instrument.widget("stackedWidget")->isHidden());
+    QCOMPARE(instrument.pageName(), QString("shutDown_Screen"));
+
+    // A log export still running reports on: its status does not cover the shutdown page.
+    for (const char *status : {"Transferring...", "Logs are transferred"})
+        QMetaObject::invokeMethod(instrument.window.get(), "onChangeStatusLabel",
+                                  Q_ARG(QString, status));
+    QVERIFY(!Instrument::popUpShown());
+    QVERIFY(!instrument.widget("stackedWidget")->isHidden());
+    QCOMPARE(instrument.pageName(), QString("shutDown_Screen"));
+}
+
+void TestMainWindowShutdown::powerButton_duringStopQuestion_writesTheRunLog_data()
+{
+    QTest::addColumn<bool>("answeredNo"); // the run's page is back, the state stays 6
+    QTest::newRow("stop question up") << false;
+    QTest::newRow("stop question answered No") << true;
+}
+
+void TestMainWindowShutdown::powerButton_duringStopQuestion_writesTheRunLog()
+{
+    QFETCH(bool, answeredNo);
+    Instrument instrument("[production]\nid=8\n", {}, zeroPressureSettings("30"));
+    const QString production = "/usr/share/vemla/logs/production";
+    QDir().mkpath(instrument.root.file(production));
+    instrument.reportVessel(5000);
+    instrument.window->setState(7);
+    instrument.click("pushButton_dpcr");
+    instrument.click("pushButton_lane_2");
+    instrument.window->setState(9);
+    QTRY_COMPARE_WITH_TIMEOUT(instrument.window->menuState(), 10, 3000);
+    instrument.click("pushButton_running_stop");
+    QCOMPARE(instrument.window->menuState(), 6);
+    if (answeredNo)
+        instrument.click("pushButton_running_stop_no");
+    QSignalSpy setPressure(instrument.window.get(), &MainWindow::setPressure);
+    pressPowerButton(instrument);
+    const QStringList logs = QDir(instrument.root.file(production)).entryList(QDir::Files);
+    QCOMPARE(logs.size(), 1);
+    QVERIFY2(logs.first().startsWith("9_"), qPrintable(logs.first()));
+    QCOMPARE(setPressure.size(), 1);
+    QCOMPARE(setPressure.first(), (QList<QVariant> {0, 0, 0}));
+    // The countdown no longer runs: the droplets-ready page does not come over the shutdown.
+    QTest::qWait(1200);
+    QCOMPARE(instrument.pageName(), QString("shutDown_Screen"));
 }
 
 QTEST_MAIN(TestMainWindowShutdown)

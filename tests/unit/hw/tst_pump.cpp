@@ -45,6 +45,7 @@ private slots:
     void check_thresholdsAndHysteresis();
     void enable_nearlyFullWithSwitch_setsFlagOnly();
     void enableAndDisable_driveLinesInOrder();
+    void motor_leftHighByStartUp_neverRunsUnasked();
     void fan_refusesDutiesOutOfRange();
 };
 
@@ -162,7 +163,23 @@ void TestPump::enableAndDisable_driveLinesInOrder()
     pump.disablePump();
     QCOMPARE(fieldsOf(sandbox, kRelease), (QList<QByteArray> {"0", "1"}));
     QCOMPARE(fieldsOf(sandbox, kSecond), (QList<QByteArray> {"1", "0"}));
-    QCOMPARE(fieldsOf(sandbox, kMotor), (QList<QByteArray> {"1", "0"}));
+    QCOMPARE(fieldsOf(sandbox, kMotor), (QList<QByteArray> {"0", "1", "0"}));
+}
+
+void TestPump::motor_leftHighByStartUp_neverRunsUnasked()
+{
+    // The start-up pulse leaves the motor's line high before the pump exists; a boot that
+    // goes to the error screen then never enables nor disables the pump.
+    SandboxRoot sandbox;
+    sandbox.write(kMotor, QByteArray("1\0\0\0", 4));
+    Pump pump;
+    pump.initPump();
+    // Over the limit, the periodic check leaves a pump that is not enabled alone: the line
+    // must already be low.
+    setInputs(sandbox, 4095, 1);
+    pump.checkPressure();
+    QVERIFY(!pump.isPumpEnabled());
+    QCOMPARE(fieldsOf(sandbox, kMotor).last(), QByteArray("0"));
 }
 
 void TestPump::fan_refusesDutiesOutOfRange()

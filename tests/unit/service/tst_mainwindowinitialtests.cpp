@@ -9,7 +9,6 @@
 #include "support/logcapture.h"
 
 #include <QDir>
-#include <QSaveFile>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QtTest>
@@ -19,33 +18,6 @@ using namespace testwindow;
 namespace {
 const QString kTestDir = "/usr/share/vemla/logs/init_testing";
 const QString kDefaultSettings = "/usr/share/vemla/resources/default_pressure_settings.inc";
-const QString kVesselSensor = "/sys/bus/iio/devices/iio:device0/in_voltage7_raw";
-const QString kMaxSwitch = "/sys/class/gpio/gpio39/value";
-
-void writeAtomically(const QString &file, const QByteArray &content)
-{
-    QSaveFile out(file);
-    QVERIFY(out.open(QIODevice::WriteOnly));
-    out.write(content);
-    QVERIFY(out.commit());
-}
-
-// The vessel as the pump's sensor and maximum switch show it, taken over by the window.
-void setVessel(const Instrument &instrument, int mbar, bool full)
-{
-    QDir().mkpath(QFileInfo(instrument.root.file(kVesselSensor)).path());
-    QDir().mkpath(QFileInfo(instrument.root.file(kMaxSwitch)).path());
-    writeAtomically(instrument.root.file(kVesselSensor), QByteArray::number(1250 + mbar / 2));
-    writeAtomically(instrument.root.file(kMaxSwitch), full ? "1" : "0");
-    // The second report was read after the files changed; the window takes one in three.
-    // Counted in this thread: a QSignalSpy would append from the pump's thread while we read.
-    int reports = 0;
-    QObject counter;
-    QObject::connect(instrument.window->pumpDevice(), &Pump::pressureValue, &counter,
-                     [&reports] { ++reports; });
-    QTRY_VERIFY_WITH_TIMEOUT(reports >= 2, 5000);
-    instrument.reportVessel(mbar, full ? 1 : 0);
-}
 
 void fire(const Instrument &instrument, const char *timerName)
 {
@@ -107,6 +79,7 @@ private slots:
     void blockedCartridge_lossAndPump_stopEndsTestWithoutResults();
     void closeRun_unusableDefaults_timerEndsRunAndButtonTurnsGreen();
     void drawerTest_errorEndsTestAndRestoresSettings();
+    void pumpTest_ventStep_noBackAndEndedByAnError();
 };
 
 void TestMainWindowInitialTests::openRun_nineLaneRuns_masksPumpCountsResultsAndRedButton()
@@ -114,7 +87,7 @@ void TestMainWindowInitialTests::openRun_nineLaneRuns_masksPumpCountsResultsAndR
     Instrument instrument;
     instrument.root.write(kDefaultSettings, zeroPressureSettings("0"));
     QDir().mkpath(instrument.root.file(kTestDir));
-    setVessel(instrument, 5300, true);
+    instrument.setVessel(5300, true);
     openTestGroup(instrument);
     instrument.click("pushButton_open_run_test");
     QCOMPARE(Instrument::popUpLine(1), QString("Open run test will take 36 minutes."));
@@ -179,7 +152,7 @@ void TestMainWindowInitialTests::blockedCartridge_lossAndPump_stopEndsTestWithou
     Instrument instrument;
     instrument.root.write(kDefaultSettings, zeroPressureSettings("0"));
     QDir().mkpath(instrument.root.file(kTestDir));
-    setVessel(instrument, 5300, true);
+    instrument.setVessel(5300, true);
     openTestGroup(instrument);
     const QString untested = buttonStyle(instrument, "pushButton_blocked_cartridge_test");
     instrument.click("pushButton_blocked_cartridge_test");
@@ -188,13 +161,13 @@ void TestMainWindowInitialTests::blockedCartridge_lossAndPump_stopEndsTestWithou
 
     // Lane 1 loses exactly the allowed 500 mbar.
     QTRY_COMPARE_WITH_TIMEOUT(instrument.window->menuState(), 10, 5000);
-    setVessel(instrument, 4800, true);
+    instrument.setVessel(4800, true);
     fire(instrument, "testTimer");
     QCOMPARE(mark(instrument, 1), QString("X|"));
 
     // From lane 2 on the drawer opens and closes again by itself around the cartridge.
     for (int lane = 1; lane <= 2; ++lane) {
-        setVessel(instrument, 5300, true);
+        instrument.setVessel(5300, true);
         fire(instrument, "nextLaneTimer");
         QCOMPARE(instrument.window->menuState(), 4);
         emit instrument.window->drawerDevice()->drawerIsOpened();
@@ -229,7 +202,7 @@ void TestMainWindowInitialTests::closeRun_unusableDefaults_timerEndsRunAndButton
     // Not a settings file at all: every pressure and time reads as 0.
     instrument.root.write(kDefaultSettings, QByteArray("\x01\x7f=\"\n:::\ndpcr_active_time\n"));
     QDir().mkpath(instrument.root.file(kTestDir));
-    setVessel(instrument, 5300, true);
+    instrument.setVessel(5300, true);
     openTestGroup(instrument);
 
     // A declined test leaves none behind: the next Yes answers its own question.
@@ -277,7 +250,7 @@ void TestMainWindowInitialTests::drawerTest_errorEndsTestAndRestoresSettings()
 {
     Instrument instrument;
     LogCapture log;
-    setVessel(instrument, 5300, true);
+    instrument.setVessel(5300, true);
     openTestGroup(instrument);
     instrument.click("pushButton_drawer_test");
     QSignalSpy forced(instrument.window.get(), &MainWindow::drawerForce);
@@ -295,6 +268,41 @@ void TestMainWindowInitialTests::drawerTest_errorEndsTestAndRestoresSettings()
     emit instrument.window->drawerDevice()->drawerIsClosed();
     QCOMPARE(instrument.text("label_task_9_ok"), QString());
     QVERIFY(!instrument.root.exists(kTestDir + "/DRAWER_TEST_Results.log"));
+}
+
+void TestMainWindowInitialTests::pumpTest_ventStep_noBackAndEndedByAnError()
+{
+    Instrument instrument;
+    // A run pressurized earlier: the pressurizing page's Back was shown then.
+    instrument.window->setState(12);
+    QVERIFY(instrument.shown("pushButton_vesselPress_back"));
+    instrument.window->setState(14);
+    instrument.click("pushButton_initial_tests");
+    QSignalSpy release(instrument.window.get(), &MainWindow::pressureRelease);
+    for (bool errorDuringVent : {false, true}) {
+        instrument.click("pushButton_pump_test");
+        Instrument::answer("yes");
+        QCOMPARE(release.count(), 1);
+        release.clear();
+        // The vent is the test's: its page offers no way to the lane selection.
+        QCOMPARE(instrument.pageName(), QString("vesselPressureScreen"));
+        QVERIFY(!instrument.shown("pushButton_vesselPress_back"));
+        if (!errorDuringVent) {
+            fire(instrument, "pumpTestVentTimer");
+            QCOMPARE(instrument.window->menuState(), 12);
+            QVERIFY(!instrument.shown("pushButton_vesselPress_back"));
+            emit instrument.window->systemError(ERROR_PRESSURE_LEAKAGE);
+            instrument.window->setState(14);
+            continue;
+        }
+        // An error during the vent ends the test: the vent's end does not pull the error
+        // screen back to pressurizing.
+        emit instrument.window->systemError(ERROR_UNDEFINED);
+        QCOMPARE(instrument.window->menuState(), 15);
+        QTest::qWait(2500);
+        QCOMPARE(instrument.window->menuState(), 15);
+        QCOMPARE(instrument.pageName(), QString("errorScreen"));
+    }
 }
 
 QTEST_MAIN(TestMainWindowInitialTests)

@@ -280,7 +280,7 @@ void TestHostileStick::restore_forgedHighestId_nextRunCountsOn()
 
     RunCounters counters;
     QSignalSpy counted(&counters, &RunCounters::runCounted);
-    counters.requestCount("dPCR");
+    counters.requestCount(RunCounters::nextProductionId(0), "dPCR");
     QVERIFY(counted.wait(3000));
     QCOMPARE(counted.first().first().toInt(), 6);
 }
