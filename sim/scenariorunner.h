@@ -35,11 +35,17 @@ public:
     // scenario goes on at `nextStep`. Without it a power cut ends the scenario.
     void setPowerReturn(std::function<void(int nextStep)> boot) { powerReturn = std::move(boot); }
 
+    // Played one step at a time from outside (the control channel): the program is not ended
+    // when the steps run out or one fails; `done` hears how each step went.
+    using StepDone = std::function<void(bool held, const QString &why)>;
+    void play(const ScenarioStep &step, StepDone done);
+
 private:
     void poll();
     bool runStep(const ScenarioStep &step); // true when the step is complete
     void exitProgram(int code);
     void finishStep();
+    void reportStep(bool held, const QString &why);
     void fail(const QString &why);
 
     QWidget *findWidget(const QString &objectName) const;
@@ -57,4 +63,6 @@ private:
     QElapsedTimer stepClock;
     QSet<int> statesSinceStepStart;
     std::function<void(int)> powerReturn;
+    bool interactive = false;
+    StepDone stepDone;
 };

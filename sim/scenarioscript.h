@@ -28,7 +28,9 @@ struct ScenarioStep
         WaitShown,
         WaitReading,
         Measure,
-        PowerCutIn
+        PowerCutIn,
+        WaitControl,
+        WaitPowerOff
     };
 
     Kind kind = Sleep;

@@ -2,6 +2,7 @@
 
 #include "app/mainwindow.h"
 #include "app/menunames.h"
+#include "controlchannel.h"
 #include "modbusrtuserver.h"
 #include "models/drawermotor.h"
 #include "models/fanmodel.h"
@@ -40,6 +41,7 @@ constexpr int kMaxHardwareVersion = 7;
 const char *const kUsage
         = "usage: vemla8-sim [--root DIR] [--fresh] [--headless] [--scenario FILE]\n"
           "                  [--epc-port PATH] [--hw-version N] [--pressure-settings FILE]\n"
+          "                  [--control SOCKET]\n"
           "                  [--usb-inserted] [--resume-step N] [--stall-probe]\n";
 
 } // namespace
@@ -65,6 +67,9 @@ bool Simulator::parseArguments(int argc, char **argv, Options *options, QString 
                 return false;
         } else if (arg == "--scenario") {
             if (!value(&options->scenarioFile))
+                return false;
+        } else if (arg == "--control") {
+            if (!value(&options->controlPath))
                 return false;
         } else if (arg == "--pressure-settings") {
             if (!value(&options->pressureSettings))
@@ -101,6 +106,10 @@ bool Simulator::parseArguments(int argc, char **argv, Options *options, QString 
             *error = "unknown option " + arg + "\n" + kUsage;
             return false;
         }
+    }
+    if (!options->controlPath.isEmpty() && !options->scenarioFile.isEmpty()) {
+        *error = "--control and --scenario drive the same runner: give one\n";
+        return false;
     }
     return true;
 }
@@ -168,6 +177,8 @@ bool Simulator::prepare(QString *error)
             probe->stateEntered(state);
         if (scenario)
             scenario->stateEntered(state);
+        if (control)
+            control->stateEntered(state);
     });
     return true;
 }
@@ -186,6 +197,16 @@ void Simulator::attach(MainWindow &window)
         // Power comes back after a cut: the board boots from cold on the same disk.
         scenario->setPowerReturn([this](int nextStep) { reboot(nextStep); });
         scenario->start(options.resumeStep);
+    }
+    if (!options.controlPath.isEmpty()) {
+        scenario = std::make_unique<ScenarioRunner>(ScenarioScript {}, window, world);
+        scenario->stateEntered(window.menuState());
+        control = std::make_unique<ControlChannel>(window, world, *scenario);
+        QString error;
+        if (!control->listen(options.controlPath, &error)) {
+            std::fprintf(stderr, "vemla8-sim: %s\n", qPrintable(error));
+            ::_exit(2);
+        }
     }
     if (!options.headless) {
         panel = std::make_unique<Panel>(world);
@@ -292,6 +313,8 @@ void Simulator::reboot(int scenarioStep)
         arguments << "--epc-port" << options.epcPort;
     if (!options.pressureSettings.isEmpty())
         arguments << "--pressure-settings" << options.pressureSettings;
+    if (!options.controlPath.isEmpty())
+        arguments << "--control" << options.controlPath;
     if (!options.scenarioFile.isEmpty()) {
         arguments << "--scenario" << options.scenarioFile;
         arguments << "--resume-step" << QString::number(scenarioStep);

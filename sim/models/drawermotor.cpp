@@ -41,18 +41,26 @@ void DrawerMotor::tick(int elapsedMs)
             obstacleActive = false;
         lastDirection = 0;
         pushedMs = 0;
+        drivenMs = 0;
         writeCurrent(kIdleCurrent);
         return;
     }
-    if (direction != lastDirection)
+    if (direction != lastDirection) {
         pushedMs = 0;
+        drivenMs = 0;
+    }
     lastDirection = direction;
 
     const bool atEnd = direction > 0 ? travel >= 1 : travel <= 0;
     if (atEnd) {
+        // The end-stop switch has cut the motor: the drive left on after a forced move
+        // runs nothing.
+        drivenMs = 0;
         writeCurrent(kEndStopCurrent);
         return;
     }
+    drivenMs += elapsedMs;
+    longestDriveMs = std::max(longestDriveMs, drivenMs);
     if (obstacleArmed) {
         obstacleArmed = false;
         obstacleActive = true;
@@ -134,5 +142,9 @@ QList<Model::Reading> DrawerMotor::readings() const
             {"drawer motor", motion},
             {"drawer current",
              currentCounts < 0 ? QString("not yet sampled")
-                               : QString("%1 counts").arg(currentCounts)}};
+                               : QString("%1 counts").arg(currentCounts)},
+            {"drawer drive limit",
+             QString("%1 (longest %2 ms)")
+                     .arg(longestDriveMs > kDriveLimitMs ? "exceeded" : "kept")
+                     .arg(longestDriveMs)}};
 }

@@ -30,6 +30,11 @@ public:
     static constexpr double kObstacleFraction = 0.5;
     static constexpr double kDefaultSlowFactor = 1.6;
     static constexpr int kMaxDuty = 255;
+    // The longest the program may keep the motor running (moving, or pushing against a
+    // blocked drawer; at an end stop the switch cuts it): its 8 s closing limit, a slow
+    // drawer's opening, with 2 s for a loaded board. A longer run means the program lost
+    // track of the motor; the reading "drawer drive limit" says so.
+    static constexpr int kDriveLimitMs = 10000;
 
     explicit DrawerMotor(const QString &root);
 
@@ -56,6 +61,8 @@ private:
     int currentCounts = -1;
     int lastDirection = 0;
     int pushedMs = 0;
+    int drivenMs = 0; // the motor running in one direction, this time
+    int longestDriveMs = 0;
     unsigned rippleSeed = 1;
     bool obstacleArmed = false;
     bool obstacleActive = false;

@@ -51,6 +51,8 @@ void PumpVessel::tick(int elapsedMs)
         switchState = true;
     else if (pressure < kSwitchOpenMbar)
         switchState = false;
+    overSwitchMs = pumpRunning && switchState ? overSwitchMs + elapsedMs : 0;
+    longestOverSwitchMs = std::max(longestOverSwitchMs, overSwitchMs);
     publish();
 }
 
@@ -107,5 +109,9 @@ QList<Model::Reading> PumpVessel::readings() const
             {"max switch", switchState ? "closed" : "open"},
             {"pump", pumpRunning ? "running" : "off"},
             {"release valve", venting ? "venting" : "closed"},
-            {"open lanes", QString::number(lanes)}};
+            {"open lanes", QString::number(lanes)},
+            {"max switch overrun",
+             QString("%1 (longest %2 ms)")
+                     .arg(longestOverSwitchMs > kSwitchOverrunLimitMs ? "exceeded" : "kept")
+                     .arg(longestOverSwitchMs)}};
 }

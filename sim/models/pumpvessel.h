@@ -14,6 +14,9 @@
 //                       the pressure never rises)
 //   pump-dead           the pump motor does not run whatever GPIO 89 says
 //   switch-stuck-open   the maximum-pressure switch never closes
+//
+// The reading "max switch overrun" says whether the pump ever ran longer than one check of
+// the program against the closed switch.
 class PumpVessel : public Model
 {
 public:
@@ -32,6 +35,10 @@ public:
     static constexpr int kSensorZeroCounts = 1250;
     static constexpr double kMbarPerCount = 2;
     static constexpr int kAdcFullScale = 4095;
+    // The program reads the maximum switch every 500 ms and must stop the pump at the first
+    // reading that finds it closed; a pump still running after a further check (with a
+    // quarter period for a loaded board) was not stopped by the switch.
+    static constexpr int kSwitchOverrunLimitMs = 1250;
 
     // `openLanes` tells how many lane valves are open now; empty: all closed.
     PumpVessel(const QString &root, std::function<int()> openLanes = {});
@@ -65,6 +72,8 @@ private:
     bool venting = false;
     bool switchState = false;
     int lanes = 0;
+    int overSwitchMs = 0; // the pump running against the closed switch, this time
+    int longestOverSwitchMs = 0;
     int writtenRaw = -1;
     int writtenSwitch = -1;
     double leakMbarPerS = 0;

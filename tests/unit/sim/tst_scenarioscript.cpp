@@ -30,9 +30,11 @@ void TestScenarioScript::parse_everyStepForm()
                                                         "fault clear\r\n"
                                                         "wait-reading LED_colour red #ff\n"
                                                         "measure /sim/resources.txt\n"
-                                                        "power-cut-in 2.5\n");
+                                                        "power-cut-in 2.5\n"
+                                                        "wait-control 90\n"
+                                                        "wait-poweroff\n");
     QCOMPARE(script.error, QString());
-    QCOMPARE(script.steps.size(), 11);
+    QCOMPARE(script.steps.size(), 13);
     const auto &s = script.steps;
     QCOMPARE(s[0].line, 3);
     QCOMPARE(s[0].number, 2);
@@ -56,6 +58,10 @@ void TestScenarioScript::parse_everyStepForm()
     QCOMPARE(s[9].object, QString("/sim/resources.txt"));
     QCOMPARE(s[10].kind, ScenarioStep::PowerCutIn);
     QCOMPARE(s[10].seconds, 2.5);
+    QCOMPARE(s[11].kind, ScenarioStep::WaitControl);
+    QCOMPARE(s[11].seconds, 90.0);
+    QCOMPARE(s[12].kind, ScenarioStep::WaitPowerOff);
+    QCOMPARE(s[12].seconds, ScenarioScript::kDefaultWaitSeconds);
 }
 
 void TestScenarioScript::parse_badLines_nameTheLine_data()
@@ -82,6 +88,8 @@ void TestScenarioScript::parse_badLines_nameTheLine_data()
                                                << "line 1: wait-reading needs";
     QTest::newRow("power-cut-in without time") << "power-cut-in"
                                                << "line 1: power-cut-in takes";
+    QTest::newRow("wait-poweroff time") << "wait-poweroff soon"
+                                        << "line 1: wait-poweroff takes an optional time";
     QTest::newRow("wait-state time") << "wait-state 3 soon"
                                      << "line 1: not a time";
 }
