@@ -42,6 +42,8 @@ def run_walks(options):
                        workdir, "--seed", str(seed), "--steps", str(options.steps),
                        "--deadline", str(deadline), "--shrink-seconds",
                        str(options.shrink_seconds), "--name", f"explore_{seed}"]
+            if options.replay:
+                command.append("--replay")
             os.makedirs(workdir, exist_ok=True)
             log = open(os.path.join(workdir, "walk.log"), "w")
             running[index] = (subprocess.Popen(command, stdout=log, stderr=subprocess.STDOUT,
@@ -83,6 +85,8 @@ def report_walk(number, result):
         if failure.get("folder"):
             line += (f"\n  scenario ({failure['lines']} lines, shrunk from "
                      f"{failure['first_lines']}): {failure['folder']}")
+        if failure.get("replay_fails") is not None:
+            line += "\n  its replay " + ("fails too" if failure["replay_fails"] else "holds")
     print(line, flush=True)
 
 
@@ -96,6 +100,8 @@ def main():
     parser.add_argument("--steps", type=int, default=40)
     parser.add_argument("--shrink-seconds", type=float, default=300)
     parser.add_argument("--strict", action="store_true")
+    parser.add_argument("--replay", action="store_true",
+                        help="replay each failure's scenario through the scenario runner")
     options = parser.parse_args()
     options.simulator = os.path.abspath(options.simulator)
     shutil.rmtree(options.outdir, ignore_errors=True)

@@ -15,6 +15,7 @@ import argparse
 import json
 import os
 import shutil
+import subprocess
 import sys
 import time
 import traceback
@@ -48,6 +49,10 @@ LED_SETTLE_SECONDS = 3
 # A release valve found venting outside a shutdown or a release is given this long to close.
 VENT_GRACE_SECONDS = 5
 WAIT_CHOICES = [1, 3, 8, 20]
+# Steps per rule of the state machine, and the fewest a first rule must hold to boot the
+# board (the boot and its pressurizing take 15 s).
+BURST = 8
+BOOT_ACTIONS = 3
 
 # The colour the status light shows in a state, where the state sets one on entry.
 LED_OF_STATE = {3: {"green"}, 4: {"yellow"}, 6: {"red", "blue"}, 9: {"blue"}, 10: {"blue"},
@@ -103,6 +108,7 @@ class Walk:
         self.faults = []
         self.vent_since = None
         self.failure = None
+        self.pressed = {}  # (state, control name, text) -> presses in this walk
 
     # --- recording and playing
     def play(self, line, record=True):
@@ -157,11 +163,12 @@ class Walk:
         stick = screen["readings"].get("USB stick", "")
         kinds = []
         if screen["controls"]:
-            kinds += ["press"] * 16
+            kinds += ["press"] * 24
         if "pushButton_password_enter" in names:
-            kinds += ["code"] * 5
-        kinds += ["wait"] * 5
-        kinds += ["usb-remove"] if stick.startswith("inserted") else ["usb-insert"]
+            kinds += ["code"] * 6
+        # With little to press (a run's Stop, a question) a person mostly waits.
+        kinds += ["wait"] * (16 if len(screen["controls"]) <= 2 else 5)
+        kinds += ["usb-insert"] if stick.startswith("none") else ["usb-remove"]
         kinds += ["fault"]
         if self.faults:
             kinds += ["fault-clear"] * 2
@@ -194,8 +201,7 @@ class Walk:
     def act(self, kind, argument):
         """Does one thing; False when the action checked the board itself."""
         if kind == "press":
-            controls = sorted(self.screen["controls"], key=lambda c: (c["top"], c["name"]))
-            self.press(pick(argument, controls))
+            self.press(self.pick_control(argument))
         elif kind == "code":
             admin = c.ini_text(self.root, "password/admin") or c.ADMIN_PASSWORD
             code = pick(argument, [admin, SERVICE_CODE, CALIBRATION_CODE, NEW_PASSWORD, "1"])
@@ -226,6 +232,21 @@ class Walk:
             self.power_button()
             return False
         return True
+
+    def pick_control(self, argument):
+        """A control of the screen: half the time one of the least pressed in this state in
+        this walk (so a walk gets past the keypad's ten digits), else any."""
+        state = self.screen["state"]
+        controls = sorted(self.screen["controls"], key=lambda c: (c["top"], c["name"]))
+        if argument & 1:
+            controls.sort(key=lambda c: self.pressed.get((state, c["name"], c["text"]), 0))
+            fewest = self.pressed.get((state, controls[0]["name"], controls[0]["text"]), 0)
+            controls = [c for c in controls
+                        if self.pressed.get((state, c["name"], c["text"]), 0) == fewest]
+        control = pick(argument >> 1, controls)
+        key = (state, control["name"], control["text"])
+        self.pressed[key] = self.pressed.get(key, 0) + 1
+        return control
 
     def press(self, control):
         texts = [other["text"] for other in self.screen["controls"]
@@ -388,6 +409,24 @@ class Walk:
                 "lines": sum(len(lines) for lines in self.boots)}
 
 
+def replay(simulator, folder, name, workdir):
+    """Plays the written scenario the way ctest plays an e2e test; True when it fails as the
+    walk did (it should: the scenario asserts what the walk found broken)."""
+    chain = [os.path.join(folder, f"{name}.scn")]
+    boot = 2
+    while os.path.exists(os.path.join(folder, f"{name}.{boot}.scn")):
+        chain.append(os.path.join(folder, f"{name}.{boot}.scn"))
+        boot += 1
+    check = os.path.join(folder, f"{name}.check")
+    command = ["sh", os.path.join(HERE, "..", "e2e", "run-scenarios.sh"), simulator,
+               os.path.join(workdir, "replay-root"), os.path.join(folder, f"{name}.pressure.inc"),
+               check if os.path.exists(check) else "-"] + chain
+    with open(os.path.join(workdir, "replay.log"), "w") as log:
+        done = subprocess.run(command, stdout=log, stderr=subprocess.STDOUT,
+                              env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
+    return done.returncode != 0
+
+
 def rootcheck_script(arguments):
     return ("# Files the walk judged: settings, error log, run logs, production id.\n"
             'here=$(dirname "$0")\n'
@@ -424,21 +463,28 @@ def machine_for(options, outcome):
 
         @rule(data=st.data())
         def act(self, data):
-            action = data.draw(st.integers(0, 0xFFFF), label="action")
-            argument = data.draw(st.integers(0, 0xFFFF), label="argument")
+            # A burst of steps per rule: Hypothesis begins with walks of a few rules, capped
+            # at ten times the smallest; bursts make those walks long enough to get anywhere.
+            burst = [(data.draw(st.integers(0, 0xFFFF), label="action"),
+                      data.draw(st.integers(0, 0xFFFF), label="argument"))
+                     for _ in range(BURST)]
             walk = self.walk
             if walk is None or walk.failure is not None:
                 return
-            if self.generating and time.time() > options.deadline:
-                return
-            try:
-                walk.step(action, argument)
-            except Failure as failure:
-                walk.failure = failure
-            except Exception:
-                # A fault of the explorer itself: said as such, not shrunk as the product's.
-                traceback.print_exc()
-                raise
+            if walk.board.process is None and sum(1 for a, _ in burst if a) < BOOT_ACTIONS:
+                return  # a walk of hardly anything is not worth a boot
+            for action, argument in burst:
+                if self.generating and time.time() > options.deadline:
+                    return
+                try:
+                    walk.step(action, argument)
+                except Failure as failure:
+                    walk.failure = failure
+                    return
+                except Exception:
+                    # A fault of the explorer itself: said as such, not shrunk as the product's.
+                    traceback.print_exc()
+                    raise
 
         def teardown(self):
             walk = self.walk
@@ -471,6 +517,8 @@ def main():
     parser.add_argument("--deadline", type=float, default=time.time() + 3600)
     parser.add_argument("--shrink-seconds", type=float, default=300)
     parser.add_argument("--name", default="walk")
+    parser.add_argument("--replay", action="store_true",
+                        help="replay the written scenario and say whether it fails too")
     options = parser.parse_args()
     options.simulator = os.path.abspath(options.simulator)
     os.makedirs(options.workdir, exist_ok=True)
@@ -481,7 +529,7 @@ def main():
     error = None
     try:
         run_state_machine_as_test(machine, settings=settings(
-            max_examples=options.walks, stateful_step_count=options.steps, deadline=None, database=None,
+            max_examples=options.walks, stateful_step_count=max(1, -(-options.steps // BURST)), deadline=None, database=None,
             phases=[Phase.generate, Phase.shrink], suppress_health_check=list(HealthCheck),
             print_blob=False))
     except Exception as raised:  # a failure, or Hypothesis's own complaint about one
@@ -502,7 +550,10 @@ def main():
         for name, text in files.items():
             with open(os.path.join(folder, name), "w") as out:
                 out.write(text)
+        reproduced = replay(options.simulator, folder, options.name, options.workdir) \
+            if options.replay else None
         result["failure"] = {"kind": best.failure.kind, "message": best.failure.message,
+                             "replay_fails": reproduced,
                              "shrunk": os.path.basename(best.workdir) == "final",
                              "first_lines": outcome["failures"][0].summary()["lines"],
                              "lines": best.summary()["lines"], "folder": folder,
