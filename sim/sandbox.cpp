@@ -83,7 +83,11 @@ bool Sandbox::laySysfs(int hardwareVersion)
     for (const GpioLine &line : kGpioLines) {
         const QString dir = QString("/sys/class/gpio/gpio%1").arg(line.number);
         ok = touch(dir + "/direction", line.input ? "in\n" : "out\n") && ok;
-        ok = touch(dir + "/value", "0\n") && ok;
+        // An output line is low at power-on whatever it drove before the power went: the pump
+        // motor and the release valve are off until the program switches them on.
+        ok = (line.input ? touch(dir + "/value", "0\n")
+                         : simfiles::writeAtomically(file(dir + "/value"), "0\n"))
+                && ok;
         if (line.hasEdge)
             ok = touch(dir + "/edge", "none\n") && ok;
     }
@@ -95,8 +99,11 @@ bool Sandbox::laySysfs(int hardwareVersion)
     }
     // The power button is released at power-on.
     ok = simfiles::writeAtomically(file("/sys/class/gpio/gpio160/value"), "0\n") && ok;
+    // The PWM outputs too: a drawer motor driven when the power went is not driven at boot.
     for (const char *device : kPwmDevices)
-        ok = touch(QString("/sys/class/leds/%1/brightness").arg(device), "0\n") && ok;
+        ok = simfiles::writeAtomically(file(QString("/sys/class/leds/%1/brightness").arg(device)),
+                                       "0\n")
+                && ok;
     for (const char *adc : kAdcFiles)
         ok = touch(QString("/sys/bus/iio/devices/iio:device0/%1").arg(adc), "0\n") && ok;
     for (const char *node : kDeviceNodes)
