@@ -125,15 +125,18 @@ soak: build
 # with faults, sticks, power cuts and the power button, invariants checked after every step,
 # until BUDGET seconds are spent; EXPLORE_JOBS walks side by side. A failing walk is shrunk and
 # written out as a scenario under $(EXPLORE_DIR)/failures/. EXPLORE_SIM=build-asan/vemla8-sim
-# walks the sanitizer build (make test-asan builds it). Hypothesis is Debian's: /usr/bin/python3.
+# walks the sanitizer build (make test-asan builds it). A failure is shrunk for at most
+# EXPLORE_SHRINK seconds (every attempt replays real seconds), then replayed as a scenario.
+# Hypothesis is Debian's: /usr/bin/python3.
 BUDGET ?= 300
+EXPLORE_SHRINK ?= 300
 EXPLORE_DIR ?= $(BUILD_DIR)/explore
 EXPLORE_JOBS ?= 2
 EXPLORE_SIM ?= $(BUILD_DIR)/vemla8-sim
 
 explore: build
 	/usr/bin/python3 tests/explore/explore.py $(EXPLORE_SIM) $(EXPLORE_DIR) --seed $(SEED) \
-	  --budget $(BUDGET) --jobs $(EXPLORE_JOBS)
+	  --budget $(BUDGET) --jobs $(EXPLORE_JOBS) --shrink-seconds $(EXPLORE_SHRINK) --replay
 
 # Release build in its own directory; BENCH_COUNTDOWN=600 runs the ten-minute countdown
 # (the default keeps the whole bench near ten minutes).

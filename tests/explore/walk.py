@@ -307,11 +307,14 @@ class Walk:
 
     def board_gone(self):
         """The channel ended outside a power action: an update's restart, or a fault."""
-        time.sleep(0.5)
+        ended = self.board.wait_end(3) is not None
         self.read_output()
-        if self.board.alive():
-            self.board.connect()  # the update restarted the program in place
-            return
+        if not ended:
+            try:
+                self.board.connect()  # the update restarted the program in place
+                return
+            except BoardGone:
+                pass
         self.ended_check()
         raise Failure("poweroff", "the board powered off without the power button",
                       asserts=[f"sleep {SELF_ENDING_SECONDS}"])
