@@ -8,8 +8,10 @@ new channel). The process's standard output carries "state N NAME" per menu stat
 
 import json
 import os
+import shutil
 import socket
 import subprocess
+import tempfile
 import time
 
 # The window is built and the splash painted before the channel listens; a loaded machine
@@ -30,7 +32,9 @@ class Board:
         self.simulator = simulator
         self.root = root
         self.settings = settings
-        self.socket_path = os.path.join(workdir, "control.sock")
+        # A local socket's path is limited to about a hundred bytes: a short folder of its own.
+        self.socket_dir = tempfile.mkdtemp(prefix="vemla-explore-")
+        self.socket_path = os.path.join(self.socket_dir, "control")
         self.stdout_path = os.path.join(workdir, "board.out")
         self.stderr_path = os.path.join(workdir, "board.err")
         self.process = None
@@ -103,6 +107,7 @@ class Board:
         if self.alive():
             self.process.kill()
             self.process.wait()
+        shutil.rmtree(self.socket_dir, ignore_errors=True)
 
     # --- channel
     def request(self, line):

@@ -104,6 +104,8 @@ def main():
                         help="replay each failure's scenario through the scenario runner")
     options = parser.parse_args()
     options.simulator = os.path.abspath(options.simulator)
+    # The walks' control sockets are named by path: a relative one is no local socket name.
+    options.outdir = os.path.abspath(options.outdir)
     shutil.rmtree(options.outdir, ignore_errors=True)
     os.makedirs(options.outdir)
 

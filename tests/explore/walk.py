@@ -524,6 +524,7 @@ def main():
                         help="replay the written scenario and say whether it fails too")
     options = parser.parse_args()
     options.simulator = os.path.abspath(options.simulator)
+    options.workdir = os.path.abspath(options.workdir)
     os.makedirs(options.workdir, exist_ok=True)
 
     outcome = {"attempts": 0, "first_failure": None, "failures": [], "walks": []}
