@@ -1,9 +1,11 @@
 // The settings file and a settings backup on a stick, both of any content: every setting loads,
-// and restoring the backup never changes what a stick must not set (passwords, the pending
-// error, the drawer position, the journal flag).
+// restoring the backup never changes what a stick must not set (passwords, the pending error,
+// the drawer position, the journal flag), and every setting it does change holds a value an
+// instrument can hold.
 #include "fuzzsupport.h"
 
 #include "records/appsettings.h"
+#include "records/backupvalues.h"
 
 #include <QDir>
 #include <QSettings>
@@ -34,6 +36,36 @@ Protected protectedSettings()
             settings.loadSystemSetting(AppSettings::SYSTEM_ERROR),
             settings.loadSystemSetting(AppSettings::SYSTEM_LOG),
             settings.loadDrawerSetting(AppSettings::DRAWER_STATE)};
+}
+
+const char *const kBackedUpKeys[]
+        = {"drawer/safety_threshold", "drawer/opening_time", "production/id",
+           "production/dpcr_run",     "production/dmda_run", "system/date_format"};
+
+QMap<QString, QVariant> backedUpValues(const QString &file)
+{
+    QSettings settings(file, QSettings::IniFormat);
+    QMap<QString, QVariant> values;
+    for (const char *key : kBackedUpKeys)
+        values[key] = settings.value(key);
+    return values;
+}
+
+// A changed setting holds what restorable() lets through, measured against the value before.
+bool onlyPlausibleChanges(const QMap<QString, QVariant> &before,
+                          const QMap<QString, QVariant> &after)
+{
+    for (const char *key : kBackedUpKeys) {
+        if (after[key] == before[key])
+            continue;
+        const int fallback = QString(key) == "drawer/safety_threshold" ? 1500
+                : QString(key) == "drawer/opening_time"                ? 5500
+                                                                       : 0;
+        const int own = before[key].isValid() ? before[key].toInt() : fallback;
+        if (!backupvalues::restorable(key, after[key].toString(), own))
+            return false;
+    }
+    return true;
 }
 
 // Rewrites an ini file the way any saved setting does.
@@ -77,10 +109,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // does that rewrite, so the instrument's file is compared after one of its own.
     normalise(platform::path(QString(kSettingsPath)));
     const Protected before = protectedSettings();
+    const QString settingsFile = platform::path(QString(kSettingsPath));
+    const QMap<QString, QVariant> valuesBefore = backedUpValues(settingsFile);
     if (settings.restoreSettings(kMountPoint) != 0)
         fuzzsupport::fail("a present backup was not restored");
     if (!(protectedSettings() == before))
         fuzzsupport::fail("a backup changed a setting that stays with the instrument");
+    if (!onlyPlausibleChanges(valuesBefore, backedUpValues(settingsFile)))
+        fuzzsupport::fail("a backup set a value no instrument holds");
 
     QDir(root).removeRecursively();
     platform::setRoot(fuzzsupport::sandbox().path().toStdString());

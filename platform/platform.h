@@ -29,7 +29,8 @@ void setCommandRunner(CommandRunner runner); // an empty runner restores system(
 DeviceIo &deviceIo();
 void setDeviceIo(DeviceIo *backend); // nullptr restores the plain system calls
 
-// Root paths of the mounted volumes (the software update looks for the stick among them).
+// Root paths of the mounted volumes (the software update and the log export look for the
+// stick among them).
 using VolumeQuery = std::function<QStringList()>;
 QStringList mountedVolumes();
 void setVolumeQuery(VolumeQuery query); // an empty query restores QStorageInfo

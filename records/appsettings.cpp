@@ -1,7 +1,9 @@
 #include "appsettings.h"
 
+#include "backupvalues.h"
 #include "platform/platform.h"
 #include "shellargument.h"
+#include "stickfile.h"
 
 #include <QDebug>
 #include <QFileInfo>
@@ -115,19 +117,47 @@ bool isDirectory(const QString &path)
     return info.exists() && info.isDir();
 }
 
-enum class Target { Replace, Merge };
+// A backup holds six short lines; anything much larger is no backup, and reading it would keep
+// the screen waiting.
+constexpr qint64 kLargestBackupBytes = 64 * 1024;
 
-void copyKeys(const QString &fromFile, const QString &toFile, const QStringList &allowed,
-              Target target)
+void writeBackup(const QString &settingsFile, const QString &backupFile)
 {
-    QSettings from(fromFile, QSettings::IniFormat);
-    QSettings to(toFile, QSettings::IniFormat);
+    QSettings from(settingsFile, QSettings::IniFormat);
+    QSettings to(backupFile, QSettings::IniFormat);
     // rm may have exited non-zero and left the old backup: it must not lend it stale keys.
-    if (target == Target::Replace)
-        to.clear();
+    to.clear();
     for (const QString &key : from.allKeys()) {
-        if (allowed.contains(key))
+        if (backedUpKeys().contains(key))
             to.setValue(key, from.value(key));
+    }
+}
+
+// The instrument's own value of a backed-up key, with the default a load would give.
+int instrumentValue(const QSettings &settings, const QString &key)
+{
+    const int fallback = key == "drawer/safety_threshold" ? kDefaultSafetyThreshold
+            : key == "drawer/opening_time"                ? kDefaultOpeningTime
+                                                          : 0;
+    return settings.value(key, fallback).toInt();
+}
+
+void restoreBackup(const QString &backupFile, const QString &settingsFile)
+{
+    QSettings from(backupFile, QSettings::IniFormat);
+    QSettings to(settingsFile, QSettings::IniFormat);
+    for (const QString &key : from.allKeys()) {
+        if (!backedUpKeys().contains(key))
+            continue;
+        const QString text = from.value(key).toString();
+        const int own = instrumentValue(to, key);
+        if (const auto value = backupvalues::restorable(key, text, own)) {
+            to.setValue(key, *value);
+        } else {
+            qDebug().noquote() << QString("Settings: Refused '%1' from the backup: %2, kept %3")
+                                          .arg(key.section('/', 1), text)
+                                          .arg(own);
+        }
     }
 }
 
@@ -265,17 +295,20 @@ int AppSettings::backupSettings(QString directory)
         return -2;
     }
     const QString backupFile = destination + backupFileName;
-    if (QFileInfo::exists(backupFile)) {
+    // Looked at without following a link: a dangling one on the stick would otherwise pass as
+    // no backup, and the settings object would write wherever it points.
+    if (stickfile::kindAt(backupFile) != stickfile::Kind::Nothing) {
         // Only a failure of the shell itself counts: rm's own exit status is not looked at.
         const int status = platform::run("rm " + shellArgument(backupFile.toStdString()));
         platform::run("sync");
-        if (status < 0) {
+        const stickfile::Kind left = stickfile::kindAt(backupFile);
+        if (status < 0 || left == stickfile::Kind::Other || left == stickfile::Kind::Folder) {
             qDebug() << "Failed to remove old vemla-backup.ini";
             return -3;
         }
         qDebug() << "Removed old vemla-backup.ini";
     }
-    copyKeys(settingsFile, backupFile, backedUpKeys(), Target::Replace);
+    writeBackup(settingsFile, backupFile);
     qDebug().noquote() << "Settings backup saved to:" << directory + backupFileName;
     return 0;
 }
@@ -288,13 +321,22 @@ int AppSettings::restoreSettings(QString directory)
         return -2;
     }
     const QString backupFile = source + backupFileName;
-    if (!QFileInfo::exists(backupFile)) {
+    qint64 size = 0;
+    const stickfile::Kind kind = stickfile::kindAt(backupFile, &size);
+    if (kind == stickfile::Kind::Nothing) {
         qDebug() << "Failed to restore settings backup: no backup found";
         return -1;
     }
+    // A link, FIFO or device node would have the instrument read what the stick points at (or
+    // wait for ever); a huge file would hold the screen while it is read.
+    if (kind != stickfile::Kind::PlainFile || size > kLargestBackupBytes) {
+        qDebug() << "Failed to restore settings backup: not a plain backup file";
+        return -1;
+    }
     // A stick is untrusted: only what a backup writes is taken back, so no stick can set the
-    // passwords, the access codes, the pending-error flag or the drawer position.
-    copyKeys(backupFile, resolved(settingsFilePath), backedUpKeys(), Target::Merge);
+    // passwords, the access codes, the pending-error flag or the drawer position, and each
+    // value only as an instrument can hold it.
+    restoreBackup(backupFile, resolved(settingsFilePath));
     qDebug() << "Settings restored from backup";
     return 0;
 }

@@ -38,15 +38,19 @@ Panel::Panel(World &world, QWidget *parent) : QWidget(parent), world(world)
     auto *usbRow = new QHBoxLayout;
     auto *insert = new QPushButton("Insert stick", this);
     auto *insertUpdate = new QPushButton("Insert stick with update", this);
+    auto *insertUnreadable = new QPushButton("Insert unreadable stick", this);
     auto *remove = new QPushButton("Remove stick", this);
     connect(insert, &QPushButton::clicked, this,
             [this] { this->world.with<UsbStick>([](UsbStick &s) { s.insert(false); }); });
     connect(insertUpdate, &QPushButton::clicked, this,
             [this] { this->world.with<UsbStick>([](UsbStick &s) { s.insert(true); }); });
+    connect(insertUnreadable, &QPushButton::clicked, this,
+            [this] { this->world.with<UsbStick>([](UsbStick &s) { s.insert(false, false); }); });
     connect(remove, &QPushButton::clicked, this,
             [this] { this->world.with<UsbStick>([](UsbStick &s) { s.remove(); }); });
     usbRow->addWidget(insert);
     usbRow->addWidget(insertUpdate);
+    usbRow->addWidget(insertUnreadable);
     usbRow->addWidget(remove);
     layout->addLayout(usbRow);
 

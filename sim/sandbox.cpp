@@ -215,8 +215,17 @@ bool Sandbox::layTools()
     // A stick offers an update while its package differs from the one last installed.
     ok = writeTool("/usr/bin/usb_attached.sh",
                    recordCall("usb_attached.sh")
-                           + "if [ -e \"$ROOT/dev/sda1\" ]; then\n"
-                             "  ln -sfn \"$ROOT/sim/usb-stick\" \"$ROOT/media/sda1\"\n"
+                           + "mountpoint=\"$ROOT/media/sda1\"\n"
+                             "nomount=\"$ROOT/sim/usb-stick.nomount\"\n"
+                             "if [ -e \"$ROOT/dev/sda1\" ] && [ -e \"$nomount\" ]; then\n"
+                             // A file system the board cannot read: nothing is mounted and the
+                             // mount point is the plain folder it is without a stick.
+                             "  mkdir -p \"$mountpoint\"\n"
+                             "  rm -f \"$ROOT/tmp/vemla_sw_update.txt\"\n"
+                             "elif [ -e \"$ROOT/dev/sda1\" ]; then\n"
+                             // A mount covers the empty folder a failed one left.
+                             "  [ -L \"$mountpoint\" ] || rmdir \"$mountpoint\" 2>/dev/null\n"
+                             "  ln -sfn \"$ROOT/sim/usb-stick\" \"$mountpoint\"\n"
                              "  package=\"$ROOT/sim/usb-stick/vemla8-update.swu\"\n"
                              "  if [ -f \"$package\" ] &&\n"
                              "     ! cmp -s \"$package\" \"$ROOT/sim/installed-update.swu\"; then\n"

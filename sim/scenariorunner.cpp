@@ -241,8 +241,20 @@ bool ScenarioRunner::runStep(const ScenarioStep &step)
             powerReturn(current + 1);
         ::_exit(0);
     case ScenarioStep::UsbInsert:
-        world.with<UsbStick>([&step](UsbStick &stick) { stick.insert(step.update); });
+        world.with<UsbStick>([&step](UsbStick &stick) { stick.insert(step.update, step.mounts); });
         return true;
+    case ScenarioStep::StickFile:
+    case ScenarioStep::StickLink: {
+        bool done = false;
+        world.with<UsbStick>([&](UsbStick &stick) {
+            done = step.kind == ScenarioStep::StickFile
+                    ? stick.putFile(step.object, step.text.toUtf8(), &why)
+                    : stick.putLink(step.object, step.text, &why);
+        });
+        if (!done)
+            fail(why);
+        return done;
+    }
     case ScenarioStep::UsbRemove:
         world.with<UsbStick>([](UsbStick &stick) { stick.remove(); });
         return true;

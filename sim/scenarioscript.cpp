@@ -96,10 +96,28 @@ ScenarioScript ScenarioScript::parse(const QString &text)
                     : verb == "power-cut"      ? ScenarioStep::PowerCut
                                                : ScenarioStep::UsbRemove;
         } else if (verb == "usb-insert") {
+            // usb-insert [update] [no-mount]: a stick with an update package; one whose file
+            // system the board cannot mount.
             step.kind = ScenarioStep::UsbInsert;
-            if (arguments > 1 || (arguments == 1 && words[1] != "update"))
-                return fail("usb-insert takes nothing or \"update\"");
-            step.update = arguments == 1;
+            const QStringList options = words.mid(1);
+            step.update = options.contains("update");
+            step.mounts = !options.contains("no-mount");
+            if (options.size() != int(step.update) + int(!step.mounts))
+                return fail("usb-insert takes \"update\" and \"no-mount\" or nothing");
+        } else if (verb == "stick-file") {
+            // stick-file PATH TEXT: a plain file on the stick holding TEXT, "\n" a line break.
+            step.kind = ScenarioStep::StickFile;
+            if (arguments < 1)
+                return fail("stick-file needs a path on the stick");
+            step.object = words[1];
+            step.text = restAfterWords(body, 2).replace("\\n", "\n");
+        } else if (verb == "stick-link") {
+            // stick-link PATH TARGET: a symbolic link on the stick to an instrument path.
+            step.kind = ScenarioStep::StickLink;
+            if (arguments != 2)
+                return fail("stick-link takes a path on the stick and a target");
+            step.object = words[1];
+            step.text = words[2];
         } else if (verb == "wait-file") {
             // wait-file PATH TEXT: until the instrument file holds TEXT (settings, logs).
             step.kind = ScenarioStep::WaitFile;

@@ -29,6 +29,8 @@ struct ScenarioStep
         WaitReading,
         Measure,
         PowerCutIn,
+        StickFile,
+        StickLink,
         WaitControl,
         WaitPowerOff
     };
@@ -37,12 +39,15 @@ struct ScenarioStep
     int line = 0;
     QString source; // the line as written, for messages
     QString object; // object name (click, expect-*, wait-text), instrument path (wait-file,
-                    // wait-no-file, measure), reading label (wait-reading)
-    QString text; // TEXT, file name, fault name, the start of a reading
+                    // wait-no-file, measure), reading label (wait-reading), path on the stick
+                    // (stick-file, stick-link)
+    QString text; // TEXT, file name, fault name, the start of a reading, a stick file's content
+                  // (\n written as a line break), a stick link's target
     QStringList args; // fault arguments
     int number = 0; // state number
     double seconds = 0; // sleep, or the wait limit
     bool update = false; // usb-insert update
+    bool mounts = true; // usb-insert no-mount: false
 };
 
 struct ScenarioScript

@@ -38,6 +38,7 @@ private slots:
     void init();
     void stick_mountOfferUnmountRemoveAndPowerOff();
     void update_marksStickRestartsAndIsNotOfferedAgain();
+    void hostileStick_unmountableAndForgedContents();
 };
 
 void TestPlatformTools::init()
@@ -102,6 +103,43 @@ void TestPlatformTools::update_marksStickRestartsAndIsNotOfferedAgain()
     stick.insert(true);
     QCOMPARE(attach(), 0);
     QVERIFY(exists("/tmp/vemla_sw_update.txt"));
+}
+
+void TestPlatformTools::hostileStick_unmountableAndForgedContents()
+{
+    UsbStick stick(sandbox->root(), false);
+    // A file system the board cannot read: the node, no mount, the folder stays the disk's.
+    stick.insert(true, false);
+    QCOMPARE(attach(), 0);
+    QVERIFY(exists("/dev/sda1"));
+    QVERIFY(stick.mountedVolumes().isEmpty());
+    const QFileInfo mountPoint(at("/media/sda1"));
+    QVERIFY(mountPoint.isDir() && !mountPoint.isSymLink());
+    QVERIFY(!exists("/tmp/vemla_sw_update.txt"));
+    QCOMPARE(stick.readings().first().second, QString("inserted"));
+    // A readable stick after it mounts over the empty folder.
+    stick.remove();
+    QCOMPARE(run(". " + at("/usr/bin/usb_removed.sh")), 0);
+    stick.insert(false);
+    QCOMPARE(attach(), 0);
+    QCOMPARE(stick.mountedVolumes(), QStringList {at("/media/sda1")});
+
+    // Contents put on it: a plain file, links to instrument paths (dangling or not) replacing
+    // what was there, and nothing outside the stick.
+    QString reason;
+    QVERIFY(stick.putFile("logs/diagnostics.log", "old\n", &reason));
+    QVERIFY(stick.putLink("logs/diagnostics.log", "/usr/share/vemla/vemla.ini", &reason));
+    const QFileInfo link(at("/media/sda1/logs/diagnostics.log"));
+    QVERIFY(link.isSymLink());
+    QCOMPARE(link.symLinkTarget(), at("/usr/share/vemla/vemla.ini"));
+    QVERIFY(stick.putLink("logs", "/usr/share/vemla", &reason));
+    QVERIFY(QFileInfo(at("/media/sda1/logs")).isSymLink());
+    QVERIFY(stick.putFile("logs", "a file now\n", &reason));
+    QCOMPARE(QFileInfo(at("/media/sda1/logs")).isSymLink(), false);
+    QVERIFY(exists("/usr/share/vemla/resources")); // the link's target untouched
+    QVERIFY(!stick.putFile("../escape", "x", &reason));
+    QVERIFY(!stick.putLink("/media/x", "/tmp", &reason));
+    QVERIFY(!QFileInfo::exists(sandbox->file("/sim/escape")));
 }
 
 QTEST_GUILESS_MAIN(TestPlatformTools)

@@ -31,10 +31,13 @@ void TestScenarioScript::parse_everyStepForm()
                                                         "wait-reading LED_colour red #ff\n"
                                                         "measure /sim/resources.txt\n"
                                                         "power-cut-in 2.5\n"
+                                                        "usb-insert no-mount update\n"
+                                                        "stick-file a/b.ini [x]\\nk=1 2\\n\n"
+                                                        "stick-link logs /usr/share/vemla\n"
                                                         "wait-control 90\n"
                                                         "wait-poweroff\n");
     QCOMPARE(script.error, QString());
-    QCOMPARE(script.steps.size(), 13);
+    QCOMPARE(script.steps.size(), 16);
     const auto &s = script.steps;
     QCOMPARE(s[0].line, 3);
     QCOMPARE(s[0].number, 2);
@@ -58,10 +61,19 @@ void TestScenarioScript::parse_everyStepForm()
     QCOMPARE(s[9].object, QString("/sim/resources.txt"));
     QCOMPARE(s[10].kind, ScenarioStep::PowerCutIn);
     QCOMPARE(s[10].seconds, 2.5);
-    QCOMPARE(s[11].kind, ScenarioStep::WaitControl);
-    QCOMPARE(s[11].seconds, 90.0);
-    QCOMPARE(s[12].kind, ScenarioStep::WaitPowerOff);
-    QCOMPARE(s[12].seconds, ScenarioScript::kDefaultWaitSeconds);
+    QCOMPARE(s[11].update, true);
+    QCOMPARE(s[11].mounts, false);
+    QCOMPARE(s[5].mounts, true);
+    // A stick file's text with its line breaks written as \n.
+    QCOMPARE(s[12].kind, ScenarioStep::StickFile);
+    QCOMPARE(s[12].object, QString("a/b.ini"));
+    QCOMPARE(s[12].text, QString("[x]\nk=1 2\n"));
+    QCOMPARE(s[13].kind, ScenarioStep::StickLink);
+    QCOMPARE(s[13].text, QString("/usr/share/vemla"));
+    QCOMPARE(s[14].kind, ScenarioStep::WaitControl);
+    QCOMPARE(s[14].seconds, 90.0);
+    QCOMPARE(s[15].kind, ScenarioStep::WaitPowerOff);
+    QCOMPARE(s[15].seconds, ScenarioScript::kDefaultWaitSeconds);
 }
 
 void TestScenarioScript::parse_badLines_nameTheLine_data()
@@ -76,6 +88,12 @@ void TestScenarioScript::parse_badLines_nameTheLine_data()
                                               << "line 1: click takes one";
     QTest::newRow("usb-insert word") << "usb-insert stick"
                                      << "line 1: usb-insert takes";
+    QTest::newRow("usb-insert twice update") << "usb-insert update update"
+                                             << "line 1: usb-insert takes";
+    QTest::newRow("stick-link without target") << "stick-link logs"
+                                               << "line 1: stick-link takes";
+    QTest::newRow("stick-file without path") << "stick-file"
+                                             << "line 1: stick-file needs";
     QTest::newRow("no text") << "click-text"
                              << "line 1: click-text needs a text";
     QTest::newRow("no fault name") << "fault"

@@ -1,6 +1,7 @@
 // Log export onto a stick folder of the sandbox: commands, status texts, files on the stick.
 #include "support/commandrecorder.h"
 #include "support/logcapture.h"
+#include "support/mountedvolumes.h"
 #include "support/sandboxroot.h"
 #include "usb/logexporter.h"
 
@@ -56,6 +57,7 @@ void TestLogExporter::export_copiesTreeAndRewritesDiagnostics()
     sandbox.write(kLogs + "/errors.log", "error 1\n");
     sandbox.write(kLogs + "/production/run_7.csv", "time;vessel\n");
     sandbox.write(kStickLogs + "/mine.txt", "the user's own file\n");
+    MountedVolumes stick({"/media/sda1"});
     CommandRecorder recorder;
     recorder.setPassThrough(true);
     LogExporter exporter;
@@ -93,6 +95,7 @@ void TestLogExporter::export_failures_data()
                                     << "No log files available";
     QTest::newRow("shell cannot run the copy") << "copy not run"
                                                << "Error while transferring the logs";
+    // Still listed as mounted, its folder gone: pulled between the check and the copy.
     QTest::newRow("stick gone before the copy") << "no stick"
                                                 << "Error while transferring the logs";
     QTest::newRow("diagnostics not writable") << "diagnostics"
@@ -111,6 +114,7 @@ void TestLogExporter::export_failures()
         QDir().mkpath(sandbox.file("/media/sda1"));
     if (failure == "diagnostics")
         QDir().mkpath(sandbox.file(kStickLogs + "/diagnostics.log"));
+    MountedVolumes stick({"/media/sda1"});
     CommandRecorder recorder;
     recorder.setPassThrough(true);
     if (failure == "copy not run")
