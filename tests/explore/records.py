@@ -1,6 +1,7 @@
 """The records a walk keeps an eye on: the settings file, the error log, the run logs and the
 production id, judged against what the walk did (runs started and ended, power cuts)."""
 
+import os
 import time
 
 import campaign as c
@@ -8,6 +9,11 @@ import campaign as c
 # A run's log is written as the run ends; on a loaded machine give it this long.
 RUN_LOG_GRACE_SECONDS = 15
 RUN_END_STATES = {3, 11, 15, 16}
+# What the service menu (down to 1200) and the calibration (up to the ADC's 4095) can set.
+LOWEST_THRESHOLD = 1200
+HIGHEST_THRESHOLD = 4095
+# Where a hostile stick's dangling backup link points (walk.py plugs it in).
+PLANTED = "/usr/share/vemla/planted.ini"
 
 
 class RecordBook:
@@ -49,6 +55,12 @@ class RecordBook:
         if production_id < self.id_floor:
             problems.append(f"production id went down from {self.id_floor} to {production_id}")
         self.id_floor = max(self.id_floor, production_id)
+        threshold = c.ini_text(self.root, "drawer/safety_threshold")
+        if threshold is not None and threshold.isdigit() and \
+                not LOWEST_THRESHOLD <= int(threshold) <= HIGHEST_THRESHOLD:
+            problems.append(f"drawer safety threshold {threshold} outside what can be set")
+        if os.path.lexists(self.root + PLANTED):
+            problems.append(f"a file was written through a stick's link: {PLANTED}")
         logs = len(c.run_logs(self.root))
         if logs > self.started:
             problems.append(f"{logs} run logs for {self.started} runs that reached the pre-ramp")

@@ -63,6 +63,21 @@ LED_FAULTS = ("i2c-absent 2", "i2c-no-bus 2", "i2c-nack-once 2")
 # (a release, the pump test's vent).
 VENT_STATES = {13, 14, 16}
 
+# Sticks to plug in: plain, with an update, one that does not mount, and hostile ones as a PC
+# may leave them: a log file linked to the settings, a forged backup with the update marker,
+# a backup name dangling into the instrument's disk, a logs folder linked into it.
+PLANTED = "/usr/share/vemla/planted.ini"
+STICKS = [
+    ["usb-insert"],
+    ["usb-insert update"],
+    ["usb-insert no-mount"],
+    ["stick-link logs/diagnostics.log /usr/share/vemla/vemla.ini", "usb-insert"],
+    ["stick-file .swupgraded",
+     "stick-file vemla-backup.ini [drawer]\\nsafety_threshold=65535\\nopening_time=60000\\n"
+     "[production]\\nid=2147483647\\ndpcr_run=5\\n", "usb-insert"],
+    [f"stick-link vemla-backup.ini {PLANTED}", "usb-insert update"],
+    ["stick-link logs /usr/share/vemla", "usb-insert"],
+]
 FAULTS = ["drawer-obstacle", "drawer-stuck", "drawer-slow", "vessel-leak", "pump-dead",
           "switch-stuck-open", "epc-silent 1", "epc-bad-crc 2", "epc-offset 3 300",
           "epc-slow 1", "epc-exception 2", "epc-partial 3", "epc-wrong-address 1",
@@ -211,7 +226,8 @@ class Walk:
         elif kind == "wait":
             self.play(f"sleep {pick(argument, WAIT_CHOICES)}")
         elif kind == "usb-insert":
-            self.play(pick(argument, ["usb-insert", "usb-insert update"]))
+            for line in pick(argument, STICKS):
+                self.play(line)
         elif kind == "usb-remove":
             self.play("usb-remove")
         elif kind == "fault":
