@@ -9,9 +9,12 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 SIM_ROOT ?= sim-root
 
-# Everything the build, the simulator and the tests need, by Debian package name.
+# Everything the build, the simulator and the tests need, by Debian package name. pymodbus (a
+# second Modbus implementation the link is tested against) runs its serial server on
+# serial-asyncio, which Debian only recommends.
 DEB_PACKAGES := cmake make g++ qtbase5-dev qtbase5-dev-tools fonts-open-sans clang-format \
-               pkg-config libmodbus-dev libbenchmark-dev python3 python3-hypothesis
+               pkg-config libmodbus-dev libbenchmark-dev python3 \
+               python3-pymodbus python3-serial-asyncio python3-hypothesis
 
 # The sanitizer and fuzzing builds are made with clang, whose runtime carries libFuzzer; only
 # their targets install it, so that make test needs no clang.
@@ -139,17 +142,21 @@ explore: build
 	  --budget $(BUDGET) --jobs $(EXPLORE_JOBS) --shrink-seconds $(EXPLORE_SHRINK) --replay
 
 # Release build in its own directory; BENCH_COUNTDOWN=600 runs the ten-minute countdown
-# (the default keeps the whole bench near ten minutes).
+# (the default keeps the whole bench near ten minutes). BENCH_ONLY picks sections of
+# bench/run_bench.py, e.g. the link alone on a shared machine:
+#   make bench BENCH_ONLY=link BENCH_TARGETS=sim_tst_epcbenchmark
+BENCH_ONLY ?=
 BENCH_DIR ?= build-bench
 BENCH_COUNTDOWN ?= 60
-BENCH_TARGETS := vemla8-sim drawerbench sim_tst_epcbenchmark vemla-bench-inprocess \
+BENCH_TARGETS ?= vemla8-sim drawerbench sim_tst_epcbenchmark vemla-bench-inprocess \
                  vemla-bench-barewindow vemla-bench-formwindow \
                  vemla-bench-formwindow-unstyled vemla-bench-pumpperiod
 
 bench: deps
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DVEMLA_BENCH=ON -DVEMLA_WERROR=$(WERROR)
 	cmake --build $(BENCH_DIR) -j $(JOBS) --target $(BENCH_TARGETS)
-	python3 bench/run_bench.py $(BENCH_DIR) --countdown $(BENCH_COUNTDOWN)
+	python3 bench/run_bench.py $(BENCH_DIR) --countdown $(BENCH_COUNTDOWN) \
+	  $(if $(BENCH_ONLY),--only $(BENCH_ONLY))
 
 format: deps
 	find app hw pressure records usb service ui platform sim tests tools fuzz bench \

@@ -288,8 +288,8 @@ void MainWindow::decideStartUp()
         else
             emit systemError(ERROR_PREVIOUS);
     } else {
-        // Power was lost with the drawer out or moving: its position is unknown and the
-        // vessel has been vented by the power loss.
+        // Power was lost with the drawer out or moving: its position is unknown, and so is the
+        // vessel's pressure (its seals may have lost much of it) until the pump's first report.
         if (drawer)
             drawer->setPositionUnknown(true);
         vesselPressure = 0;

@@ -1,7 +1,9 @@
 #include "gpio.h"
 
 #include "platform/platform.h"
+#include "sysfsvalue.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -11,14 +13,9 @@ namespace {
 
 bool writeField(const char *text, const char *absolutePath)
 {
-    FILE *file = std::fopen(platform::path(absolutePath).c_str(), "ab");
-    if (!file)
-        return false;
     char field[GPIO::kFieldSize] = {};
     std::memcpy(field, text, std::min(std::strlen(text), sizeof field));
-    std::fwrite(field, 1, sizeof field, file);
-    std::fclose(file);
-    return true;
+    return appendToAttribute(absolutePath, field, sizeof field);
 }
 
 } // namespace

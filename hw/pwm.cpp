@@ -1,6 +1,6 @@
 #include "pwm.h"
 
-#include "platform/platform.h"
+#include "sysfsvalue.h"
 
 #include <cstdio>
 #include <cstring>
@@ -16,14 +16,11 @@ int writePwm(unsigned value, const char *path)
 {
     if (value > kMaxDuty)
         return 1;
-    FILE *file = std::fopen(platform::path(path).c_str(), "ab");
-    if (!file) {
+    char field[kDutyFieldSize + 1] = {};
+    std::snprintf(field, sizeof field, "%u", value);
+    if (!appendToAttribute(path, field, kDutyFieldSize)) {
         qDebug() << "PWM write failed:" << path;
         return 1;
     }
-    char field[kDutyFieldSize + 1] = {};
-    std::snprintf(field, sizeof field, "%u", value);
-    std::fwrite(field, 1, kDutyFieldSize, file);
-    std::fclose(file);
     return 0;
 }

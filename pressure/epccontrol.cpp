@@ -29,9 +29,6 @@ constexpr int kTransceiverSettleUs = 10;
 // Pause after every operation over the three controllers, so that they are not addressed
 // back-to-back faster than they process.
 constexpr unsigned long kOperationPauseMs = 100;
-// A controller's answer is complete enough to look at once this many bytes are in (the
-// shortest answer, an exception, is five bytes long).
-constexpr int kMinimumResponseBytes = 5;
 constexpr int kMaxReadAttempts = 10;
 // Placeholder of a failed read; never emitted.
 constexpr uint16_t kFailedReadValue = 170;
@@ -58,8 +55,6 @@ std::string errorText()
 // out on the monotonic clock from there: some 100 us of processor time per wait, and every wait
 // still lasts at least its configured time.
 constexpr int kSpinUs = 100;
-// What fopen(..., "a") gives a file it has to create (less the umask).
-constexpr mode_t kAttributeFileMode = 0666;
 
 void waitUs(int microseconds)
 {
@@ -71,16 +66,17 @@ void waitUs(int microseconds)
     while (std::chrono::steady_clock::now() < end) { }
 }
 
-// The sysfs attribute writes of the transceiver lines: append, one text, close, unchecked. Six of
-// them time every exchange, so they are the plain calls, without a stdio buffer.
+// The sysfs attribute writes of the transceiver lines: append, one text, close, unchecked. They
+// go through the device-I/O seam like the port's writes, so that a simulated wire sees both on
+// one clock. A sysfs attribute exists or not: opening never creates one.
 void writeAttribute(const char *path, const char *text)
 {
-    const int file = ::open(platform::path(path).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC,
-                            kAttributeFileMode);
+    platform::DeviceIo &io = platform::deviceIo();
+    const int file = io.open(platform::path(path).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (file < 0)
         return;
-    [[maybe_unused]] const ssize_t written = ::write(file, text, std::strlen(text));
-    ::close(file);
+    [[maybe_unused]] const ssize_t written = io.write(file, text, std::strlen(text));
+    io.close(file);
 }
 
 uint8_t addressOfChannelId(int channelId)
@@ -481,7 +477,9 @@ int EpcControl::sendRequest(int requestID, uint8_t *frame, int length)
         ++attempts;
         count += static_cast<int>(n);
         waitUs(wait4);
-        if (count >= kMinimumResponseBytes || attempts >= kMaxReadAttempts)
+        // The answer arrives character by character at the line speed: looking at it before it
+        // is all in would fail a good answer.
+        if (modbusrtu::responseComplete(requestID, response, count) || attempts >= kMaxReadAttempts)
             break;
     }
     setTransceiver(Transceiver::Idle);

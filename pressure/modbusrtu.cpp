@@ -86,6 +86,19 @@ void putCrc(uint8_t *frame, int length)
     frame[length - 1] = static_cast<uint8_t>(crc >> 8);
 }
 
+bool responseComplete(int requestId, const uint8_t *response, int count)
+{
+    if (count >= kExceptionResponseLength && (response[1] & kExceptionFlag) != 0)
+        return true;
+    switch (static_cast<RequestKind>(requestId)) {
+    case RequestKind::Read:
+        return count >= kReadResponseLength;
+    case RequestKind::Write:
+        return count >= kWriteResponseLength;
+    }
+    return count >= kExceptionResponseLength;
+}
+
 const char *faultMessage(ResponseFault fault)
 {
     switch (fault) {

@@ -18,6 +18,8 @@ constexpr int kRequestLength = 8;
 constexpr int kReadResponseLength = 7; // address, function, byte count 2, value, CRC
 constexpr int kWriteResponseLength = 8; // the request echoed
 constexpr int kCrcLength = 2;
+constexpr int kExceptionResponseLength = 5; // address, function | 0x80, exception code, CRC
+constexpr uint8_t kExceptionFlag = 0x80;
 
 // The controllers span 0 ... 32000 raw for 0 ... 100 % of a full scale of 2000 mbar per line.
 constexpr uint16_t kFullScaleRaw = 32000;
@@ -50,6 +52,11 @@ enum class ResponseFault {
     WrongRegister,
     InvalidRequestId,
 };
+
+// Whether `count` received bytes hold all of the answer to a request of this kind: an exception
+// (function code with its high bit set) once its five bytes are in, any other answer once the
+// expected answer's length is in. An unknown kind is complete at the shortest answer.
+bool responseComplete(int requestId, const uint8_t *response, int count);
 
 // The log text of a fault ("Wrong channel." ...); empty for None.
 const char *faultMessage(ResponseFault fault);

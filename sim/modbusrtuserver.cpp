@@ -2,10 +2,13 @@
 
 #include "models/pressurecontrollers.h"
 #include "rtuwire.h"
+#include "rtuwireframer.h"
+#include "rtuwireline.h"
 #include "world.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -13,6 +16,7 @@
 #include <modbus/modbus.h>
 #include <poll.h>
 #include <pthread.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
@@ -22,13 +26,12 @@
 
 namespace {
 
-// Every request the program sends (read one register, write one register) is 8 bytes long.
-constexpr int kRequestLength = 8;
 constexpr int kWriteSingleRegister = 0x06;
-// A frame ends with 3.5 characters of silence; a pseudo-terminal delivers a frame at once, so a
-// partial frame left after this long is line noise and is dropped to regain the frame start.
-constexpr auto kFrameGap = std::chrono::milliseconds(5);
-constexpr int kPollMs = 20;
+// Both requests the controllers implement (read one register, write one) are 8 bytes long;
+// anything else is not a request of theirs.
+constexpr int kRequestLength = 8;
+// With nothing on its way the wire thread still looks for a stop now and then.
+constexpr int kIdlePollMs = 20;
 // The controllers' factory setting; used while the port has not been given a speed.
 constexpr int kDefaultBaud = 19200;
 constexpr int kMaxFrame = 260; // the longest Modbus RTU frame
@@ -36,8 +39,8 @@ constexpr int kMaxFrame = 260; // the longest Modbus RTU frame
 constexpr uint8_t kExceptionFlag = 0x80;
 constexpr uint8_t kSlaveDeviceFailure = 0x04;
 constexpr int kExceptionLength = 5;
-
-using Clock = std::chrono::steady_clock;
+// A character lasts 95 us at 115200 baud: the wire thread is woken that finely.
+constexpr unsigned long kTimerSlackNs = 1000;
 
 } // namespace
 
@@ -82,6 +85,11 @@ bool ModbusRtuServer::start(QString *error)
     captureRead = pair[0];
     captureWrite = pair[1];
     fcntl(captureRead, F_SETFL, O_NONBLOCK);
+    line = std::make_shared<RtuWireLine>();
+    if (line->activityFd() < 0) {
+        *error = QString("cannot create the wire's wake-up: ") + std::strerror(errno);
+        return false;
+    }
 
     // libmodbus builds the replies, and 3.1.6 takes the reply's address from the request, so one
     // RTU context serves all three controllers. It is never connected: its "socket" is the
@@ -142,41 +150,102 @@ int ModbusRtuServer::lineBaud() const
     return baud > 0 ? baud : kDefaultBaud;
 }
 
+int ModbusRtuServer::controllersBaud()
+{
+    int baud = PressureControllers::kDefaultBaud;
+    world.with<PressureControllers>(
+            [&](PressureControllers &controllers) { baud = controllers.lineBaud(); });
+    return baud;
+}
+
 void ModbusRtuServer::serve()
 {
-    std::vector<uint8_t> pending;
-    Clock::time_point lastByte = Clock::now();
+    prctl(PR_SET_TIMERSLACK, kTimerSlackNs);
+    RtuWireFramer framer(controllersBaud());
     while (running) {
-        pollfd watch {master, POLLIN, 0};
-        const int ready = ::poll(&watch, 1, kPollMs);
-        const Clock::time_point now = Clock::now();
-        if (!pending.empty() && now - lastByte > kFrameGap) {
-            trace("rx", pending.data(), static_cast<int>(pending.size()),
-                  "incomplete frame dropped");
-            pending.clear();
+        runWire(framer);
+        int64_t next = line->nextEndUs();
+        if (framer.hasBytes())
+            next = std::min(next, framer.silenceEndsUs());
+        timespec timeout {0, kIdlePollMs * 1000000L};
+        if (next != INT64_MAX) {
+            const int64_t waitUs
+                    = std::clamp<int64_t>(next - line->now(), 0, int64_t(kIdlePollMs) * 1000);
+            timeout = {static_cast<time_t>(waitUs / 1000000),
+                       static_cast<long>(waitUs % 1000000) * 1000};
         }
-        if (ready <= 0 || !(watch.revents & POLLIN))
+        pollfd watch[2] = {{master, POLLIN, 0}, {line->activityFd(), POLLIN, 0}};
+        if (::ppoll(watch, 2, &timeout, nullptr) <= 0)
             continue;
-        uint8_t buffer[kMaxFrame];
-        const ssize_t n = ::read(master, buffer, sizeof buffer);
-        if (n <= 0)
-            continue;
-        pending.insert(pending.end(), buffer, buffer + n);
-        lastByte = now;
-        while (pending.size() >= static_cast<size_t>(kRequestLength)) {
-            handleFrame(pending.data(), kRequestLength);
-            pending.erase(pending.begin(), pending.begin() + kRequestLength);
+        if (watch[1].revents & POLLIN) {
+            uint64_t count = 0;
+            [[maybe_unused]] const ssize_t n = ::read(line->activityFd(), &count, sizeof count);
+        }
+        if (watch[0].revents & POLLIN) {
+            uint8_t buffer[kMaxFrame];
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n > 0)
+                line->clientWrite(buffer, static_cast<size_t>(n), lineBaud());
         }
     }
 }
 
-void ModbusRtuServer::handleFrame(const uint8_t *frame, int length)
+// Settles the characters whose stop bit is past: the controllers take in what the board put on
+// the bus, the board's receiver what it heard; a frame whose closing silence has run out is
+// answered.
+void ModbusRtuServer::runWire(RtuWireFramer &framer)
 {
-    const Clock::time_point arrived = Clock::now();
+    const int baud = controllersBaud();
+    framer.setBaud(baud);
+    const int boardBaud = line->boardBaud();
+    std::vector<uint8_t> heard;
+    std::vector<uint8_t> cut;
+    for (const RtuWireLine::Character &c : line->settle()) {
+        const bool boardSide = c.source <= RtuWireLine::kBoard;
+        if (boardSide && !c.onBus)
+            cut.push_back(c.byte);
+        if (boardSide && c.onBus) {
+            if (framer.hasBytes() && c.startUs >= framer.silenceEndsUs())
+                completeFrame(framer);
+            // A character sent at another speed is no character to the controllers' UARTs.
+            framer.receive(c.startUs, c.endUs, c.byte, c.intact && c.baud == baud);
+        }
+        if (c.boardHears)
+            heard.push_back(c.intact && c.baud == boardBaud ? c.byte : 0);
+    }
+    if (!cut.empty())
+        trace("tx", cut.data(), static_cast<int>(cut.size()),
+              "left the board while its driver was off: not on the bus");
+    if (!heard.empty()
+        && ::write(master, heard.data(), heard.size()) != static_cast<ssize_t>(heard.size()))
+        trace("rx", heard.data(), static_cast<int>(heard.size()), "not passed to the board");
+    if (framer.hasBytes() && line->now() >= framer.silenceEndsUs()
+        && !line->boardCharacterStartsBefore(framer.silenceEndsUs()))
+        completeFrame(framer);
+}
+
+void ModbusRtuServer::completeFrame(RtuWireFramer &framer)
+{
+    const RtuWireFramer::Frame frame = framer.take();
+    const int length = static_cast<int>(frame.bytes.size());
+    if (frame.broken) {
+        trace("rx", frame.bytes.data(), length,
+              "broken frame (a gap inside it or a damaged character), ignored");
+        return;
+    }
+    handleFrame(frame.bytes.data(), length, frame.completeUs, framer.lineBaud());
+}
+
+void ModbusRtuServer::handleFrame(const uint8_t *frame, int length, int64_t completeUs, int baud)
+{
     // libmodbus's modbus_reply() trusts the request's checksum (its receive path checks it, and
     // we do not use that path), so the check is ours: a controller ignores a corrupted frame.
     if (!rtuwire::hasValidCrc(frame, static_cast<size_t>(length))) {
         trace("rx", frame, length, "bad CRC, ignored");
+        return;
+    }
+    if (length != kRequestLength) {
+        trace("rx", frame, length, "not a request the controllers know, ignored");
         return;
     }
     const int address = frame[0];
@@ -185,10 +254,10 @@ void ModbusRtuServer::handleFrame(const uint8_t *frame, int length)
         return;
     }
     PressureControllers::Reply mode = PressureControllers::Reply::Normal;
-    int delayMs = 0;
+    int delayUs = 0;
     world.with<PressureControllers>([&](PressureControllers &controllers) {
         mode = controllers.replyMode(address);
-        delayMs = controllers.replyDelayMs(address);
+        delayUs = controllers.replyDelayUs(address);
         mapping->tab_registers[0] = controllers.measuredRaw(address);
         mapping->tab_registers[1] = controllers.setPointRaw(address);
     });
@@ -235,14 +304,10 @@ void ModbusRtuServer::handleFrame(const uint8_t *frame, int length)
     } else if (mode == PressureControllers::Reply::Slow) {
         note = "fault: slow reply";
     }
-
-    // A pseudo-terminal moves bytes at once; the bus needs the request's and the reply's
-    // characters on the wire before the reply is complete at the program's end.
-    const long wireUs = rtuwire::wireTimeUs(length + static_cast<int>(replyLength), lineBaud());
-    std::this_thread::sleep_until(arrived + std::chrono::microseconds(wireUs)
-                                  + std::chrono::milliseconds(delayMs));
-    if (::write(master, reply, static_cast<size_t>(replyLength)) != replyLength)
-        note = "reply not written";
+    // The answer leaves after the controller's processing delay, character by character at its
+    // line speed; the board hears it only if its transceiver lets it.
+    line->controllerWrite(address, reply, static_cast<size_t>(replyLength), baud,
+                          completeUs + delayUs);
     trace("tx", reply, static_cast<int>(replyLength), note);
 }
 

@@ -1,5 +1,7 @@
 #include "rtuwire.h"
 
+#include <chrono>
+
 #include <termios.h>
 
 namespace rtuwire {
@@ -49,11 +51,39 @@ int baudOf(unsigned int termiosSpeed)
     }
 }
 
+bool isLineSpeed(int baud)
+{
+    return baud == 9600 || baud == 19200 || baud == 38400 || baud == 57600 || baud == 115200;
+}
+
 long wireTimeUs(int bytes, int baud)
 {
     if (baud <= 0)
         return 0;
     return static_cast<long>(bytes) * kBitsPerCharacter * 1000000L / baud;
+}
+
+long interCharacterLimitUs(int baud)
+{
+    constexpr long kFixedAbove19200Us = 750;
+    if (baud > 19200)
+        return kFixedAbove19200Us;
+    return wireTimeUs(3, baud) / 2;
+}
+
+long frameSilenceUs(int baud)
+{
+    constexpr long kFixedAbove19200Us = 1750;
+    if (baud > 19200)
+        return kFixedAbove19200Us;
+    return wireTimeUs(7, baud) / 2;
+}
+
+int64_t nowUs()
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
 }
 
 } // namespace rtuwire

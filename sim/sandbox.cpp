@@ -80,14 +80,15 @@ bool Sandbox::touch(const QString &absolutePath, const QByteArray &content)
 bool Sandbox::laySysfs(int hardwareVersion)
 {
     bool ok = touch("/sys/class/gpio/export", {}) && touch("/sys/class/gpio/unexport", {});
+    // Outputs come up low at power-on, whatever the previous boot drove: a motor, a pump or a
+    // transceiver left on by a power cut is off again until the program drives it.
     for (const GpioLine &line : kGpioLines) {
         const QString dir = QString("/sys/class/gpio/gpio%1").arg(line.number);
         ok = touch(dir + "/direction", line.input ? "in\n" : "out\n") && ok;
-        // An output line is low at power-on whatever it drove before the power went: the pump
-        // motor and the release valve are off until the program switches them on.
-        ok = (line.input ? touch(dir + "/value", "0\n")
-                         : simfiles::writeAtomically(file(dir + "/value"), "0\n"))
-                && ok;
+        if (line.input)
+            ok = touch(dir + "/value", "0\n") && ok;
+        else
+            ok = simfiles::writeAtomically(file(dir + "/value"), "0\n") && ok;
         if (line.hasEdge)
             ok = touch(dir + "/edge", "none\n") && ok;
     }
@@ -99,7 +100,6 @@ bool Sandbox::laySysfs(int hardwareVersion)
     }
     // The power button is released at power-on.
     ok = simfiles::writeAtomically(file("/sys/class/gpio/gpio160/value"), "0\n") && ok;
-    // The PWM outputs too: a drawer motor driven when the power went is not driven at boot.
     for (const char *device : kPwmDevices)
         ok = simfiles::writeAtomically(file(QString("/sys/class/leds/%1/brightness").arg(device)),
                                        "0\n")

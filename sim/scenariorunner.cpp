@@ -1,6 +1,7 @@
 #include "scenariorunner.h"
 
 #include "app/mainwindow.h"
+#include "models/physicalstate.h"
 #include "models/powerbutton.h"
 #include "models/usbstick.h"
 #include "platform/platform.h"
@@ -233,7 +234,9 @@ bool ScenarioRunner::runStep(const ScenarioStep &step)
         world.with<PowerButton>([](PowerButton &button) { button.press(); });
         return true;
     case ScenarioStep::PowerCut:
-        // Power is gone at once: nothing is flushed by the program, nothing is destroyed.
+        // Power is gone at once: nothing is flushed by the program, nothing is destroyed; the
+        // hardware stays as it is.
+        world.with<PhysicalState>([](PhysicalState &state) { state.saveNow(); });
         std::printf("power-cut\n");
         std::fflush(stdout);
         std::fflush(stderr);
@@ -308,8 +311,9 @@ bool ScenarioRunner::runStep(const ScenarioStep &step)
         const auto delay = std::chrono::milliseconds(qRound64(step.seconds * 1000));
         // Its own thread: the cut may fall in the middle of anything, a file half-written by
         // the window or a device thread included.
-        std::thread([delay] {
+        std::thread([this, delay] {
             std::this_thread::sleep_for(delay);
+            world.with<PhysicalState>([](PhysicalState &state) { state.saveNow(); });
             static const char kLine[] = "power-cut\n";
             std::fflush(stdout);
             std::fflush(stderr);

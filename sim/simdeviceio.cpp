@@ -1,5 +1,7 @@
 #include "simdeviceio.h"
 
+#include "rtuwire.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -49,6 +51,66 @@ void SimDeviceIo::addDevice(const std::string &path, std::shared_ptr<SimDevice> 
     devices[path] = std::move(device);
 }
 
+void SimDeviceIo::attachWire(const std::string &port, const std::string &driverEnable,
+                             const std::string &receiverEnable, std::shared_ptr<RtuWireLine> line)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    wire = std::move(line);
+    wirePort = port;
+    pinPaths = {{driverEnable, RtuWireLine::Pin::DriverEnable},
+                {receiverEnable, RtuWireLine::Pin::ReceiverEnableLow}};
+}
+
+void SimDeviceIo::noteOpened(const char *path, int fd)
+{
+    if (fd < 0)
+        return;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!wire)
+        return;
+    if (path == wirePort)
+        wireFds.insert(fd);
+    auto pin = pinPaths.find(path);
+    if (pin != pinPaths.end())
+        pinFds[fd] = pin->second;
+}
+
+bool SimDeviceIo::putOnWire(int fd, const void *buffer, size_t count)
+{
+    std::shared_ptr<RtuWireLine> line;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (wireFds.count(fd) == 0)
+            return false;
+        line = wire;
+    }
+    termios settings {};
+    const int baud
+            = system.tcgetattr(fd, &settings) == 0 ? rtuwire::baudOf(cfgetospeed(&settings)) : 0;
+    line->boardWrite(static_cast<const uint8_t *>(buffer), count, baud);
+    return true;
+}
+
+void SimDeviceIo::switchTransceiver(int fd, const void *buffer, ssize_t written)
+{
+    if (written <= 0)
+        return;
+    std::shared_ptr<RtuWireLine> line;
+    RtuWireLine::Pin pin {};
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        auto it = pinFds.find(fd);
+        if (it == pinFds.end())
+            return;
+        line = wire;
+        pin = it->second;
+    }
+    // A GPIO value attribute takes "0" or "1"; the line changes when the write returns.
+    const char level = *static_cast<const char *>(buffer);
+    if (level == '0' || level == '1')
+        line->setPin(pin, level == '1');
+}
+
 std::shared_ptr<SimDeviceHandle> SimDeviceIo::handleOf(int fd)
 {
     std::lock_guard<std::mutex> lock(mutex);
@@ -65,8 +127,11 @@ int SimDeviceIo::open(const char *path, int flags)
         if (it != devices.end())
             device = it->second;
     }
-    if (!device)
-        return system.open(path, flags);
+    if (!device) {
+        const int fd = system.open(path, flags);
+        noteOpened(path, fd);
+        return fd;
+    }
     int error = 0;
     std::unique_ptr<SimDeviceHandle> handle = device->open(&error);
     if (!handle) {
@@ -90,8 +155,14 @@ ssize_t SimDeviceIo::read(int fd, void *buffer, size_t count)
 
 ssize_t SimDeviceIo::write(int fd, const void *buffer, size_t count)
 {
-    if (fd < kFirstSimulatedFd)
-        return system.write(fd, buffer, count);
+    if (fd < kFirstSimulatedFd) {
+        // The UART's buffer takes the frame at once; it leaves at the line speed from there.
+        if (putOnWire(fd, buffer, count))
+            return static_cast<ssize_t>(count);
+        const ssize_t written = system.write(fd, buffer, count);
+        switchTransceiver(fd, buffer, written);
+        return written;
+    }
     return onHandle<ssize_t>(handleOf(fd), [&](SimDeviceHandle &handle, int *error) {
         return handle.write(buffer, count, error);
     });
@@ -130,6 +201,8 @@ int SimDeviceIo::close(int fd)
             std::lock_guard<std::mutex> lock(mutex);
             rs485Settings.erase(fd);
             characterFormat.erase(fd);
+            wireFds.erase(fd);
+            pinFds.erase(fd);
         }
         return system.close(fd);
     }
@@ -186,5 +259,14 @@ int SimDeviceIo::tcflush(int fd, int queue)
         errno = ENOTTY;
         return -1;
     }
-    return system.tcflush(fd, queue);
+    const int result = system.tcflush(fd, queue);
+    std::shared_ptr<RtuWireLine> line;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (wireFds.count(fd) != 0)
+            line = wire;
+    }
+    if (result == 0 && line && (queue == TCOFLUSH || queue == TCIOFLUSH))
+        line->boardFlushOutput();
+    return result;
 }

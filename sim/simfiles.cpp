@@ -16,7 +16,11 @@ QSet<QString> goneFiles;
 bool isGone(const QString &file)
 {
     std::lock_guard<std::mutex> lock(goneMutex);
-    return goneFiles.contains(file);
+    for (const QString &gone : goneFiles) {
+        if (file == gone || file.startsWith(gone + '/'))
+            return true;
+    }
+    return false;
 }
 } // namespace
 

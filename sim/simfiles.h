@@ -8,9 +8,10 @@
 // writes them (it appends fixed-width fields, so the value is the last field in the file).
 namespace simfiles {
 
-// False, with nothing written, for a file marked gone.
+// False, with nothing written, for a file marked gone or inside a directory marked gone.
 bool writeAtomically(const QString &file, const QByteArray &content);
-// Marks an attribute as gone (its driver unbound) or back; the models' writes skip it.
+// Marks an attribute or a device's attribute directory as gone (its driver unbound) or back;
+// the models' writes skip it.
 void setGone(const QString &file, bool isGone);
 // The last `fieldWidth` bytes of the file with the NUL padding removed; empty when missing.
 QByteArray lastField(const QString &file, int fieldWidth);

@@ -24,5 +24,6 @@ int main(int argc, char *argv[])
         return 2;
     }
     QApplication app(argc, argv);
+    simulator.powerOn();
     return runInstrument(app, [&](MainWindow &window) { simulator.attach(window); });
 }

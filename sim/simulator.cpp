@@ -8,8 +8,10 @@
 #include "models/fanmodel.h"
 #include "models/i2cbus.h"
 #include "models/i2cbuses.h"
+#include "models/laneflow.h"
 #include "models/leddriver.h"
 #include "models/logsvolume.h"
+#include "models/physicalstate.h"
 #include "models/powerbutton.h"
 #include "models/pressurecontrollers.h"
 #include "models/pumpvessel.h"
@@ -23,7 +25,6 @@
 #include "simlog.h"
 #include "stallprobe.h"
 
-#include <bitset>
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
@@ -157,12 +158,17 @@ bool Simulator::prepare(QString *error)
         return status;
     });
 
+    // The hardware as the last power-on left it (a fresh root: a new instrument).
+    const PhysicalState::Saved physical
+            = PhysicalState::load(PhysicalState::fileFor(sandbox.root()));
     addI2cChips();
     world.add<PowerButton>(sandbox.root());
-    world.add<UsbStick>(sandbox.root(), options.usbInserted);
+    world.add<UsbStick>(sandbox.root(), options.usbInserted || physical.stickPlugged);
     world.add<SysfsAttributes>(sandbox.root());
     world.add<LogsVolume>(sandbox.root());
     addDrawerPumpAndFan();
+    world.add<PhysicalState>(sandbox.root(), physical, world.find<DrawerMotor>(),
+                             world.find<PumpVessel>());
     if (!connectEpcBus(error) || !installPressureSettings(error))
         return false;
     platform::setVolumeQuery([this] {
@@ -183,10 +189,14 @@ bool Simulator::prepare(QString *error)
     return true;
 }
 
-void Simulator::attach(MainWindow &window)
+void Simulator::powerOn()
 {
     // The models' thread needs the application object; it exists by now.
     world.start();
+}
+
+void Simulator::attach(MainWindow &window)
+{
     if (options.stallProbe) {
         probe = std::make_unique<StallProbe>();
         probe->stateEntered(window.menuState());
@@ -229,18 +239,23 @@ void Simulator::addI2cChips()
     deviceIo.addDevice(platform::path("/dev/i2c-4"), valveBus);
 }
 
-// The drawer motor, the pump with its vessel, and the fan. A lane valve is open while its
-// expander pin is driven low (a selected lane's bit is 0); each open lane draws on the vessel.
+// The drawer motor, the pump with its vessel, and the fan. The lanes draw on the vessel through
+// the open valves as far as the controllers deliver pressure into the lines.
 void Simulator::addDrawerPumpAndFan()
 {
-    world.add<DrawerMotor>(sandbox.root());
-    ValveExpander *valves = nullptr;
-    world.with<ValveExpander>([&](ValveExpander &expander) { valves = &expander; });
-    world.add<PumpVessel>(sandbox.root(), [valves]() -> int {
-        constexpr int kLanes = 8;
-        if (!valves || !valves->driven())
+    world.add<DrawerMotor>(sandbox.root(), options.hardwareVersion != 0);
+    world.add<PumpVessel>(sandbox.root(), [this]() -> double {
+        // Found at every tick, under the world's lock: the controllers join after the pump.
+        const ValveExpander *valves = world.find<ValveExpander>();
+        if (!valves)
             return 0;
-        return kLanes - static_cast<int>(std::bitset<kLanes>(valves->valveMask()).count());
+        const PressureControllers *controllers = world.find<PressureControllers>();
+        if (!controllers) // controllers on an external bus: their lines are taken as delivering
+            return laneflow::openLanes(valves->valveMask(), valves->driven());
+        std::array<double, laneflow::kLines> lines {};
+        for (int line = 0; line < laneflow::kLines; ++line)
+            lines[line] = controllers->lineMbar(line + 1);
+        return laneflow::draw(valves->valveMask(), valves->driven(), lines);
     });
     world.add<FanModel>(sandbox.root());
 }
@@ -269,6 +284,9 @@ bool Simulator::connectEpcBus(QString *error)
         if (!epcBus->start(error))
             return false;
         target = QString::fromStdString(epcBus->devicePath());
+        deviceIo.attachWire(platform::path("/dev/ttymxc0"),
+                            platform::path("/sys/class/gpio/gpio83/value"),
+                            platform::path("/sys/class/gpio/gpio84/value"), epcBus->wire());
     }
     const QString link = sandbox.file("/dev/ttymxc0");
     QFile::remove(link);
@@ -281,7 +299,9 @@ bool Simulator::connectEpcBus(QString *error)
 
 void Simulator::powerOff()
 {
-    // The board is off: nothing after this runs, as on the instrument.
+    // The board is off: nothing after this runs, as on the instrument; the hardware stays as
+    // it is.
+    world.with<PhysicalState>([](PhysicalState &state) { state.saveNow(); });
     const int code = scenario ? scenario->exitCodeAtPowerOff() : 0;
     std::printf("poweroff\n");
     std::fflush(stdout);

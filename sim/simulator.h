@@ -48,7 +48,11 @@ public:
     // Reads the scenario, lays the root, installs the platform backends and builds the models;
     // runs before the QApplication exists.
     bool prepare(QString *error);
-    // Starts the models and attaches to the constructed window (scenario runner, panel).
+    // The instrument's hardware is powered with the board: the models run (and present their
+    // state, a drawer left open, a vessel still under pressure) before the program reads them.
+    // Called once the application object exists, before the window is built.
+    void powerOn();
+    // Attaches to the constructed window (scenario runner, panel).
     void attach(MainWindow &window);
 
 private:

@@ -48,6 +48,17 @@ public:
         return false;
     }
 
+    // The model of type T, or nullptr, without taking the lock: for a model that reads another
+    // from inside its tick, where the world's lock is already held.
+    template<typename T> T *find() const
+    {
+        for (const auto &model : models) {
+            if (auto *typed = dynamic_cast<T *>(model.get()))
+                return typed;
+        }
+        return nullptr;
+    }
+
     bool setFault(const QString &name, const QStringList &arguments, QString *reason);
     void clearFaults();
     QStringList faultNames() const;

@@ -9,10 +9,11 @@ namespace {
 constexpr int kPwmFieldWidth = 3;
 } // namespace
 
-DrawerMotor::DrawerMotor(const QString &root)
+DrawerMotor::DrawerMotor(const QString &root, bool currentSensed)
     : openPwmFile(root + "/sys/class/leds/PWM<B>/brightness"),
       closePwmFile(root + "/sys/class/leds/PWM<C>/brightness"),
-      currentFile(root + "/sys/bus/iio/devices/iio:device0/in_voltage4_raw")
+      currentFile(root + "/sys/bus/iio/devices/iio:device0/in_voltage4_raw"),
+      currentSensed(currentSensed)
 { }
 
 int DrawerMotor::driveDirection(int *duty) const
@@ -34,6 +35,24 @@ int DrawerMotor::driveDirection(int *duty) const
 
 void DrawerMotor::tick(int elapsedMs)
 {
+    const int counts = motorCurrent(elapsedMs);
+    if (adcFloating)
+        writeCurrent(kFloatingCenter + nextRipple(kFloatingSwing));
+    else if (!currentSensed)
+        writeCurrent(kIdleCurrent);
+    else
+        writeCurrent(counts);
+}
+
+int DrawerMotor::nextRipple(int swing)
+{
+    // Deterministic, so that no two samples of a move are alike and every run is the same.
+    rippleSeed = rippleSeed * 1103515245u + 12345u;
+    return int((rippleSeed >> 16) % (2 * swing + 1)) - swing;
+}
+
+int DrawerMotor::motorCurrent(int elapsedMs)
+{
     int duty = 0;
     const int direction = driveDirection(&duty);
     if (direction == 0) {
@@ -42,8 +61,7 @@ void DrawerMotor::tick(int elapsedMs)
         lastDirection = 0;
         pushedMs = 0;
         drivenMs = 0;
-        writeCurrent(kIdleCurrent);
-        return;
+        return kIdleCurrent;
     }
     if (direction != lastDirection) {
         pushedMs = 0;
@@ -53,11 +71,14 @@ void DrawerMotor::tick(int elapsedMs)
 
     const bool atEnd = direction > 0 ? travel >= 1 : travel <= 0;
     if (atEnd) {
-        // The end-stop switch has cut the motor: the drive left on after a forced move
-        // runs nothing.
-        drivenMs = 0;
-        writeCurrent(kEndStopCurrent);
-        return;
+        // The end-stop switch cuts the motor, unless it never opens: then the motor runs on.
+        if (!noEndStop) {
+            drivenMs = 0;
+            return kEndStopCurrent;
+        }
+        drivenMs += elapsedMs;
+        longestDriveMs = std::max(longestDriveMs, drivenMs);
+        return (kRunningCurrent + nextRipple(kCurrentRipple)) * duty / kMaxDuty;
     }
     drivenMs += elapsedMs;
     longestDriveMs = std::max(longestDriveMs, drivenMs);
@@ -71,18 +92,14 @@ void DrawerMotor::tick(int elapsedMs)
             || (obstacleActive && (direction > 0 ? travel >= obstacleAt : travel <= obstacleAt));
     if (blocked) {
         pushedMs += elapsedMs;
-        writeCurrent(std::min(kStallCurrent, kRunningCurrent + kStallRisePerMs * pushedMs));
-        return;
+        return std::min(kStallCurrent, kRunningCurrent + kStallRisePerMs * pushedMs);
     }
     const double step
             = direction * double(elapsedMs) * duty / kMaxDuty / (kDrawerTravelMs * slowFactor);
     travel = std::clamp(travel + step, 0.0, 1.0);
     if (obstacleActive)
         travel = direction > 0 ? std::min(travel, obstacleAt) : std::max(travel, obstacleAt);
-    // A small deterministic ripple, so that no two samples of a move are alike.
-    rippleSeed = rippleSeed * 1103515245u + 12345u;
-    const int ripple = int((rippleSeed >> 16) % (2 * kCurrentRipple + 1)) - kCurrentRipple;
-    writeCurrent((kRunningCurrent + ripple) * duty / kMaxDuty);
+    return (kRunningCurrent + nextRipple(kCurrentRipple)) * duty / kMaxDuty;
 }
 
 void DrawerMotor::writeCurrent(int counts)
@@ -95,7 +112,8 @@ void DrawerMotor::writeCurrent(int counts)
 
 QStringList DrawerMotor::faultNames() const
 {
-    return {"drawer-obstacle", "drawer-stuck", "drawer-slow"};
+    return {"drawer-obstacle",   "drawer-stuck",        "drawer-slow",
+            "drawer-no-endstop", "drawer-adc-floating", "drawer-by-hand"};
 }
 
 bool DrawerMotor::setFault(const QString &name, const QStringList &arguments, QString *reason)
@@ -115,6 +133,18 @@ bool DrawerMotor::setFault(const QString &name, const QStringList &arguments, QS
             }
         }
         slowFactor = factor;
+    } else if (name == "drawer-no-endstop") {
+        noEndStop = true;
+    } else if (name == "drawer-adc-floating") {
+        adcFloating = true;
+    } else if (name == "drawer-by-hand") {
+        bool ok = arguments.size() == 1;
+        const double where = ok ? arguments.first().toDouble(&ok) : 0;
+        if (!ok || where < 0 || where > 1) {
+            *reason = "drawer-by-hand takes a position from 0 (closed) to 1 (open)";
+            return false;
+        }
+        travel = where;
     } else {
         *reason = "unknown fault";
         return false;
@@ -128,11 +158,13 @@ void DrawerMotor::clearFaults()
     obstacleActive = false;
     stuck = false;
     slowFactor = 1;
+    noEndStop = false;
+    adcFloating = false;
 }
 
 QList<Model::Reading> DrawerMotor::readings() const
 {
-    QString where = QString("%1 % open").arg(int(travel * 100 + 0.5));
+    QString where = QString("part-way (%1 %)").arg(int(travel * 100 + 0.5));
     if (travel <= 0)
         where = "closed";
     else if (travel >= 1)

@@ -1,6 +1,7 @@
 #include "pressurecontrollers.h"
 
 #include "pumpvessel.h"
+#include "sim/rtuwire.h"
 
 #include <algorithm>
 #include <cmath>
@@ -75,12 +76,21 @@ void PressureControllers::tick(int elapsedMs)
 QStringList PressureControllers::faultNames() const
 {
     return {"epc-silent", "epc-bad-crc",   "epc-wrong-address", "epc-offset",
-            "epc-slow",   "epc-exception", "epc-partial"};
+            "epc-slow",   "epc-exception", "epc-partial",       "epc-baud"};
 }
 
 bool PressureControllers::setFault(const QString &name, const QStringList &arguments,
                                    QString *reason)
 {
+    if (name == "epc-baud") {
+        const int requested = arguments.value(0).toInt();
+        if (!rtuwire::isLineSpeed(requested)) {
+            *reason = "needs a line speed: 9600, 19200, 38400, 57600 or 115200";
+            return false;
+        }
+        baud = requested;
+        return true;
+    }
     int address = 0;
     if (!parseAddress(arguments, &address, reason))
         return false;
@@ -130,6 +140,13 @@ void PressureControllers::clearFaults()
         controller.offsetMbar = 0;
         controller.delayMs = 0;
     }
+    baud = kDefaultBaud;
+}
+
+int PressureControllers::replyDelayUs(int address) const
+{
+    const Controller &controller = controllers[address - 1];
+    return controller.reply == Reply::Slow ? controller.delayMs * 1000 : kProcessingDelayUs;
 }
 
 QList<Model::Reading> PressureControllers::readings() const
@@ -142,6 +159,7 @@ QList<Model::Reading> PressureControllers::readings() const
                              .arg(qRound(controller.lineMbar))
                              .arg(controller.setPointRaw / kRawPerMbar)});
     }
+    list.append({"line speed", QString("%1 baud").arg(baud)});
     return list;
 }
 

@@ -17,12 +17,15 @@
 //   epc-wrong-address N   its answers carry the next controller's address (a miswired address
 //                         switch), with a checksum that matches the wrong frame
 //   epc-offset N MBAR     the line settles MBAR off its set-point (a drifting regulator)
-//   epc-slow N [MS]       its answers leave MS ms late (default 800: past the program's 500 ms
-//                         watchdog), as a controller busy with its own regulation
+//   epc-slow N [MS]       it answers MS ms after the request instead of its usual processing
+//                         delay (default 800: past the program's 500 ms watchdog), as a
+//                         controller busy with its own regulation; the other two answer as usual
 //   epc-exception N       it answers every request with Modbus exception 04, slave device
 //                         failure (a controller whose sensor has failed its self-test)
 //   epc-partial N         only the first half of each answer reaches the bus (a transceiver
 //                         that drops out while it drives the line)
+//   epc-baud BAUD         all three controllers run at BAUD (9600, 19200, 38400, 57600 or
+//                         115200) instead of 38400, as after a service tool changed them
 class PressureControllers : public Model
 {
 public:
@@ -33,6 +36,13 @@ public:
     static constexpr int kFullScaleMbar = 2000;
 
     static constexpr int kDefaultSlowReplyMs = 800;
+    // From the end of a request (its closing silence) to the first bit of the answer: the
+    // controller's firmware takes the frame in and answers after its current regulation cycle,
+    // 1 to 3 ms on the controllers of this kind; we take the slow end.
+    static constexpr int kProcessingDelayUs = 3000;
+    // The controllers' line speed as they leave the factory set up for this instrument: that of
+    // the shipped link file.
+    static constexpr int kDefaultBaud = 38400;
 
     enum class Reply { Normal, Silent, BadCrc, WrongAddress, Slow, Exception, Partial };
 
@@ -50,7 +60,8 @@ public:
     // The bus side, called by the Modbus server under the world's lock. Address 1 ... 3.
     static bool isAddress(int address) { return address >= 1 && address <= kControllers; }
     Reply replyMode(int address) const;
-    int replyDelayMs(int address) const { return controllers[address - 1].delayMs; }
+    int replyDelayUs(int address) const;
+    int lineBaud() const { return baud; }
     uint16_t measuredRaw(int address);
     uint16_t setPointRaw(int address) const;
     void setSetPointRaw(int address, uint16_t raw);
@@ -75,4 +86,5 @@ private:
     int vesselCachedMbar = 0;
     int sinceVesselReadMs = 0;
     bool vesselRead = false;
+    int baud = kDefaultBaud;
 };

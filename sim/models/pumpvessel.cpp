@@ -10,12 +10,12 @@ namespace {
 constexpr int kGpioFieldWidth = 4;
 } // namespace
 
-PumpVessel::PumpVessel(const QString &root, std::function<int()> openLanes)
+PumpVessel::PumpVessel(const QString &root, std::function<double()> laneFlow)
     : motorValueFile(root + "/sys/class/gpio/gpio89/value"),
       releaseValueFile(root + "/sys/class/gpio/gpio150/value"),
       switchValueFile(root + "/sys/class/gpio/gpio39/value"),
       sensorFile(root + "/sys/bus/iio/devices/iio:device0/in_voltage7_raw"),
-      openLanes(std::move(openLanes))
+      laneFlow(std::move(laneFlow))
 { }
 
 int PumpVessel::rawForPressure(double mbar)
@@ -38,7 +38,7 @@ void PumpVessel::tick(int elapsedMs)
 {
     pumpRunning = lineHigh(motorValueFile) && !pumpDead;
     venting = lineHigh(releaseValueFile);
-    lanes = openLanes ? openLanes() : 0;
+    lanes = laneFlow ? laneFlow() : 0;
     double rate = -(kNaturalLeakMbarPerS + leakMbarPerS + lanes * kLaneDrawMbarPerS);
     if (pumpRunning)
         rate += kPumpRiseMbarPerS;
@@ -47,6 +47,8 @@ void PumpVessel::tick(int elapsedMs)
     pressure = std::clamp(pressure + rate * elapsedMs / 1000.0, 0.0, kPumpMaxMbar);
     if (switchStuckOpen)
         switchState = false;
+    else if (switchStuckClosed)
+        switchState = true;
     else if (pressure >= kSwitchCloseMbar)
         switchState = true;
     else if (pressure < kSwitchOpenMbar)
@@ -69,7 +71,7 @@ void PumpVessel::publish()
 
 QStringList PumpVessel::faultNames() const
 {
-    return {"vessel-leak", "pump-dead", "switch-stuck-open"};
+    return {"vessel-leak", "pump-dead", "switch-stuck-open", "switch-stuck-closed"};
 }
 
 bool PumpVessel::setFault(const QString &name, const QStringList &arguments, QString *reason)
@@ -89,6 +91,8 @@ bool PumpVessel::setFault(const QString &name, const QStringList &arguments, QSt
         pumpDead = true;
     } else if (name == "switch-stuck-open") {
         switchStuckOpen = true;
+    } else if (name == "switch-stuck-closed") {
+        switchStuckClosed = true;
     } else {
         *reason = "unknown fault";
         return false;
@@ -101,6 +105,7 @@ void PumpVessel::clearFaults()
     leakMbarPerS = 0;
     pumpDead = false;
     switchStuckOpen = false;
+    switchStuckClosed = false;
 }
 
 QList<Model::Reading> PumpVessel::readings() const
@@ -109,7 +114,7 @@ QList<Model::Reading> PumpVessel::readings() const
             {"max switch", switchState ? "closed" : "open"},
             {"pump", pumpRunning ? "running" : "off"},
             {"release valve", venting ? "venting" : "closed"},
-            {"open lanes", QString::number(lanes)},
+            {"lane flow", QString("%1 lanes at run pressure").arg(lanes, 0, 'f', 1)},
             {"max switch overrun",
              QString("%1 (longest %2 ms)")
                      .arg(longestOverSwitchMs > kSwitchOverrunLimitMs ? "exceeded" : "kept")

@@ -2,17 +2,11 @@
 
 #include "sim/simfiles.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 SysfsAttributes::SysfsAttributes(const QString &root) : rootDir(root) { }
-
-void SysfsAttributes::tick(int)
-{
-    for (auto it = gone.cbegin(); it != gone.cend(); ++it) {
-        if (QFile::exists(it.key()))
-            QFile::remove(it.key());
-    }
-}
 
 bool SysfsAttributes::setFault(const QString &name, const QStringList &arguments, QString *reason)
 {
@@ -25,23 +19,37 @@ bool SysfsAttributes::setFault(const QString &name, const QStringList &arguments
         return false;
     }
     const QString file = rootDir + arguments[0];
-    QFile in(file);
-    if (!in.open(QIODevice::ReadOnly)) {
+    if (!QFileInfo(file).isFile()) {
         *reason = "no attribute at " + arguments[0];
         return false;
     }
-    gone.insert(file, in.readAll());
-    in.close();
-    simfiles::setGone(file, true);
-    QFile::remove(file);
+    const QString device = QFileInfo(file).path();
+    if (gone.contains(device))
+        return true;
+    QMap<QString, QByteArray> attributes;
+    const QStringList names = QDir(device).entryList(QDir::Files | QDir::Hidden);
+    for (const QString &attribute : names) {
+        QFile in(device + "/" + attribute);
+        if (in.open(QIODevice::ReadOnly))
+            attributes.insert(attribute, in.readAll());
+    }
+    simfiles::setGone(device, true);
+    if (!QDir(device).removeRecursively()) {
+        simfiles::setGone(device, false);
+        *reason = "cannot remove " + device;
+        return false;
+    }
+    gone.insert(device, attributes);
     return true;
 }
 
 void SysfsAttributes::clearFaults()
 {
-    for (auto it = gone.cbegin(); it != gone.cend(); ++it) {
-        simfiles::setGone(it.key(), false);
-        simfiles::writeAtomically(it.key(), it.value());
+    for (auto device = gone.cbegin(); device != gone.cend(); ++device) {
+        simfiles::setGone(device.key(), false);
+        QDir().mkpath(device.key());
+        for (auto it = device.value().cbegin(); it != device.value().cend(); ++it)
+            simfiles::writeAtomically(device.key() + "/" + it.key(), it.value());
     }
     gone.clear();
 }
@@ -49,7 +57,7 @@ void SysfsAttributes::clearFaults()
 QList<Model::Reading> SysfsAttributes::readings() const
 {
     QStringList paths;
-    for (const QString &file : gone.keys())
-        paths << file.mid(rootDir.size());
-    return {{"attributes gone", paths.isEmpty() ? QString("none") : paths.join(", ")}};
+    for (const QString &device : gone.keys())
+        paths << device.mid(rootDir.size());
+    return {{"devices gone", paths.isEmpty() ? QString("none") : paths.join(", ")}};
 }

@@ -44,6 +44,7 @@ INI_KEYS = {
 INI_TEXT_GROUPS = {"password", "access"}
 
 ADMIN_PASSWORD = "24680"
+SERVICE_PASSWORD = "5830264917"
 
 
 def argument_parser():
@@ -75,14 +76,16 @@ def host(root, path):
     return root + path
 
 
-def run_sim(simulator, root, scenario_text, fresh, name, timeout=300, settings=SHORT_SETTINGS):
-    """Plays `scenario_text` on `root`. Returns (exit code, stdout, stderr tail, seconds)."""
+def run_sim(simulator, root, scenario_text, fresh, name, timeout=300, settings=SHORT_SETTINGS,
+            arguments=()):
+    """Plays `scenario_text` on `root`, with further simulator `arguments` (e.g. the board's
+    hardware version). Returns (exit code, stdout, stderr tail, seconds)."""
     os.makedirs(root, exist_ok=True)
     scenario = os.path.join(os.path.dirname(root), name + ".scn")
     with open(scenario, "w") as out:
         out.write(scenario_text)
     command = [simulator, "--headless", "--root", root, "--scenario", scenario,
-               "--pressure-settings", settings]
+               "--pressure-settings", settings] + list(arguments)
     if fresh:
         command.append("--fresh")
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
@@ -115,7 +118,8 @@ def parallel(jobs, work, items):
 
 # Scenario fragments. Each leaves the instrument in the named situation.
 def to_home():
-    return ["wait-state 3 60"]
+    # Home can come before the splash screen is gone (a boot with the vessel still full).
+    return ["wait-state 3 60", "wait-shown pushButton_next 10"]
 
 
 def to_lanes(mode="dpcr", lane=1):
@@ -125,6 +129,10 @@ def to_lanes(mode="dpcr", lane=1):
 
 def password_keys(password):
     return [f"click pushButton_password_{digit}" for digit in password]
+
+
+def to_service():
+    return to_settings(SERVICE_PASSWORD)[:-1] + ["wait-state 14"]
 
 
 def to_settings(password=ADMIN_PASSWORD):

@@ -17,6 +17,8 @@ DRAWER_ADC = "/sys/bus/iio/devices/iio:device0/in_voltage4_raw"
 MAX_SWITCH = "/sys/class/gpio/gpio39/value"
 POWER_BUTTON = "/sys/class/gpio/gpio160/value"
 RELEASE_VALVE = "/sys/class/gpio/gpio150/value"
+PUMP_MOTOR = "/sys/class/gpio/gpio89/value"
+DRAWER_OPEN_PWM = "/sys/class/leds/PWM<B>/brightness"
 
 
 # Where a fault is injected: the steps that lead there (the fault comes right after them) and
@@ -38,6 +40,13 @@ def at(state):
         "running": (lanes + run + ["wait-state 10 60"], []),
         "running-short": (c.to_lanes("dpcr", 1) + run + ["wait-state 10 60"], []),
         "shutdown": (c.to_home(), ["power-button", "wait-state 16 5"]),
+        # The drawer test of the service menu: its closing is a forced one.
+        "drawer-test": (c.to_service() + ["click pushButton_initial_tests",
+                                          "click pushButton_drawer_test",
+                                          "click pushButton_popUp_yes", "wait-state 4",
+                                          "wait-text label_title_drawer_menu Please insert "
+                                          "blocked cartridge"],
+                        ["click pushButton_close"]),
         "export": (["usb-insert"] + c.to_settings() + ["wait-file /sim/app.log isUsbAvailable true"],
                    ["click pushButton_settingsMenu_logFile", "click-text Yes"]),
     }[state]
@@ -102,6 +111,11 @@ def drawer_ends(position, text):
             f"wait-file {c.INI} drawer_position={position}"]
 
 
+def drawer_ends_timed():
+    return ["wait-text label_title_drawer_menu Please insert/remove cartridge",
+            "wait-reading drawer open"]
+
+
 def export_says(text):
     return {"steps": [f"wait-text label_popUp_line1 {text}", "click-text Ok",
                       "expect-text pushButton_settingsMenu_more More"],
@@ -109,7 +123,7 @@ def export_says(text):
 
 
 EPC_FAULTS = ["epc-silent 1", "epc-bad-crc 2", "epc-wrong-address 3", "epc-slow 1",
-              "epc-exception 2", "epc-partial 3"]
+              "epc-exception 2", "epc-partial 3", "epc-baud 19200"]
 CHIPS = ["2 0x48", "2 0x38", "4 0x1f"]
 OPENED = "Please insert/remove cartridge"
 
@@ -123,6 +137,13 @@ def cases():
     add("vessel-leak", "pressurizing", error_screen(7))
     add("pump-dead", "pressurizing", error_screen(7))
     add("switch-stuck-open", "pressurizing", error_screen(7))
+    # A welded switch reads "full" from the first report: the pressurizing ends at once, the
+    # pump having run in its off/on rhythm for a moment, and Home is reached with a low vessel.
+    add("switch-stuck-closed", "pressurizing", reaches_home())
+    # The pump's line gone: its writes fail (logged), the motor stays off.
+    add(f"sysfs-gone {PUMP_MOTOR}", "pressurizing",
+        dict(error_screen(7), steps=error_screen(7)["steps"]
+             + ["wait-file /sim/app.log GPIO write failed"]))
     # A vanished ADC reads as 0, a sensor not connected: the pump trusts the switch alone.
     add(f"sysfs-gone {VESSEL_ADC}", "pressurizing", reaches_home())
     add(f"sysfs-gone {MAX_SWITCH}", "pressurizing", error_screen(7))
@@ -166,6 +187,35 @@ def cases():
     add("drawer-stuck", "close", logged_only(3, ["wait-state 5 1",
                                                  f"wait-file {c.INI} drawer_position=1"]))
     add("drawer-slow", "close", reaches_home())
+    # The motor's drive gone: the opening cannot start (logged), the drawer stays in, and the
+    # screen keeps offering Stop.
+    add(f"sysfs-gone {DRAWER_OPEN_PWM}", "open",
+        {"steps": ["wait-file /sim/app.log PWM write failed", "wait-file /sim/app.log "
+                   "Drawer: Invalid parameter: 1", "wait-reading drawer closed",
+                   "wait-reading drawer_motor off",
+                   "expect-text label_title_drawer_menu Opening cartridge drawer..."],
+         "records": {}, "pending": 0})
+    # End stops that never open: an opening never sees the current cease and runs on at the
+    # open end until Stop; a closing ends on its 8 s limit and is recorded closed.
+    add("drawer-no-endstop", "open",
+        {"steps": ["wait-reading drawer open", "sleep 3", "wait-reading drawer_motor opening",
+                   "expect-text label_title_drawer_menu Opening cartridge drawer...",
+                   "click pushButton_drawer_stop", "wait-reading drawer_motor off",
+                   "wait-text label_title_drawer_menu Please open cartridge drawer",
+                   f"wait-file {c.INI} drawer_position=1"], "records": {}, "pending": 0})
+    add("drawer-no-endstop", "close",
+        dict(reaches_home(), steps=["wait-file /sim/app.log Drawer error: motor active for too "
+                                    "long, abort"] + reaches_home()["steps"]))
+    # The drawer test's forced closing: current that never ceases is a stuck drawer, error 1.
+    add("drawer-no-endstop", "drawer-test", error_screen(1))
+    add("drawer-stuck", "drawer-test", error_screen(1))
+    # A board of hardware version 0 moves the drawer by time: it cannot see a stuck drawer nor
+    # its current input, and reports the drawer open whatever it did.
+    add("drawer-stuck", "open", {"steps": ["wait-text label_title_drawer_menu Please "
+                                           "insert/remove cartridge", "wait-reading drawer closed"],
+                                 "records": {}, "pending": 0, "hw": 0})
+    add("drawer-adc-floating", "open", {"steps": drawer_ends_timed(), "records": {},
+                                        "pending": 0, "hw": 0})
 
     # A run: pre-ramp, ramp, active time.
     for state in ("preramp", "ramp", "running"):
@@ -205,7 +255,10 @@ def scenario(fault, state, outcome):
     injections = [f"fault {part.strip()}" for part in fault.split(" + ")]
     steps = outcome["steps"]
     words = fault.split()
-    if words[0].startswith("epc-") and words[0] != "epc-offset":
+    if words[0] == "epc-baud":
+        # At another speed no controller takes a request: all keep their set-points.
+        steps = [step for step in steps if not step.endswith("(set 0)")]
+    elif words[0].startswith("epc-") and words[0] != "epc-offset":
         # A controller that does not take requests keeps its set-point: the program can only
         # send the 0, the other two lines must have it.
         steps = [step for step in steps if step != f"wait-reading line_{words[1]} (set 0)"]
@@ -251,10 +304,13 @@ def main():
 
     def play(indexed):
         index, (fault, state, outcome) = indexed
-        name = f"{index:02d}-{state}-{fault.split()[0]}"
+        name = f"{index:02d}-{state}-{fault.split()[0]}" + (f"-hw{outcome['hw']}"
+                                                             if "hw" in outcome else "")
         root = os.path.join(options.workdir, name, "root")
+        arguments = ["--hw-version", str(outcome["hw"])] if "hw" in outcome else []
         code, stdout, stderr, seconds = c.run_sim(options.simulator, root,
-                                                  scenario(fault, state, outcome), True, name)
+                                                  scenario(fault, state, outcome), True, name,
+                                                  arguments=arguments)
         for stream, text in (("stdout", stdout), ("stderr", stderr)):
             with open(os.path.join(options.workdir, name, stream + ".log"), "w") as out:
                 out.write(text)

@@ -25,7 +25,7 @@ public:
     SimulatedBoard(const SimulatedBoard &) = delete;
     SimulatedBoard &operator=(const SimulatedBoard &) = delete;
 
-private:
+protected:
     SimDeviceIo io;
 };
 
@@ -56,14 +56,20 @@ public:
     // Starts the server and lays the program's side; false with the reason when either fails.
     bool start(QString *error)
     {
+        QDir().mkpath(sandbox.file("/sim")); // where the bus trace goes
         if (!server.start(error))
             return false;
+        io.attachWire(platform::path("/dev/ttymxc0"),
+                      platform::path("/sys/class/gpio/gpio83/value"),
+                      platform::path("/sys/class/gpio/gpio84/value"), server.wire());
         QFile shipped(QStringLiteral(VEMLA_DATA_DIR) + "/epc_config.inc");
         if (!shipped.open(QIODevice::ReadOnly)) {
             *error = "cannot read " + shipped.fileName();
             return false;
         }
-        sandbox.write("/usr/share/vemla/resources/epc_config.inc", shipped.readAll());
+        // A test may lay a link file of its own first.
+        if (!QFile::exists(sandbox.file("/usr/share/vemla/resources/epc_config.inc")))
+            sandbox.write("/usr/share/vemla/resources/epc_config.inc", shipped.readAll());
         for (const char *file : {"/sys/class/gpio/export", "/sys/class/gpio/gpio83/direction",
                                  "/sys/class/gpio/gpio84/direction", "/sys/class/gpio/gpio83/value",
                                  "/sys/class/gpio/gpio84/value"})

@@ -66,6 +66,12 @@ void TestSysfs::gpioMissingFile_logsAndLeavesBufferZero()
     QTest::ignoreMessage(QtDebugMsg, "GPIO export set failed: PIN 89");
     GPIO::exportPin("89");
     QVERIFY(!sandbox.exists("/sys/class/gpio/gpio999/direction"));
+    // A line's directory without the attribute: sysfs would refuse to create it, and so must
+    // the write, or the next write would seem to drive a line that is not there.
+    sandbox.write("/sys/class/gpio/gpio89/direction", "out\n");
+    QTest::ignoreMessage(QtDebugMsg, "GPIO write failed");
+    GPIO::writeValue("1", "/sys/class/gpio/gpio89/value");
+    QVERIFY(!sandbox.exists("/sys/class/gpio/gpio89/value"));
 
     char buffer[10] = {};
     QTest::ignoreMessage(QtDebugMsg, "GPIO read failed");
@@ -114,6 +120,10 @@ void TestSysfs::writePwm_threeByteFieldOrRefusal()
 void TestSysfs::writePwm_missingFile_reportsNotDriven()
 {
     SandboxRoot sandbox;
+    QCOMPARE(writePwm(100, "/sys/class/leds/PWM<B>/brightness"), 1);
+    QVERIFY(!sandbox.exists("/sys/class/leds/PWM<B>/brightness"));
+    // The device's directory is there but not the attribute: still not driven, nothing made.
+    sandbox.write("/sys/class/leds/PWM<B>/max_brightness", "255\n");
     QCOMPARE(writePwm(100, "/sys/class/leds/PWM<B>/brightness"), 1);
     QVERIFY(!sandbox.exists("/sys/class/leds/PWM<B>/brightness"));
 }

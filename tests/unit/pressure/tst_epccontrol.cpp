@@ -50,13 +50,10 @@ QByteArray readFrame(int address)
     return QByteArray(reinterpret_cast<const char *>(frame), 8);
 }
 
-// The sysfs attributes of the transceiver lines, as the kernel offers them.
-void laySysfs(const SandboxRoot &sandbox)
+// What the driver wrote to a sysfs attribute through the device-I/O seam.
+QByteArray attribute(const FakeDeviceIo &io, const char *path)
 {
-    for (const char *file : {"/sys/class/gpio/export", "/sys/class/gpio/gpio83/direction",
-                             "/sys/class/gpio/gpio84/direction", "/sys/class/gpio/gpio83/value",
-                             "/sys/class/gpio/gpio84/value"})
-        sandbox.write(file, {});
+    return io.written(platform::path(path));
 }
 
 QString consoleText(const ConsoleCapture &capture)
@@ -85,6 +82,8 @@ private slots:
     void readPressure_emitsMbarInLineOrder();
     void exchange_badResponse_failsWithoutSignal_data();
     void exchange_badResponse_failsWithoutSignal();
+    void exchange_answerInPieces_readUntilWhole_data();
+    void exchange_answerInPieces_readUntilWhole();
     void resetOperations_reopenAndRepeatLastRequest();
     void transceiver_switchesThroughGpio83And84_data();
     void transceiver_switchesThroughGpio83And84();
@@ -102,7 +101,6 @@ void TestEpcControl::initTestCase()
 void TestEpcControl::init_missingConfiguration_givesSafeDefaults()
 {
     SandboxRoot sandbox;
-    laySysfs(sandbox);
     FakeDeviceIo io;
     ConsoleCapture output;
     EpcControl epc;
@@ -126,12 +124,12 @@ void TestEpcControl::init_missingConfiguration_givesSafeDefaults()
     QVERIFY(consoleText(output).contains("rtsctr control:\t\t0\n"));
     QCOMPARE(consoleLines(output).last(), QString("EpcControl init() done."));
     // The transceiver lines are exported and made outputs, but never switched.
-    QCOMPARE(sandbox.read("/sys/class/gpio/export"), QByteArray("8384"));
-    QCOMPARE(sandbox.read("/sys/class/gpio/gpio83/direction"), QByteArray("out"));
+    QCOMPARE(attribute(io, "/sys/class/gpio/export"), QByteArray("8384"));
+    QCOMPARE(attribute(io, "/sys/class/gpio/gpio83/direction"), QByteArray("out"));
     io.queueRead(port(), readAnswer(1, 16));
     epc.readPressure(true);
-    QVERIFY(sandbox.read("/sys/class/gpio/gpio83/value").isEmpty());
-    QVERIFY(sandbox.read("/sys/class/gpio/gpio84/value").isEmpty());
+    QVERIFY(attribute(io, "/sys/class/gpio/gpio83/value").isEmpty());
+    QVERIFY(attribute(io, "/sys/class/gpio/gpio84/value").isEmpty());
 }
 
 void TestEpcControl::init_configurationSelectsLink_data()
@@ -367,6 +365,61 @@ void TestEpcControl::exchange_badResponse_failsWithoutSignal()
     QCOMPARE(line1.takeFirst().at(0).value<uint16_t>(), uint16_t(100));
 }
 
+void TestEpcControl::exchange_answerInPieces_readUntilWhole_data()
+{
+    QTest::addColumn<bool>("write");
+    QTest::addColumn<QList<int>>("pieces");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("attempts");
+    // A UART hands over what has arrived so far: at 38400 baud a character every 286 us.
+    QTest::newRow("read answer, 5 then 2") << false << QList<int> {5, 2} << QString() << 2;
+    QTest::newRow("read answer by the character")
+            << false << QList<int> {1, 1, 1, 1, 1, 1, 1} << QString() << 7;
+    QTest::newRow("write echo, 5 then 3") << true << QList<int> {5, 3} << QString() << 2;
+    QTest::newRow("write echo, 7 then 1") << true << QList<int> {7, 1} << QString() << 2;
+    QTest::newRow("exception, done at its five bytes")
+            << false << QList<int> {5} << QString("Wrong function.") << 1;
+}
+
+void TestEpcControl::exchange_answerInPieces_readUntilWhole()
+{
+    QFETCH(bool, write);
+    QFETCH(QList<int>, pieces);
+    QFETCH(QString, message);
+    QFETCH(int, attempts);
+    SandboxRoot sandbox;
+    sandbox.write(kConfig, "communication_logs:\"1\"\n");
+    FakeDeviceIo io;
+    ConsoleCapture output;
+    EpcControl epc;
+    epc.init();
+    QSignalSpy setDone(&epc, &EpcControl::setPressureDone);
+    QSignalSpy readDone(&epc, &EpcControl::readPressureDone);
+    for (int address = 1; address <= 3; ++address) {
+        QByteArray answer = write ? writeFrame(address, 8000) : readAnswer(address, 8000);
+        if (!message.isEmpty())
+            answer = withCrc(QByteArray(1, static_cast<char>(address))
+                             + QByteArray::fromHex("8304"));
+        for (int size : pieces) {
+            io.queueRead(port(), answer.left(size));
+            answer.remove(0, size);
+        }
+    }
+    if (write) {
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("Set"));
+        epc.setPressure(500, 500, 500);
+    } else {
+        epc.readPressure(false);
+    }
+    QCOMPARE(consoleLines(output).count("Attemps: " + QString::number(attempts)), 3);
+    if (message.isEmpty()) {
+        QCOMPARE((write ? setDone : readDone).count(), 1);
+    } else {
+        QVERIFY(consoleLines(output).contains(message));
+        QCOMPARE(readDone.count(), 0);
+    }
+}
+
 void TestEpcControl::resetOperations_reopenAndRepeatLastRequest()
 {
     SandboxRoot sandbox;
@@ -426,19 +479,21 @@ void TestEpcControl::transceiver_switchesThroughGpio83And84()
     QFETCH(QByteArray, gpio83);
     QFETCH(QByteArray, gpio84);
     SandboxRoot sandbox;
-    laySysfs(sandbox);
     sandbox.write(kConfig, config);
     FakeDeviceIo io;
     ConsoleCapture output;
     EpcControl epc;
     epc.init();
-    QVERIFY(sandbox.read("/sys/class/gpio/gpio83/value").isEmpty()); // first driven by an exchange
+    QVERIFY(attribute(io, "/sys/class/gpio/gpio83/value").isEmpty()); // first driven by an exchange
     io.queueRead(port(), readAnswer(1, 0));
     QTest::ignoreMessage(QtDebugMsg, QRegularExpression("Set"));
     epc.setPressure(0, 0, 0);
-    QCOMPARE(sandbox.read("/sys/class/gpio/gpio83/value").left(gpio83.size()), gpio83);
-    QCOMPARE(sandbox.read("/sys/class/gpio/gpio84/value").left(gpio84.size()), gpio84);
-    QCOMPARE(sandbox.read("/sys/class/gpio/gpio83/value").size(), 3 * gpio83.size());
+    QCOMPARE(attribute(io, "/sys/class/gpio/gpio83/value").left(gpio83.size()), gpio83);
+    QCOMPARE(attribute(io, "/sys/class/gpio/gpio84/value").left(gpio84.size()), gpio84);
+    QCOMPARE(attribute(io, "/sys/class/gpio/gpio83/value").size(), 3 * gpio83.size());
+    // Each level is its own open, write, close, as a sysfs attribute takes it.
+    QCOMPARE(int(io.writes(platform::path("/sys/class/gpio/gpio84/value")).size()),
+             3 * gpio84.size());
 }
 
 void TestEpcControl::exchange_honoursConfiguredWaits()

@@ -1,5 +1,6 @@
 // The simulated drawer motor, pump and vessel, driven through the files the program writes.
 #include "sim/models/drawermotor.h"
+#include "sim/models/laneflow.h"
 #include "sim/models/pumpvessel.h"
 #include "support/sandboxroot.h"
 
@@ -66,9 +67,13 @@ class TestDrawerPumpModels : public QObject
 private slots:
     void drawer_travelTimeAndCurrent_data();
     void drawer_travelTimeAndCurrent();
+    void drawer_currentByBoardAndFault_data();
+    void drawer_currentByBoardAndFault();
     void vessel_pumpReleaseAndSwitch();
     void vessel_faults_data();
     void vessel_faults();
+    void laneFlow_needsOpenValvesAndDeliveredPressure_data();
+    void laneFlow_needsOpenValvesAndDeliveredPressure();
     void safetyReadings_exceededOnlyPastTheLimit_data();
     void safetyReadings_exceededOnlyPastTheLimit();
 };
@@ -115,6 +120,63 @@ void TestDrawerPumpModels::drawer_travelTimeAndCurrent()
     QVERIFY(fileValue(sandbox, kCurrent) > 300);
 }
 
+void TestDrawerPumpModels::drawer_currentByBoardAndFault_data()
+{
+    QTest::addColumn<bool>("sensed");
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("movingMin"); // current while the drawer travels
+    QTest::addColumn<int>("movingMax");
+    QTest::addColumn<int>("endMin"); // still driven at the open end
+    QTest::addColumn<int>("endMax");
+    QTest::newRow("end stop cuts") << true << QString() << 300 << 400 << 0 << 29;
+    QTest::newRow("no end stop") << true << QString("drawer-no-endstop") << 300 << 400 << 300
+                                 << 400;
+    QTest::newRow("version 0: no sensing") << false << QString() << 0 << 29 << 0 << 29;
+    QTest::newRow("floating input")
+            << false << QString("drawer-adc-floating") << 1700 << 2400 << 1700 << 2400;
+}
+
+void TestDrawerPumpModels::drawer_currentByBoardAndFault()
+{
+    QFETCH(bool, sensed);
+    QFETCH(QString, fault);
+    QFETCH(int, movingMin);
+    QFETCH(int, movingMax);
+    QFETCH(int, endMin);
+    QFETCH(int, endMax);
+    SandboxRoot sandbox;
+    DrawerMotor drawer(sandbox.root(), sensed);
+    QString reason;
+    if (!fault.isEmpty())
+        QVERIFY(drawer.setFault(fault, {}, &reason));
+    drive(sandbox, 255, 0);
+    int lowest = 4095, highest = 0;
+    runUntil(
+            drawer,
+            [&] {
+                if (drawer.position() > 0 && drawer.position() < 1) {
+                    lowest = std::min(lowest, fileValue(sandbox, kCurrent));
+                    highest = std::max(highest, fileValue(sandbox, kCurrent));
+                }
+                return drawer.position() >= 1;
+            },
+            20000);
+    QVERIFY2(lowest >= movingMin && highest <= movingMax,
+             qPrintable(QString("%1 .. %2").arg(lowest).arg(highest)));
+    // Driven on at the end for as long as the program's closing limit.
+    for (int ms = 0; ms < 8000; ms += kTick) {
+        drawer.tick(kTick);
+        const int counts = fileValue(sandbox, kCurrent);
+        QVERIFY2(counts >= endMin && counts <= endMax, qPrintable(QString::number(counts)));
+    }
+    // Moved by hand (power off): it stays there.
+    drive(sandbox, 0, 0);
+    QVERIFY(drawer.setFault("drawer-by-hand", {"0.4"}, &reason));
+    drawer.tick(kTick);
+    QCOMPARE(drawer.position(), 0.4);
+    QVERIFY(!drawer.setFault("drawer-by-hand", {"1.5"}, &reason));
+}
+
 void TestDrawerPumpModels::vessel_pumpReleaseAndSwitch()
 {
     SandboxRoot sandbox;
@@ -147,6 +209,8 @@ void TestDrawerPumpModels::vessel_faults_data()
     QTest::newRow("pump dead") << QString("pump-dead") << QStringList() << 0.0 << false;
     QTest::newRow("switch stuck") << QString("switch-stuck-open") << QStringList() << 6000.0
                                   << false;
+    QTest::newRow("switch welded")
+            << QString("switch-stuck-closed") << QStringList() << 6000.0 << true;
 }
 
 void TestDrawerPumpModels::vessel_faults()
@@ -169,7 +233,38 @@ void TestDrawerPumpModels::vessel_faults()
     QCOMPARE(closed, switchCloses);
 }
 
-QTEST_GUILESS_MAIN(TestDrawerPumpModels)
+void TestDrawerPumpModels::laneFlow_needsOpenValvesAndDeliveredPressure_data()
+{
+    QTest::addColumn<int>("levels"); // valve pins, 1 = high = closed
+    QTest::addColumn<bool>("driven");
+    QTest::addColumn<double>("lines"); // each of the three lines, mbar
+    QTest::addColumn<double>("lanes");
+    QTest::newRow("home: valves open, set-points 0") << 0x00 << true << 0.0 << 0.0;
+    QTest::newRow("run: eight lanes") << 0x00 << true << 800.0 << 8.0;
+    QTest::newRow("run: one lane") << 0xFE << true << 800.0 << 1.0;
+    QTest::newRow("pre-ramp: one lane at 100") << 0xFE << true << 100.0 << 0.125;
+    QTest::newRow("all closed") << 0xFF << true << 800.0 << 0.0;
+    QTest::newRow("pins not driven yet") << 0x00 << false << 800.0 << 0.0;
+}
+
+void TestDrawerPumpModels::laneFlow_needsOpenValvesAndDeliveredPressure()
+{
+    QFETCH(int, levels);
+    QFETCH(bool, driven);
+    QFETCH(double, lines);
+    QFETCH(double, lanes);
+    QCOMPARE(laneflow::draw(uint8_t(levels), driven, {lines, lines, lines}), lanes);
+
+    // The vessel at Home holds but for its seals; with the lanes drawing it falls.
+    SandboxRoot sandbox;
+    PumpVessel vessel(sandbox.root(), [&] { return lanes; });
+    vessel.setPressureMbar(5000);
+    runUntil(
+            vessel, [] { return false; }, 10000, kVesselTick);
+    const double lost
+            = 10 * (PumpVessel::kNaturalLeakMbarPerS + lanes * PumpVessel::kLaneDrawMbarPerS);
+    QVERIFY(qAbs(5000 - vessel.pressureMbar() - lost) < 1);
+}
 
 // The readings the explorer judges the program's hardware safety by: the pump running on
 // against the closed maximum switch beyond one check of the program, the drawer motor running
@@ -220,4 +315,5 @@ void TestDrawerPumpModels::safetyReadings_exceededOnlyPastTheLimit()
     }
 }
 
+QTEST_GUILESS_MAIN(TestDrawerPumpModels)
 #include "tst_drawerpumpmodels.moc"

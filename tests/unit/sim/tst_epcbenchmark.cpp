@@ -5,6 +5,7 @@
 #include "pressure/confighandler.h"
 #include "pressure/epccontrol.h"
 #include "sim/modbusrtuserver.h"
+#include "sim/models/pressurecontrollers.h"
 #include "sim/rtuwire.h"
 #include "support/sandboxroot.h"
 #include "support/simulatedcontrollers.h"
@@ -60,14 +61,16 @@ void TestEpcBenchmark::readExchange_overheadBeyondWireAndWaits()
     config.readConfig(EpcControl::kConfigPath);
     const int baudSetting = config.getValue("baudrate");
     const int baud = baudSetting == 1 ? 38400 : baudSetting == 2 ? 115200 : 19200;
-    const double wireUs = rtuwire::wireTimeUs(kReadRequestBytes + kReadResponseBytes, baud);
-    // The answer is read at the later of its arrival and the configured response wait.
+    // From the request's first bit to the answer's last: both frames at the line speed, the
+    // silence that ends the request and the controller's processing.
+    const double wireUs = rtuwire::wireTimeUs(kReadRequestBytes + kReadResponseBytes, baud)
+            + rtuwire::frameSilenceUs(baud) + PressureControllers::kProcessingDelayUs;
     const double beforeReadUs = config.getValue("wait_2") + config.getValue("resp_delay") * 1000.0
             + config.getValue("wait_3");
-    // Per exchange, apart from the reads: the first read comes at the later of the answer's
-    // arrival and the configured response wait. Each read adds wait_4.
-    const double fixedUs = config.getValue("wait_1") + std::max(wireUs, beforeReadUs)
-            + config.getValue("wait_5") + kTransceiverSettleUs;
+    // Per exchange, apart from the reads: the first read comes after the configured response
+    // wait; each read adds wait_4, and the exchange reads until the answer is all in.
+    const double fixedUs = config.getValue("wait_1") + beforeReadUs + config.getValue("wait_5")
+            + kTransceiverSettleUs;
     const double perReadUs = config.getValue("wait_4");
 
     std::vector<double> libmodbusUs;

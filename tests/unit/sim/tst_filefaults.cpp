@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -22,26 +23,30 @@ private slots:
 void TestFileFaults::sysfsGone_removesAttributeUntilCleared()
 {
     QTemporaryDir root;
+    const QString device = root.path() + "/sys/bus/iio/devices/iio:device0";
     const QString attribute = "/sys/bus/iio/devices/iio:device0/in_voltage7_raw";
     const QString file = root.path() + attribute;
+    const QString sibling = device + "/in_voltage4_raw";
     QVERIFY(simfiles::writeAtomically(file, "3750\n"));
+    QVERIFY(simfiles::writeAtomically(sibling, "8\n"));
     SysfsAttributes sysfs(root.path());
     QString reason;
     QVERIFY(!sysfs.setFault("sysfs-gone", {"/usr/share/vemla/vemla.ini"}, &reason));
     QVERIFY(!sysfs.setFault("sysfs-gone", {"/sys/class/gpio/gpio999/value"}, &reason));
     QVERIFY(sysfs.setFault("sysfs-gone", {attribute}, &reason));
-    QVERIFY(!QFile::exists(file));
-    // The model that feeds it cannot write it; a file the program recreates goes again.
+    // The device goes with all its attributes: nothing can be opened, not even for appending
+    // (which would create a plain file where sysfs creates none).
+    QVERIFY(!QFileInfo::exists(device));
     QVERIFY(!simfiles::writeAtomically(file, "3800\n"));
-    QVERIFY(!QFile::exists(file));
+    QVERIFY(!simfiles::writeAtomically(sibling, "9\n"));
+    QVERIFY(!QFileInfo::exists(device));
     {
         QFile recreated(file);
-        QVERIFY(recreated.open(QIODevice::WriteOnly));
+        QVERIFY(!recreated.open(QIODevice::WriteOnly | QIODevice::Append));
     }
-    sysfs.tick(5);
-    QVERIFY(!QFile::exists(file));
     sysfs.clearFaults();
     QCOMPARE(simfiles::lastField(file, 10), QByteArray("3750"));
+    QCOMPARE(simfiles::lastField(sibling, 10), QByteArray("8"));
     QVERIFY(simfiles::writeAtomically(file, "3800\n"));
 }
 
