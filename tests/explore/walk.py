@@ -182,7 +182,7 @@ class Walk:
         if "pushButton_password_enter" in names:
             kinds += ["code"] * 6
         # With little to press (a run's Stop, a question) a person mostly waits.
-        kinds += ["wait"] * (16 if len(screen["controls"]) <= 2 else 5)
+        kinds += ["wait"] * (32 if len(screen["controls"]) <= 2 else 5)
         kinds += ["usb-insert"] if stick.startswith("none") else ["usb-remove"]
         kinds += ["fault"]
         if self.faults:
