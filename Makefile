@@ -15,7 +15,7 @@ SIM_ROOT ?= sim-root
 DEB_PACKAGES := cmake make g++ qtbase5-dev qtbase5-dev-tools fonts-open-sans clang-format \
                pkg-config libmodbus-dev libbenchmark-dev python3 \
                libfuse3-dev fuse3 \
-               python3-pymodbus python3-serial-asyncio
+               python3-pymodbus python3-serial-asyncio python3-hypothesis
 
 # The sanitizer and fuzzing builds are made with clang, whose runtime carries libFuzzer; only
 # their targets install it, so that make test needs no clang.
@@ -35,7 +35,7 @@ endif
 SUDO := $(if $(filter 0,$(shell id -u)),,sudo)
 
 .PHONY: all deps deps-clang configure build run test test-asan test-tsan fuzz bench format clean \
-	campaign-faults campaign-powercut soak install deps-target arm64-architecture target test-target deb
+	campaign-faults campaign-powercut soak explore install deps-target arm64-architecture target test-target deb
 
 all: build
 
@@ -127,6 +127,23 @@ campaign-powercut: build
 
 soak: build
 	python3 tests/campaigns/soak.py $(BUILD_DIR)/vemla8-sim $(CAMPAIGN_DIR)/soak --runs $(RUNS)
+
+# The operator explorer (tests/explore/): seeded walks that press whatever the screen offers,
+# with faults, sticks, power cuts and the power button, invariants checked after every step,
+# until BUDGET seconds are spent; EXPLORE_JOBS walks side by side. A failing walk is shrunk and
+# written out as a scenario under $(EXPLORE_DIR)/failures/. EXPLORE_SIM=build-asan/vemla8-sim
+# walks the sanitizer build (make test-asan builds it). A failure is shrunk for at most
+# EXPLORE_SHRINK seconds (every attempt replays real seconds), then replayed as a scenario.
+# Hypothesis is Debian's: /usr/bin/python3.
+BUDGET ?= 300
+EXPLORE_SHRINK ?= 300
+EXPLORE_DIR ?= $(BUILD_DIR)/explore
+EXPLORE_JOBS ?= 2
+EXPLORE_SIM ?= $(BUILD_DIR)/vemla8-sim
+
+explore: build
+	/usr/bin/python3 tests/explore/explore.py $(EXPLORE_SIM) $(EXPLORE_DIR) --seed $(SEED) \
+	  --budget $(BUDGET) --jobs $(EXPLORE_JOBS) --shrink-seconds $(EXPLORE_SHRINK) --replay
 
 # Release build in its own directory; BENCH_COUNTDOWN=600 runs the ten-minute countdown
 # (the default keeps the whole bench near ten minutes). BENCH_ONLY picks sections of

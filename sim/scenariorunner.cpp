@@ -6,6 +6,7 @@
 #include "models/usbstick.h"
 #include "platform/platform.h"
 #include "screencapture.h"
+#include "screencontrols.h"
 #include "world.h"
 
 #include <chrono>
@@ -51,14 +52,36 @@ void ScenarioRunner::stateEntered(int state)
     statesSinceStepStart.insert(state);
 }
 
+void ScenarioRunner::play(const ScenarioStep &step, StepDone done)
+{
+    interactive = true;
+    stepDone = std::move(done);
+    script.steps.append(step);
+    if (!timer) {
+        start(current);
+        return;
+    }
+    timer->start(kPollMs);
+}
+
+void ScenarioRunner::reportStep(bool held, const QString &why)
+{
+    if (!stepDone)
+        return;
+    const StepDone done = std::move(stepDone);
+    stepDone = nullptr;
+    done(held, why);
+}
+
 int ScenarioRunner::exitCodeAtPowerOff() const
 {
-    if (current >= script.steps.size())
+    // Played from outside, the driver judges the power-off itself.
+    if (interactive || current >= script.steps.size())
         return 0;
     const ScenarioStep &step = script.steps[current];
     const bool waiting = step.kind == ScenarioStep::WaitState || step.kind == ScenarioStep::WaitText
             || step.kind == ScenarioStep::Sleep || step.kind == ScenarioStep::WaitFile
-            || step.kind == ScenarioStep::WaitNoFile;
+            || step.kind == ScenarioStep::WaitNoFile || step.kind == ScenarioStep::WaitPowerOff;
     if (waiting && current == script.steps.size() - 1)
         return 0;
     std::fprintf(stderr, "scenario: line %d: the board powered off with steps left: %s\n",
@@ -77,8 +100,11 @@ void ScenarioRunner::poll()
         if (!runStep(step))
             return;
         finishStep();
+        reportStep(true, {});
     }
     timer->stop();
+    if (interactive)
+        return;
     std::printf("scenario: %d steps held\n", int(script.steps.size()));
     std::fflush(stdout);
     exitProgram(0);
@@ -106,6 +132,11 @@ void ScenarioRunner::finishStep()
 
 void ScenarioRunner::fail(const QString &why)
 {
+    if (interactive) {
+        finishStep();
+        reportStep(false, why);
+        return;
+    }
     timer->stop();
     const ScenarioStep &step = script.steps[current];
     std::fprintf(stderr, "scenario: line %d: %s: %s\n", step.line, qPrintable(step.source),
@@ -297,6 +328,20 @@ bool ScenarioRunner::runStep(const ScenarioStep &step)
         }).detach();
         return true;
     }
+    case ScenarioStep::WaitControl:
+        if (!screenControls(&window).isEmpty())
+            return true;
+        if (timedOut)
+            fail(QString("nothing to press for %1 s in state %2")
+                         .arg(step.seconds)
+                         .arg(window.menuState()));
+        return false;
+    case ScenarioStep::WaitPowerOff:
+        if (timedOut)
+            fail(QString("the board is still on after %1 s in state %2")
+                         .arg(step.seconds)
+                         .arg(window.menuState()));
+        return false;
     case ScenarioStep::WaitFile: {
         if (anyFileHolds(step.object, step.text))
             return true;

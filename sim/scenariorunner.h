@@ -38,11 +38,17 @@ public:
     // the disk keeps what it keeps before the process ends.
     void setPowerLoss(std::function<void(int seed)> loss) { powerLoss = std::move(loss); }
 
+    // Played one step at a time from outside (the control channel): the program is not ended
+    // when the steps run out or one fails; `done` hears how each step went.
+    using StepDone = std::function<void(bool held, const QString &why)>;
+    void play(const ScenarioStep &step, StepDone done);
+
 private:
     void poll();
     bool runStep(const ScenarioStep &step); // true when the step is complete
     void exitProgram(int code);
     void finishStep();
+    void reportStep(bool held, const QString &why);
     void fail(const QString &why);
 
     QWidget *findWidget(const QString &objectName) const;
@@ -61,4 +67,6 @@ private:
     QSet<int> statesSinceStepStart;
     std::function<void(int)> powerReturn;
     std::function<void(int)> powerLoss;
+    bool interactive = false;
+    StepDone stepDone;
 };

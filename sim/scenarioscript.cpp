@@ -186,6 +186,13 @@ ScenarioScript ScenarioScript::parse(const QString &text)
             if (arguments < 1 || arguments > 2 || !parseSeconds(words[1], &step.seconds)
                 || (arguments == 2 && !parseSeed(words[2], &step.seed)))
                 return fail("power-cut-in takes a time in seconds and an optional seed");
+        } else if (verb == "wait-control" || verb == "wait-poweroff") {
+            // wait-control [S]: until the screen offers something to press (no dead end).
+            // wait-poweroff [S]: until the board powers itself off; failing when it does not.
+            step.kind = verb == "wait-control" ? ScenarioStep::WaitControl
+                                               : ScenarioStep::WaitPowerOff;
+            if (arguments > 1 || (arguments == 1 && !parseSeconds(words[1], &step.seconds)))
+                return fail(verb + " takes an optional time in seconds");
         } else if (verb == "fault") {
             if (arguments < 1)
                 return fail("fault needs a name or \"clear\"");

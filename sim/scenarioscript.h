@@ -31,7 +31,9 @@ struct ScenarioStep
         PowerCutIn,
         Mark,
         StickFile,
-        StickLink
+        StickLink,
+        WaitControl,
+        WaitPowerOff
     };
 
     Kind kind = Sleep;

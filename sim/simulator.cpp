@@ -2,6 +2,7 @@
 
 #include "app/mainwindow.h"
 #include "app/menunames.h"
+#include "controlchannel.h"
 #include "modbusrtuserver.h"
 #include "models/drawermotor.h"
 #include "models/fanmodel.h"
@@ -42,6 +43,7 @@ constexpr int kMaxHardwareVersion = 7;
 const char *const kUsage
         = "usage: vemla8-sim [--root DIR] [--fresh] [--headless] [--scenario FILE]\n"
           "                  [--epc-port PATH] [--hw-version N] [--pressure-settings FILE]\n"
+          "                  [--control SOCKET]\n"
           "                  [--usb-inserted] [--resume-step N] [--stall-probe]\n"
           "                  [--lossy-disk] [--cut-seed N]\n";
 
@@ -68,6 +70,9 @@ bool Simulator::parseArguments(int argc, char **argv, Options *options, QString 
                 return false;
         } else if (arg == "--scenario") {
             if (!value(&options->scenarioFile))
+                return false;
+        } else if (arg == "--control") {
+            if (!value(&options->controlPath))
                 return false;
         } else if (arg == "--pressure-settings") {
             if (!value(&options->pressureSettings))
@@ -116,6 +121,10 @@ bool Simulator::parseArguments(int argc, char **argv, Options *options, QString 
             *error = "unknown option " + arg + "\n" + kUsage;
             return false;
         }
+    }
+    if (!options->controlPath.isEmpty() && !options->scenarioFile.isEmpty()) {
+        *error = "--control and --scenario drive the same runner: give one\n";
+        return false;
     }
     return true;
 }
@@ -197,6 +206,8 @@ bool Simulator::prepare(QString *error)
             probe->stateEntered(state);
         if (scenario)
             scenario->stateEntered(state);
+        if (control)
+            control->stateEntered(state);
     });
     return true;
 }
@@ -213,15 +224,29 @@ void Simulator::attach(MainWindow &window)
         probe = std::make_unique<StallProbe>();
         probe->stateEntered(window.menuState());
     }
+    // A cut keeps of the disk what the cut's seed (or the simulator's) lets the flash keep.
+    const auto cutDisk = [this](int seed) {
+        disk.cut(static_cast<uint32_t>(seed < 0 ? options.cutSeed : seed));
+    };
     if (!options.scenarioFile.isEmpty()) {
         scenario = std::make_unique<ScenarioRunner>(script, window, world);
         scenario->stateEntered(window.menuState());
         // Power comes back after a cut: the board boots from cold on the same disk.
         scenario->setPowerReturn([this](int nextStep) { reboot(nextStep); });
-        scenario->setPowerLoss([this](int seed) {
-            disk.cut(static_cast<uint32_t>(seed < 0 ? options.cutSeed : seed));
-        });
+        scenario->setPowerLoss(cutDisk);
         scenario->start(options.resumeStep);
+    }
+    if (!options.controlPath.isEmpty()) {
+        scenario = std::make_unique<ScenarioRunner>(ScenarioScript {}, window, world);
+        scenario->stateEntered(window.menuState());
+        // The explorer cuts the power too: on the same lossy disk as a scenario's cut.
+        scenario->setPowerLoss(cutDisk);
+        control = std::make_unique<ControlChannel>(window, world, *scenario);
+        QString error;
+        if (!control->listen(options.controlPath, &error)) {
+            std::fprintf(stderr, "vemla8-sim: %s\n", qPrintable(error));
+            ::_exit(2);
+        }
     }
     if (!options.headless) {
         panel = std::make_unique<Panel>(world);
@@ -269,7 +294,8 @@ void Simulator::addDrawerPumpAndFan()
 // loses; a slow flush needs the same volume.
 bool Simulator::needsLossyDisk() const
 {
-    if (options.lossyDisk)
+    // A driver on the control channel may cut the power at any step.
+    if (options.lossyDisk || !options.controlPath.isEmpty())
         return true;
     for (const ScenarioStep &step : script.steps) {
         if (step.kind == ScenarioStep::PowerCut || step.kind == ScenarioStep::PowerCutIn
@@ -358,6 +384,8 @@ void Simulator::reboot(int scenarioStep)
         arguments << "--epc-port" << options.epcPort;
     if (!options.pressureSettings.isEmpty())
         arguments << "--pressure-settings" << options.pressureSettings;
+    if (!options.controlPath.isEmpty())
+        arguments << "--control" << options.controlPath;
     if (!options.scenarioFile.isEmpty()) {
         arguments << "--scenario" << options.scenarioFile;
         arguments << "--resume-step" << QString::number(scenarioStep);

@@ -11,6 +11,7 @@
 #include <QString>
 
 class MainWindow;
+class ControlChannel;
 class ModbusRtuServer;
 class Panel;
 class ScenarioRunner;
@@ -29,6 +30,7 @@ public:
         QString scenarioFile;
         QString epcPort;
         QString pressureSettings; // a settings file to install as the actual pressure settings
+        QString controlPath; // a local socket for an outside driver (ControlChannel)
         int hardwareVersion = 1;
         // Set by the simulator itself when the update script restarts the board: the stick
         // stays in the port and the scenario goes on at the step it was in.
@@ -79,6 +81,7 @@ private:
     std::unique_ptr<ModbusRtuServer> epcBus; // declared after the world: stops before it
     ScenarioScript script;
     std::unique_ptr<ScenarioRunner> scenario;
+    std::unique_ptr<ControlChannel> control;
     std::unique_ptr<Panel> panel;
     std::unique_ptr<StallProbe> probe;
 };

@@ -60,18 +60,28 @@ int DrawerMotor::motorCurrent(int elapsedMs)
             obstacleActive = false;
         lastDirection = 0;
         pushedMs = 0;
+        drivenMs = 0;
         return kIdleCurrent;
     }
-    if (direction != lastDirection)
+    if (direction != lastDirection) {
         pushedMs = 0;
+        drivenMs = 0;
+    }
     lastDirection = direction;
 
     const bool atEnd = direction > 0 ? travel >= 1 : travel <= 0;
     if (atEnd) {
         // The end-stop switch cuts the motor, unless it never opens: then the motor runs on.
-        return noEndStop ? (kRunningCurrent + nextRipple(kCurrentRipple)) * duty / kMaxDuty
-                         : kEndStopCurrent;
+        if (!noEndStop) {
+            drivenMs = 0;
+            return kEndStopCurrent;
+        }
+        drivenMs += elapsedMs;
+        longestDriveMs = std::max(longestDriveMs, drivenMs);
+        return (kRunningCurrent + nextRipple(kCurrentRipple)) * duty / kMaxDuty;
     }
+    drivenMs += elapsedMs;
+    longestDriveMs = std::max(longestDriveMs, drivenMs);
     if (obstacleArmed) {
         obstacleArmed = false;
         obstacleActive = true;
@@ -164,5 +174,9 @@ QList<Model::Reading> DrawerMotor::readings() const
             {"drawer motor", motion},
             {"drawer current",
              currentCounts < 0 ? QString("not yet sampled")
-                               : QString("%1 counts").arg(currentCounts)}};
+                               : QString("%1 counts").arg(currentCounts)},
+            {"drawer drive limit",
+             QString("%1 (longest %2 ms)")
+                     .arg(longestDriveMs > kDriveLimitMs ? "exceeded" : "kept")
+                     .arg(longestDriveMs)}};
 }

@@ -44,6 +44,11 @@ public:
     static constexpr int kFloatingCenter = 2048;
     static constexpr int kFloatingSwing = 300;
     static constexpr int kMaxDuty = 255;
+    // The longest the program may keep the motor running (moving, or pushing against a
+    // blocked drawer; at an end stop the switch cuts it): its 8 s closing limit, a slow
+    // drawer's opening, with 2 s for a loaded board. A longer run means the program lost
+    // track of the motor; the reading "drawer drive limit" says so.
+    static constexpr int kDriveLimitMs = 10000;
 
     // `currentSensed`: the board has the current-sense amplifier (hardware version 1 and up).
     explicit DrawerMotor(const QString &root, bool currentSensed = true);
@@ -74,6 +79,8 @@ private:
     int currentCounts = -1;
     int lastDirection = 0;
     int pushedMs = 0;
+    int drivenMs = 0; // the motor running in one direction, this time
+    int longestDriveMs = 0;
     unsigned rippleSeed = 1;
     bool obstacleArmed = false;
     bool obstacleActive = false;

@@ -53,6 +53,8 @@ void PumpVessel::tick(int elapsedMs)
         switchState = true;
     else if (pressure < kSwitchOpenMbar)
         switchState = false;
+    overSwitchMs = pumpRunning && switchState ? overSwitchMs + elapsedMs : 0;
+    longestOverSwitchMs = std::max(longestOverSwitchMs, overSwitchMs);
     publish();
 }
 
@@ -112,5 +114,9 @@ QList<Model::Reading> PumpVessel::readings() const
             {"max switch", switchState ? "closed" : "open"},
             {"pump", pumpRunning ? "running" : "off"},
             {"release valve", venting ? "venting" : "closed"},
-            {"lane flow", QString("%1 lanes at run pressure").arg(lanes, 0, 'f', 1)}};
+            {"lane flow", QString("%1 lanes at run pressure").arg(lanes, 0, 'f', 1)},
+            {"max switch overrun",
+             QString("%1 (longest %2 ms)")
+                     .arg(longestOverSwitchMs > kSwitchOverrunLimitMs ? "exceeded" : "kept")
+                     .arg(longestOverSwitchMs)}};
 }

@@ -20,6 +20,9 @@
 //   switch-stuck-closed   the maximum-pressure switch reads closed whatever the pressure (welded
 //                         contacts): the pump is switched off on one check and on again on the
 //                         next while the vessel is low
+//
+// The reading "max switch overrun" says whether the pump ever ran longer than one check of
+// the program against the closed switch.
 class PumpVessel : public Model
 {
 public:
@@ -38,6 +41,10 @@ public:
     static constexpr int kSensorZeroCounts = 1250;
     static constexpr double kMbarPerCount = 2;
     static constexpr int kAdcFullScale = 4095;
+    // The program reads the maximum switch every 500 ms and must stop the pump at the first
+    // reading that finds it closed; a pump still running after a further check (with a
+    // quarter period for a loaded board) was not stopped by the switch.
+    static constexpr int kSwitchOverrunLimitMs = 1250;
 
     // `laneFlow` tells how much the lanes draw now, in open lanes at a run's line pressures
     // (two lanes at half those pressures give 1); empty: nothing flows.
@@ -72,6 +79,8 @@ private:
     bool venting = false;
     bool switchState = false;
     double lanes = 0;
+    int overSwitchMs = 0; // the pump running against the closed switch, this time
+    int longestOverSwitchMs = 0;
     int writtenRaw = -1;
     int writtenSwitch = -1;
     double leakMbarPerS = 0;

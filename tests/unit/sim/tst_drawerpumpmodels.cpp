@@ -34,6 +34,15 @@ void drive(const SandboxRoot &sandbox, int open, int close)
     appendField(sandbox, kClosePwm, close, 3);
 }
 
+QString reading(const Model &model, const QString &label)
+{
+    for (const Model::Reading &item : model.readings()) {
+        if (item.first == label)
+            return item.second;
+    }
+    return QString();
+}
+
 int fileValue(const SandboxRoot &sandbox, const QString &file)
 {
     return sandbox.read(file).trimmed().toInt();
@@ -67,6 +76,8 @@ private slots:
     void laneFlow_needsOpenValvesAndDeliveredPressure_data();
     void laneFlow_needsOpenValvesAndDeliveredPressure();
     void world_settle_replacesWhatThePreviousBootLeft();
+    void safetyReadings_exceededOnlyPastTheLimit_data();
+    void safetyReadings_exceededOnlyPastTheLimit();
 };
 
 void TestDrawerPumpModels::drawer_travelTimeAndCurrent_data()
@@ -271,6 +282,55 @@ void TestDrawerPumpModels::world_settle_replacesWhatThePreviousBootLeft()
     world.settle();
     QCOMPARE(fileValue(sandbox, kSwitch), 0);
     QCOMPARE(fileValue(sandbox, kSensor), PumpVessel::rawForPressure(0));
+}
+
+// The readings the explorer judges the program's hardware safety by: the pump running on
+// against the closed maximum switch beyond one check of the program, the drawer motor running
+// (moving or pushing a blocked drawer, not resting at an end stop) beyond the program's limit.
+void TestDrawerPumpModels::safetyReadings_exceededOnlyPastTheLimit_data()
+{
+    QTest::addColumn<bool>("pump");
+    QTest::addColumn<int>("runMs");
+    QTest::addColumn<bool>("stuck");
+    QTest::addColumn<QString>("verdict");
+    QTest::newRow("pump stopped at the next check") << true << 500 << false << "kept";
+    QTest::newRow("pump on past a missed check") << true << 1500 << false << "exceeded";
+    QTest::newRow("drawer closed, drive left on") << false << 12000 << false << "kept";
+    QTest::newRow("drawer pushing a blockage") << false << 12000 << true << "exceeded";
+}
+
+void TestDrawerPumpModels::safetyReadings_exceededOnlyPastTheLimit()
+{
+    QFETCH(bool, pump);
+    QFETCH(int, runMs);
+    QFETCH(bool, stuck);
+    QFETCH(QString, verdict);
+    SandboxRoot sandbox;
+    if (pump) {
+        PumpVessel vessel(sandbox.root());
+        appendField(sandbox, kMotor, 1, 4);
+        runUntil(
+                vessel, [&] { return vessel.switchClosed(); }, 30000, kVesselTick);
+        QVERIFY(reading(vessel, "max switch overrun").startsWith("kept"));
+        runUntil(
+                vessel, [] { return false; }, runMs, kVesselTick);
+        appendField(sandbox, kMotor, 0, 4);
+        runUntil(
+                vessel, [] { return false; }, 1000, kVesselTick);
+        QVERIFY2(reading(vessel, "max switch overrun").startsWith(verdict),
+                 qPrintable(reading(vessel, "max switch overrun")));
+    } else {
+        DrawerMotor drawer(sandbox.root());
+        drawer.setPosition(1);
+        QString reason;
+        if (stuck)
+            QVERIFY(drawer.setFault("drawer-stuck", {}, &reason));
+        drive(sandbox, 0, 255);
+        runUntil(
+                drawer, [] { return false; }, runMs);
+        QVERIFY2(reading(drawer, "drawer drive limit").startsWith(verdict),
+                 qPrintable(reading(drawer, "drawer drive limit")));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestDrawerPumpModels)

@@ -28,8 +28,16 @@ void TestSandbox::lay_strapsVersionAndKeepsStateUnlessFresh()
     const QString ini = sandbox.file("/usr/share/vemla/vemla.ini");
     QVERIFY(!QFileInfo::exists(ini));
     QVERIFY(simfiles::writeAtomically(ini, "[system]\nerror=1\n"));
+    // The power went with the release valve venting and the drawer motor driven: the disk keeps
+    // its files, the outputs come back low.
+    const QString valve = sandbox.file("/sys/class/gpio/gpio150/value");
+    const QString motor = sandbox.file("/sys/class/leds/PWM<C>/brightness");
+    QVERIFY(simfiles::writeAtomically(valve, "1\n"));
+    QVERIFY(simfiles::writeAtomically(motor, "255\n"));
     QVERIFY(sandbox.lay(false, 1, &error));
     QVERIFY(QFileInfo::exists(ini));
+    QCOMPARE(simfiles::lastFieldValue(valve, 4, -1), 0);
+    QCOMPARE(simfiles::lastFieldValue(motor, 3, -1), 0);
     QVERIFY(sandbox.lay(true, 1, &error));
     QVERIFY(!QFileInfo::exists(ini));
 }

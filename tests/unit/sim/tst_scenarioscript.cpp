@@ -37,9 +37,11 @@ void TestScenarioScript::parse_everyStepForm()
                                                         "power-cut-in 0.5 12345\n"
                                                         "power-cut 0\n"
                                                         "mark begin run end\n"
-                                                        "power-cut\n");
+                                                        "power-cut\n"
+                                                        "wait-control 90\n"
+                                                        "wait-poweroff\n");
     QCOMPARE(script.error, QString());
-    QCOMPARE(script.steps.size(), 18);
+    QCOMPARE(script.steps.size(), 20);
     const auto &s = script.steps;
     QCOMPARE(s[0].line, 3);
     QCOMPARE(s[0].number, 2);
@@ -80,6 +82,10 @@ void TestScenarioScript::parse_everyStepForm()
     QCOMPARE(s[16].kind, ScenarioStep::Mark);
     QCOMPARE(s[16].text, QString("begin run end"));
     QCOMPARE(s[17].seed, -1);
+    QCOMPARE(s[18].kind, ScenarioStep::WaitControl);
+    QCOMPARE(s[18].seconds, 90.0);
+    QCOMPARE(s[19].kind, ScenarioStep::WaitPowerOff);
+    QCOMPARE(s[19].seconds, ScenarioScript::kDefaultWaitSeconds);
 }
 
 void TestScenarioScript::parse_badLines_nameTheLine_data()
@@ -118,6 +124,8 @@ void TestScenarioScript::parse_badLines_nameTheLine_data()
                                                 << "line 1: power-cut-in takes";
     QTest::newRow("mark without text") << "mark"
                                        << "line 1: mark needs a text";
+    QTest::newRow("wait-poweroff time") << "wait-poweroff soon"
+                                        << "line 1: wait-poweroff takes an optional time";
     QTest::newRow("wait-state time") << "wait-state 3 soon"
                                      << "line 1: not a time";
 }
