@@ -119,7 +119,8 @@ int finish(const std::string &how)
     return served->volume.store(served->backingFd) ? 0 : -EIO;
 }
 
-int onGetattr(const char *path, struct stat *out, fuse_file_info *info)
+// The calls on one existing node: under the lock, refused once the power is gone.
+template<typename Call> int onNode(const char *path, fuse_file_info *info, Call call)
 {
     Guard guard(served->lock);
     const auto node = nodeOf(path, info);
@@ -127,8 +128,15 @@ int onGetattr(const char *path, struct stat *out, fuse_file_info *info)
         return -EIO;
     if (!node)
         return -ENOENT;
-    served->volume.stat(node, out);
-    return 0;
+    return call(node);
+}
+
+int onGetattr(const char *path, struct stat *out, fuse_file_info *info)
+{
+    return onNode(path, info, [&](const auto &node) {
+        served->volume.stat(node, out);
+        return 0;
+    });
 }
 
 int onReadlink(const char *path, char *buffer, size_t size)
@@ -178,14 +186,10 @@ int onRename(const char *from, const char *to, unsigned int flags)
 
 int onChmod(const char *path, mode_t mode, fuse_file_info *info)
 {
-    Guard guard(served->lock);
-    const auto node = nodeOf(path, info);
-    if (served->finished)
-        return -EIO;
-    if (!node)
-        return -ENOENT;
-    node->mode = (node->mode & S_IFMT) | (mode & 07777);
-    return 0;
+    return onNode(path, info, [&](const auto &node) {
+        node->mode = (node->mode & S_IFMT) | (mode & 07777);
+        return 0;
+    });
 }
 
 int onChown(const char *, uid_t, gid_t, fuse_file_info *)
@@ -195,29 +199,21 @@ int onChown(const char *, uid_t, gid_t, fuse_file_info *)
 
 int onTruncate(const char *path, off_t size, fuse_file_info *info)
 {
-    Guard guard(served->lock);
-    const auto node = nodeOf(path, info);
-    if (served->finished)
-        return -EIO;
-    if (!node)
-        return -ENOENT;
-    return served->volume.truncate(node, static_cast<uint64_t>(size));
+    return onNode(path, info, [&](const auto &node) {
+        return served->volume.truncate(node, static_cast<uint64_t>(size));
+    });
 }
 
 int onUtimens(const char *path, const timespec times[2], fuse_file_info *info)
 {
-    Guard guard(served->lock);
-    const auto node = nodeOf(path, info);
-    if (served->finished)
-        return -EIO;
-    if (!node)
-        return -ENOENT;
-    timespec mtime = times[1];
-    if (mtime.tv_nsec == UTIME_NOW)
-        clock_gettime(CLOCK_REALTIME, &mtime);
-    if (mtime.tv_nsec != UTIME_OMIT)
-        served->volume.touch(node, mtime);
-    return 0;
+    return onNode(path, info, [&](const auto &node) {
+        timespec mtime = times[1];
+        if (mtime.tv_nsec == UTIME_NOW)
+            clock_gettime(CLOCK_REALTIME, &mtime);
+        if (mtime.tv_nsec != UTIME_OMIT)
+            served->volume.touch(node, mtime);
+        return 0;
+    });
 }
 
 int onCreate(const char *path, mode_t mode, fuse_file_info *info)
@@ -318,14 +314,10 @@ int onOpendir(const char *path, fuse_file_info *info)
 int onFsyncdir(const char *path, int, fuse_file_info *info)
 {
     flashDelay();
-    Guard guard(served->lock);
-    const auto node = nodeOf(path, info);
-    if (served->finished)
-        return -EIO;
-    if (!node)
-        return -ENOENT;
-    served->volume.fsyncDirectory(node);
-    return 0;
+    return onNode(path, info, [&](const auto &node) {
+        served->volume.fsyncDirectory(node);
+        return 0;
+    });
 }
 
 int onReaddir(const char *path, void *buffer, fuse_fill_dir_t fill, off_t, fuse_file_info *info,
