@@ -299,7 +299,8 @@ void TestMainWindowStates::popUpAnswers_landOnlyOnTheQuestionOnScreen()
     typePassword(instrument, "1357");
     QCOMPARE(Instrument::popUpLine(1), QString("New Password"));
     Instrument::answer("yes");
-    QVERIFY(Instrument::popUpShown());
+    // "Password changed" comes once the disk thread has the new password on the medium.
+    QTRY_VERIFY(Instrument::popUpShown());
     QCOMPARE(Instrument::popUpLine(1), QString("Password changed"));
     Instrument::answer("ok");
     QCOMPARE(AppSettings().getPassword("admin"), QString("1357"));
@@ -519,11 +520,14 @@ void TestMainWindowStates::runStart_beforeCountersAnswer_errorAndPowerButtonBelo
     };
     QTRY_VERIFY_WITH_TIMEOUT(countHeld(), kAnswerMs);
 
-    // An error of this moment is recorded against the run being started.
+    // An error of this moment is recorded against the run being started (by the disk thread,
+    // which writes the record before its own sync is held too).
     emit instrument.window->systemError(ERROR_TEST);
-    const QList<QByteArray> fields
-            = instrument.root.read(kErrorLog).trimmed().split('\n').last().split('|');
-    QCOMPARE(fields.value(2), QByteArray("65535"));
+    const auto lastRecord = [&instrument] {
+        return instrument.root.read(kErrorLog).trimmed().split('\n').last().split('|');
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(lastRecord().value(2), QByteArray("65535"), kAnswerMs);
+    const QList<QByteArray> fields = lastRecord();
     QCOMPARE(fields.value(6), QByteArray("42"));
     QVERIFY2(fields.value(7).startsWith("/usr/share/vemla/logs/production/42_"),
              fields.value(7).constData());
@@ -531,11 +535,14 @@ void TestMainWindowStates::runStart_beforeCountersAnswer_errorAndPowerButtonBelo
     // So is the power button: the run ends with its log, and its count still lands.
     instrument.root.write("/sys/class/gpio/gpio160/value", "1\n");
     QTRY_COMPARE_WITH_TIMEOUT(instrument.window->menuState(), 16, 3000);
-    const QStringList logs
-            = QDir(instrument.root.file("/usr/share/vemla/logs/production")).entryList(QDir::Files);
-    QCOMPARE(logs.size(), 1);
-    QCOMPARE("/usr/share/vemla/logs/production/" + logs.first(), QString(fields.value(7)));
+    // The run log waits in the disk thread behind the error record's held sync.
     instrument.commands.release();
+    const auto runLogs = [&instrument] {
+        return QDir(instrument.root.file("/usr/share/vemla/logs/production"))
+                .entryList(QDir::Files);
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(runLogs().size(), 1, kAnswerMs);
+    QCOMPARE("/usr/share/vemla/logs/production/" + runLogs().first(), QString(fields.value(7)));
     QTRY_COMPARE_WITH_TIMEOUT(instrument.stored("production/id"), 42, kAnswerMs);
     QTest::qWait(100); // the answer's way back
     for (const QList<QVariant> &setPoints : setPressure)
