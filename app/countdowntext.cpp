@@ -13,3 +13,11 @@ QString remainingTimeText(int seconds)
         return "1 minute";
     return QString::number(seconds) + (seconds >= 2 ? " seconds" : " second");
 }
+
+QString releaseCountdownText(int secondsToRelease)
+{
+    if (secondsToRelease <= 0)
+        return "Shutting down...";
+    return "Releasing pressure in " + QString::number(secondsToRelease)
+            + (secondsToRelease == 1 ? " second" : " seconds");
+}

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "app/passwordentry.h"
 #include "app/popupquestion.h"
 #include "hw/i2c_ledcontrol.h"
+#include "pressure/runpressure.h"
 #include "records/diskqueue.h"
 #include "records/errorcode.h"
 #include "records/errorlogentry.h"
@@ -222,11 +224,11 @@ private:
     // --- settings password screen (mainwindow_password.cpp)
     void enterSettings();
     void onPasswordDigit(int digit);
-    void onPasswordKey(const QString &key);
-    QString handlePasswordKey(const QString &key, const QString &mode);
+    void onPasswordClear();
+    void onPasswordBack();
+    void onPasswordEnter();
     void showPasswordEntry();
     void onPasswordChangePressed();
-    QString &currentPasswordEntry();
     void saveNewPassword();
 
     // --- settings menu pages (mainwindow_settings.cpp)
@@ -299,10 +301,11 @@ private:
     void checkPreRamp();
     void pressureRampUp(const QString &mode);
     void rampStep(const QString &mode);
+    void enterTarget(const QString &mode);
     void prepareRun(const QString &mode);
+    void sendSetPoints(const RunPressure::SetPoints &setPoints);
     void onLineValue(int line, uint16_t value);
     void onConfirmationLost();
-    int pressureSetting(const QString &mode, const char *key, int line = 0) const;
 
     // --- vessel pressure (pressure/mainwindow_vessel.cpp)
     void checkPressurizing();
@@ -429,28 +432,13 @@ private:
     QString runStage;
     int remainingSeconds = 0;
     int currentTemperature = 0;
-    int setPoints[3] = {0, 0, 0};
     bool stopReading = false;
     // From the start of a run (state 9) until finishRun: the run has an ID and a log to write.
     bool runInProgress = false;
 
-    // Pressure stages of the run: 0 pre-ramp, 1 ramping, 2 at target.
-    int pressurePhase = 0;
-    int rampPressure[3] = {0, 0, 0};
-    int rampSteps[3] = {0, 0, 0};
-    int rampTicksLeft = 0;
-    uint16_t measuredPressure[3] = {0, 0, 0};
-    uint8_t outOfRangeCount[3] = {0, 0, 0};
-    int lostConfirmations = 0; // watchdog expiries since the controllers last confirmed
-    uint8_t preRampChecks = 0;
-    bool rampSetPending = false;
-    QElapsedTimer rampStepClock;
-    QElapsedTimer phaseClock;
-    // Milliseconds spent in each stage: 32 bits, as a 120 s ramp overflows 16.
-    uint32_t preRampTime = 0;
-    uint32_t rampTime = 0;
-    uint32_t targetTime = 0;
-    int activeTime = 0;
+    // Pressure stages of the run, timed by the clock that runs from the window's start.
+    RunPressure runPressure;
+    QElapsedTimer pressureClock;
     // The row of the read cycle being collected (stage time, vessel, line 1, 2, 3) for storage.
     Storage::Row runRow;
 
@@ -481,10 +469,7 @@ private:
     QElapsedTimer pumpTestClock;
 
     // Settings area.
-    QString passwordMode;
-    QString enteredPassword;
-    QString newPasswordOne;
-    QString newPasswordTwo;
+    PasswordEntry passwordEntry;
     bool infoPageOpen = false;
     QPushButton *openSubPageButton = nullptr;
     int dateFormat = 0;

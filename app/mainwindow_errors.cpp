@@ -57,7 +57,7 @@ int MainWindow::logError(int code, ErrorLogEntry &entry)
     entry.runLog = runLogPath.empty() ? "<NOT FOUND>" : runLogPath;
     entry.vesselPressure = vesselPressure;
     for (int line = 0; line < 3; ++line)
-        entry.linePressure[line] = measuredPressure[line];
+        entry.linePressure[line] = runPressure.measured(line);
     // Appended and synced in the disk thread, with the lanes as they are now.
     diskQueue.write([this, entry, path = errorLogPath, lanes = laneSelection]() mutable {
         entry.activeLanes = &lanes;

@@ -9,19 +9,13 @@
 
 #include <QDebug>
 
-namespace {
-const QString kPasswordCheck = "passwordCheck";
-const QString kCheckForNewPassword = "passwordCheckForNewPassword";
-const QString kNewPasswordOne = "setNewPasswordOne";
-const QString kNewPasswordTwo = "setNewPasswordTwo";
-} // namespace
+using Outcome = PasswordEntry::Outcome;
 
 void MainWindow::enterSettings()
 {
     setState(13);
     ui->label_settings_password->setText("Enter your password");
-    passwordMode = kPasswordCheck;
-    enteredPassword.clear();
+    passwordEntry.start(PasswordEntry::Mode::Check);
     ui->lineEdit_settings_password->clear();
 }
 
@@ -29,134 +23,100 @@ void MainWindow::onPasswordChangePressed()
 {
     ui->stackedWidget->setCurrentWidget(ui->SettingsScreen);
     ui->label_settings_password->setText("Enter your current password");
-    passwordMode = kCheckForNewPassword;
-    enteredPassword.clear();
+    passwordEntry.start(PasswordEntry::Mode::CheckForNewPassword);
     ui->lineEdit_settings_password->clear();
-}
-
-// The entry being typed in the current mode.
-QString &MainWindow::currentPasswordEntry()
-{
-    if (passwordMode == kNewPasswordOne)
-        return newPasswordOne;
-    if (passwordMode == kNewPasswordTwo)
-        return newPasswordTwo;
-    return enteredPassword;
 }
 
 void MainWindow::showPasswordEntry()
 {
-    // A new password is shown in clear so that it can be checked before it is confirmed.
-    const bool masked = passwordMode == kPasswordCheck || passwordMode == kCheckForNewPassword;
-    ui->lineEdit_settings_password->setEchoMode(masked ? QLineEdit::Password : QLineEdit::Normal);
-    ui->lineEdit_settings_password->setText(currentPasswordEntry());
+    ui->lineEdit_settings_password->setEchoMode(passwordEntry.masked() ? QLineEdit::Password
+                                                                       : QLineEdit::Normal);
+    ui->lineEdit_settings_password->setText(passwordEntry.entry());
 }
 
 void MainWindow::onPasswordDigit(int digit)
 {
-    currentPasswordEntry() += QString::number(digit);
+    passwordEntry.addDigit(digit);
     showPasswordEntry();
 }
 
-void MainWindow::onPasswordKey(const QString &key)
+void MainWindow::onPasswordClear()
 {
-    passwordMode = handlePasswordKey(key, passwordMode);
+    passwordEntry.removeLastDigit();
+    showPasswordEntry();
 }
 
-QString MainWindow::handlePasswordKey(const QString &key, const QString &mode)
+void MainWindow::onPasswordBack()
 {
-    if (key == "clear") {
-        currentPasswordEntry().chop(1);
-        showPasswordEntry();
-        return mode;
+    if (passwordEntry.mode() == PasswordEntry::Mode::Check) {
+        passwordEntry.start(PasswordEntry::Mode::Check);
+        ui->lineEdit_settings_password->clear();
+        setState(3);
+    } else {
+        passwordEntry.dropNewPassword();
+        ui->stackedWidget->setCurrentWidget(ui->SettingsMenuScreen);
     }
-    if (key == "back") {
-        if (mode == kPasswordCheck) {
-            enteredPassword.clear();
-            ui->lineEdit_settings_password->clear();
-            setState(3);
-        } else {
-            newPasswordTwo.clear();
-            newPasswordOne.clear();
-            ui->stackedWidget->setCurrentWidget(ui->SettingsMenuScreen);
-        }
-        return mode;
-    }
-    if (key != "enter")
-        return mode;
+}
 
+void MainWindow::onPasswordEnter()
+{
     AppSettings settings;
-    QString next = mode;
-    if (mode == kPasswordCheck) {
-        const QString entry = enteredPassword;
-        enteredPassword.clear();
-        ui->lineEdit_settings_password->clear();
-        if (entry == settings.getPassword("admin")) {
-            qDebug() << "Settings menu entered";
-            ui->stackedWidget->setCurrentWidget(ui->SettingsMenuScreen);
-            openPressureEditor();
-        } else if (entry == settings.getPassword("calibration")) {
-            qDebug() << "Calibration menu entered";
-            setState(17);
-        } else if (entry == settings.getPassword("service")) {
-            qDebug() << "Service menu entered";
-            setState(14);
-            prepareServiceMenu();
-        } else {
-            showMessage("Wrong Password", "Please enter the correct password");
+    const Outcome outcome = passwordEntry.enter({settings.getPassword("admin"),
+                                                 settings.getPassword("calibration"),
+                                                 settings.getPassword("service")});
+    ui->lineEdit_settings_password->clear();
+    switch (outcome) {
+    case Outcome::OpenSettingsMenu:
+        qDebug() << "Settings menu entered";
+        ui->stackedWidget->setCurrentWidget(ui->SettingsMenuScreen);
+        openPressureEditor();
+        break;
+    case Outcome::OpenCalibrationMenu:
+        qDebug() << "Calibration menu entered";
+        setState(17);
+        break;
+    case Outcome::OpenServiceMenu:
+        qDebug() << "Service menu entered";
+        setState(14);
+        prepareServiceMenu();
+        break;
+    case Outcome::WrongPassword:
+        showMessage("Wrong Password", "Please enter the correct password");
+        if (passwordEntry.mode() == PasswordEntry::Mode::Check)
             qDebug() << "Wrong password";
-        }
-    } else if (mode == kCheckForNewPassword) {
-        if (enteredPassword == settings.getPassword("admin")) {
-            ui->label_settings_password->setText("Enter your new password");
-            next = kNewPasswordOne;
-        } else {
-            showMessage("Wrong Password", "Please enter the correct password");
-        }
-        enteredPassword.clear();
-        ui->lineEdit_settings_password->clear();
-    } else if (mode == kNewPasswordOne) {
-        // The fixed codes open other menus: as the admin password they would be shadowed. An
-        // empty password would open the settings to a bare press of "enter".
-        if (newPasswordOne.isEmpty() || newPasswordOne == settings.getPassword("service")
-            || newPasswordOne == settings.getPassword("calibration")) {
-            newPasswordOne.clear();
-            showMessage("Forbidden Password", "Please enter some other password");
-        } else {
-            ui->label_settings_password->setText("Enter your new password again");
-            next = kNewPasswordTwo;
-        }
-        ui->lineEdit_settings_password->clear();
-    } else if (mode == kNewPasswordTwo) {
-        if (newPasswordOne == newPasswordTwo) {
-            askQuestion(
-                    "New Password", "Do you want to save the new password?",
-                    [this] { saveNewPassword(); },
-                    [this] {
-                        newPasswordOne.clear();
-                        newPasswordTwo.clear();
-                        ui->stackedWidget->setCurrentWidget(ui->SettingsMenuScreen);
-                    });
-        } else {
-            newPasswordTwo.clear();
-            showMessage("Wrong Password", "Please enter the correct password");
-        }
-        ui->lineEdit_settings_password->clear();
+        break;
+    case Outcome::AskNewPassword:
+        ui->label_settings_password->setText("Enter your new password");
+        break;
+    case Outcome::ForbiddenPassword:
+        showMessage("Forbidden Password", "Please enter some other password");
+        break;
+    case Outcome::AskNewPasswordAgain:
+        ui->label_settings_password->setText("Enter your new password again");
+        break;
+    case Outcome::AskToSave:
+        askQuestion(
+                "New Password", "Do you want to save the new password?",
+                [this] { saveNewPassword(); },
+                [this] {
+                    passwordEntry.dropNewPassword();
+                    ui->stackedWidget->setCurrentWidget(ui->SettingsMenuScreen);
+                });
+        break;
     }
-    return next;
 }
 
 void MainWindow::saveNewPassword()
 {
     // The entries may have changed since the question was asked.
-    if (passwordMode != kNewPasswordTwo || newPasswordOne != newPasswordTwo) {
+    if (!passwordEntry.newPasswordConfirmed()) {
         closePopUp();
         return;
     }
     // "Password changed" is a promise: the new file's name must be on the medium before the
     // operator reads it, or a power cut brings the old password back. The flash's flushes
     // take the disk thread; the question stays on the screen until they are done.
-    const QString password = newPasswordOne;
+    const QString password = passwordEntry.newPassword();
     diskQueue.write(
             [password] {
                 AppSettings().setAdminPassword(password);
@@ -164,8 +124,7 @@ void MainWindow::saveNewPassword()
             },
             this,
             [this] {
-                newPasswordOne.clear();
-                newPasswordTwo.clear();
+                passwordEntry.dropNewPassword();
                 showMessage("Password changed", "");
                 ui->stackedWidget->setCurrentWidget(ui->SettingsMenuScreen);
             });
@@ -181,9 +140,9 @@ void MainWindow::setUpSettingsPasswordButtons()
                ui->pushButton_password_9};
     for (int digit = 0; digit < digits.size(); ++digit)
         connectButton(digits[digit], [this, digit] { onPasswordDigit(digit); });
-    connectButton(ui->pushButton_settings_back, [this] { onPasswordKey("back"); });
-    connectButton(ui->pushButton_password_clear, [this] { onPasswordKey("clear"); });
-    connectButton(ui->pushButton_password_enter, [this] { onPasswordKey("enter"); });
+    connectButton(ui->pushButton_settings_back, [this] { onPasswordBack(); });
+    connectButton(ui->pushButton_password_clear, [this] { onPasswordClear(); });
+    connectButton(ui->pushButton_password_enter, [this] { onPasswordEnter(); });
     connectButton(ui->pushButton_settingsMenu_password, [this] { onPasswordChangePressed(); });
     connectButton(ui->pushButton_settingsMenu_releasePressure,
                   [this] { releasePressureQuestion(); });

@@ -199,7 +199,7 @@ void MainWindow::finishRun()
         emit stopPumpAutoStart();
     }
     emit stopAnimation();
-    setPoints[0] = setPoints[1] = setPoints[2] = 0;
+    runPressure.clearSetPoints();
     emit setPressure(0, 0, 0);
     toggleLane(0);
     emit valveOutput(0);

@@ -1,6 +1,7 @@
 // The power button's shutdown: end what runs, release the pressure, power off.
 #include "mainwindow.h"
 
+#include "countdowntext.h"
 #include "ui_mainwindow.h"
 
 #include "hw/buttonhandler.h"
@@ -57,10 +58,10 @@ void MainWindow::enterShutdownMenu()
     if (vesselPressure == 0 || vesselPressure >= kNoPressureLimitMbar) {
         shutdownCountdown = kCountdownWithoutRelease;
         QTimer::singleShot(kPumpStopMs, this,
-                           [this] { ui->label_shutDown->setText("Shutting down..."); });
+                           [this] { ui->label_shutDown->setText(releaseCountdownText(0)); });
     } else {
         shutdownCountdown = kCountdownWithRelease;
-        ui->label_shutDown->setText("Releasing pressure in " + QString::number(5) + " seconds");
+        ui->label_shutDown->setText(releaseCountdownText(kCountdownWithRelease - kReleaseTick));
     }
 }
 
@@ -70,18 +71,12 @@ void MainWindow::shutdownStep()
         --shutdownCountdown;
     qDebug() << "***********Release Pressure****************";
     const int c = shutdownCountdown;
-    if (c >= 4) {
-        ui->label_shutDown->setText("Releasing pressure in " + QString::number(c - kReleaseTick)
-                                    + " seconds");
-    } else if (c == 3) {
-        ui->label_shutDown->setText("Releasing pressure in " + QString::number(1) + " second");
-    } else if (c == kReleaseTick) {
+    if (c == kReleaseTick)
         checkAndReleasePressure();
-        ui->label_shutDown->setText("Shutting down...");
-    } else if (c == 0) {
+    ui->label_shutDown->setText(releaseCountdownText(c - kReleaseTick));
+    if (c == 0) {
         shutdownTimer->stop();
         ui->stackedWidget->setCurrentWidget(ui->shutDown_Screen);
-        ui->label_shutDown->setText("Shutting down...");
         ui->label_shutDown->setEnabled(false);
         saveCurrentBootJournal();
         // Whatever the disk thread still holds (the run log of a run the shutdown ended) is

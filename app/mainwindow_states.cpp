@@ -217,7 +217,7 @@ void MainWindow::setSystemMode(const QString &mode)
     emit initEpc();
     QThread::msleep(EpcControl::kSettleAfterOpenMs);
     setPressureWatchdog->start(EpcControl::kConfirmationTimeoutMs);
-    setPoints[0] = setPoints[1] = setPoints[2] = 0;
+    runPressure.clearSetPoints();
     emit setPressure(0, 0, 0);
     emit enablePump();
 }

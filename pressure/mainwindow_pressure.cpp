@@ -4,13 +4,14 @@
 #include "app/mainwindow.h"
 #include "pressure/confighandler.h"
 #include "pressure/epccontrol.h"
-#include "pressure/pressureramp.h"
+#include "pressure/pressuresettingkeys.h"
+#include "pressure/runpressure.h"
 #include "service/initialtest.h"
 
 #include "ui_mainwindow.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include <optional>
 
 #include <QDebug>
 #include <QTimer>
@@ -22,29 +23,10 @@ const char *const kDefaultPressureSettingsPath
         = "/usr/share/vemla/resources/default_pressure_settings.inc";
 constexpr int kPreRampCheckMs = 1000;
 constexpr int kRampStepMs = 1000;
-// The pre-ramp set-points get about this many seconds (one check each) to be reached.
-constexpr int kPreRampAttempts = 16;
-// At target, a line may be out of range for this many readings in a row.
-constexpr int kOutOfRangeReadings = 50;
-// During the ramp, reads stop this long after a step so the next step's set-points do not
-// queue behind them in the link's thread.
-constexpr qint64 kRampReadWindowMs = 900;
 constexpr uint8_t kAllValvesOpen = 255;
-// Watchdog expiries in a row, with no confirmation from the controllers, after which a run's
-// lines count as unregulated: 26 x 500 ms is the time the 51 readings out of range take.
-constexpr int kLostConfirmationsBeforeError = 26;
 // A ramp bar gains one percent per hundredth of its line's ramp time.
 constexpr int kProgressMsPerRampSecond = 10;
 constexpr int kFullBar = 100;
-
-QString modePrefix(const QString &mode)
-{
-    if (mode == "dPCR")
-        return "dpcr_";
-    if (mode == "dMDA")
-        return "dmda_";
-    return {};
-}
 
 } // namespace
 
@@ -108,6 +90,8 @@ void MainWindow::setUpPressureTimers()
     connect(dpcrRampTimer, &QTimer::timeout, this, [this] { rampStep("dPCR"); });
     connect(dmdaRampTimer, &QTimer::timeout, this, [this] { rampStep("dMDA"); });
     connect(preRampTimer, &QTimer::timeout, this, &MainWindow::checkPreRamp);
+    // The one clock the run's pressure stages are timed by.
+    pressureClock.start();
     QProgressBar *bars[3]
             = {ui->progressBar_pressureRamp_line_1, ui->progressBar_pressureRamp_line_2,
                ui->progressBar_pressureRamp_line_3};
@@ -118,12 +102,9 @@ void MainWindow::setUpPressureTimers()
     }
 }
 
-int MainWindow::pressureSetting(const QString &mode, const char *key, int line) const
+void MainWindow::sendSetPoints(const RunPressure::SetPoints &setPoints)
 {
-    QString name = modePrefix(mode) + key;
-    if (line > 0)
-        name = name.arg(line);
-    return pressureSettings.value(name.toStdString(), 0);
+    emit setPressure(setPoints[0], setPoints[1], setPoints[2]);
 }
 
 void MainWindow::setPreRampPressure(const QString &mode)
@@ -133,45 +114,32 @@ void MainWindow::setPreRampPressure(const QString &mode)
     emit initEpc();
     QThread::msleep(EpcControl::kSettleAfterOpenMs);
 
-    pressurePhase = 0;
-    std::fill(std::begin(measuredPressure), std::end(measuredPressure), 0);
-    std::fill(std::begin(outOfRangeCount), std::end(outOfRangeCount), 0);
-    lostConfirmations = 0;
-    preRampTime = rampTime = targetTime = 0;
-    phaseClock.start();
     runRow.clear();
     storage.clear();
-    if (!modePrefix(mode).isEmpty()) {
-        for (int line = 0; line < 3; ++line)
-            setPoints[line] = pressureSetting(mode, "line_%1_preRamp", line + 1);
-    }
-    emit setPressure(setPoints[0], setPoints[1], setPoints[2]);
+    const std::optional<pressuresettingkeys::Mode> settingsMode
+            = pressuresettingkeys::modeNamed(mode);
+    sendSetPoints(runPressure.startPreRamp(
+            settingsMode ? RunPressure::linesOf(pressureSettings, *settingsMode)
+                         : RunPressure::Lines {},
+            pressureClock.elapsed()));
     setPressureWatchdog->start(EpcControl::kConfirmationTimeoutMs);
     preRampTimer->start(kPreRampCheckMs);
-    preRampChecks = 0;
 }
 
 void MainWindow::checkPreRamp()
 {
-    int deviation[3];
-    bool failed = false;
-    for (int line = 0; line < 3; ++line) {
-        deviation[line] = std::abs(measuredPressure[line] - setPoints[line]);
-        failed = pressureramp::preRampLineFails(measuredPressure[line], setPoints[line]) || failed;
-    }
+    const RunPressure::PreRampVerdict verdict = runPressure.checkPreRamp();
     qDebug().noquote() << QString("Pre-Ramp:  %1    %2    %3    Diff:  %4   %5   %6")
-                                  .arg(measuredPressure[0])
-                                  .arg(measuredPressure[1])
-                                  .arg(measuredPressure[2])
-                                  .arg(deviation[0])
-                                  .arg(deviation[1])
-                                  .arg(deviation[2]);
-    if (!failed) {
+                                  .arg(runPressure.measured(0))
+                                  .arg(runPressure.measured(1))
+                                  .arg(runPressure.measured(2))
+                                  .arg(runPressure.deviation(0))
+                                  .arg(runPressure.deviation(1))
+                                  .arg(runPressure.deviation(2));
+    if (verdict == RunPressure::PreRampVerdict::Reached) {
         preRampTimer->stop();
         pressureRampUp(runMode);
-        return;
-    }
-    if (++preRampChecks >= kPreRampAttempts) {
+    } else if (verdict == RunPressure::PreRampVerdict::Failed) {
         preRampTimer->stop();
         emit systemError(ERROR_PRESSURE_REGULATION);
     }
@@ -187,81 +155,64 @@ void MainWindow::pressureRampUp(const QString &mode)
     }
     ui->stackedWidget->setCurrentWidget(ui->PressureRampScreen);
     qDebug() << "From:      pressureRampUp";
-    if (modePrefix(mode).isEmpty())
+    const std::optional<pressuresettingkeys::Mode> settingsMode
+            = pressuresettingkeys::modeNamed(mode);
+    if (!settingsMode)
         return;
-    for (int line = 0; line < 3; ++line) {
-        rampSteps[line] = pressureSetting(mode, "line_%1_rampUpTime", line + 1);
-        rampPressure[line] = pressureSetting(mode, "line_%1_preRamp", line + 1);
-    }
-    rampTicksLeft = *std::max_element(std::begin(rampSteps), std::end(rampSteps));
-    qDebug() << "Ramp ticks:" << rampTicksLeft;
-    pressurePhase = 1;
-    // The stage starts like a step: the reads of the pre-ramp go on until the first step.
-    rampStepClock.start();
+    const RunPressure::Lines lines = RunPressure::linesOf(pressureSettings, *settingsMode);
+    const int steps = runPressure.startRamp(lines, pressureClock.elapsed());
+    qDebug() << "Ramp ticks:" << steps;
 
-    if (rampTicksLeft > 0) {
+    if (steps > 0)
         (mode == "dPCR" ? dpcrRampTimer : dmdaRampTimer)->start(kRampStepMs);
-    } else {
-        pressurePhase = 2;
-        setPressureWatchdog->start(EpcControl::kConfirmationTimeoutMs);
-        for (int line = 0; line < 3; ++line)
-            setPoints[line] = pressureSetting(mode, "line_%1_target", line + 1);
-        emit setPressure(setPoints[0], setPoints[1], setPoints[2]);
-        prepareRun(mode);
-    }
+    else
+        enterTarget(mode);
     QTimer *timers[3] = {rampProgressTimer1, rampProgressTimer2, rampProgressTimer3};
     for (int line = 0; line < 3; ++line) {
-        if (rampSteps[line] > 0)
-            timers[line]->start(rampSteps[line] * kProgressMsPerRampSecond);
+        if (lines[line].rampUpSeconds > 0)
+            timers[line]->start(lines[line].rampUpSeconds * kProgressMsPerRampSecond);
     }
 }
 
 void MainWindow::rampStep(const QString &mode)
 {
     qDebug() << "EpcControl: RAMPING UP";
-    if (rampTicksLeft > 0) {
-        for (int line = 0; line < 3; ++line) {
-            if (rampSteps[line] > 0)
-                rampPressure[line] = pressureramp::nextRampPressure(
-                        rampPressure[line], pressureSetting(mode, "line_%1_preRamp", line + 1),
-                        pressureSetting(mode, "line_%1_target", line + 1), rampSteps[line]);
-        }
-        qDebug() << "Ramp pressure:" << rampPressure[0] << rampPressure[1] << rampPressure[2];
-    }
-    qDebug() << "Ramp ticks left:" << rampTicksLeft;
-    --rampTicksLeft;
-    qDebug() << "Ramp ticks left:" << rampTicksLeft;
-
+    const int stepsBefore = runPressure.stepsLeft();
+    const RunPressure::SetPoints &step = runPressure.rampStep(pressureClock.elapsed());
+    if (stepsBefore > 0)
+        qDebug() << "Ramp pressure:" << step[0] << step[1] << step[2];
+    qDebug() << "Ramp ticks left:" << stepsBefore;
+    qDebug() << "Ramp ticks left:" << runPressure.stepsLeft();
     readPressureWatchdog->stop();
     setPressureWatchdog->start(EpcControl::kConfirmationTimeoutMs);
-    rampStepClock.start();
-    rampSetPending = true;
-    std::copy(std::begin(rampPressure), std::end(rampPressure), std::begin(setPoints));
-    emit setPressure(setPoints[0], setPoints[1], setPoints[2]);
+    sendSetPoints(step);
 
-    if (rampTicksLeft != 0)
+    if (runPressure.stepsLeft() != 0)
         return;
     (mode == "dPCR" ? dpcrRampTimer : dmdaRampTimer)->stop();
     for (QTimer *timer : {rampProgressTimer1, rampProgressTimer2, rampProgressTimer3})
         timer->stop();
-    pressurePhase = 2;
     readPressureWatchdog->stop();
-    setPressureWatchdog->start(EpcControl::kConfirmationTimeoutMs);
-    for (int line = 0; line < 3; ++line)
-        setPoints[line] = pressureSetting(mode, "line_%1_target", line + 1);
-    emit setPressure(setPoints[0], setPoints[1], setPoints[2]);
+    enterTarget(runMode);
     for (QProgressBar *bar :
          {ui->progressBar_pressureRamp_line_1, ui->progressBar_pressureRamp_line_2,
           ui->progressBar_pressureRamp_line_3})
         bar->setValue(kFullBar);
-    prepareRun(runMode);
+}
+
+void MainWindow::enterTarget(const QString &mode)
+{
+    setPressureWatchdog->start(EpcControl::kConfirmationTimeoutMs);
+    sendSetPoints(runPressure.enterTarget());
+    prepareRun(mode);
 }
 
 void MainWindow::prepareRun(const QString &mode)
 {
-    if (!modePrefix(mode).isEmpty())
-        activeTime = pressureSetting(mode, "active_time");
-    remainingSeconds = activeTime;
+    const std::optional<pressuresettingkeys::Mode> settingsMode
+            = pressuresettingkeys::modeNamed(mode);
+    remainingSeconds
+            = settingsMode ? RunPressure::activeSecondsOf(pressureSettings, *settingsMode) : 0;
     if (initialTestActive) {
         ui->label_run_id_value->setText(QString("%1 (%2)")
                                                 .arg(productionId)
@@ -281,28 +232,21 @@ void MainWindow::prepareRun(const QString &mode)
 // range: during the ramp and at target that ends the run like a line out of range.
 void MainWindow::onConfirmationLost()
 {
-    const bool supervised = (pressurePhase == 1 || pressurePhase == 2) && !stopReading
-            && !initialTestActive && (state == 9 || state == 10 || state == 6);
-    if (!supervised || ++lostConfirmations < kLostConfirmationsBeforeError)
+    const bool runSupervised
+            = !stopReading && !initialTestActive && (state == 9 || state == 10 || state == 6);
+    if (!runPressure.confirmationLost(runSupervised))
         return;
-    qDebug() << "Pressure controllers not answering:" << lostConfirmations << "requests lost";
-    lostConfirmations = 0;
+    qDebug() << "Pressure controllers not answering:" << RunPressure::kLostConfirmationsBeforeError
+             << "requests lost";
     emit systemError(ERROR_PRESSURE_REGULATION);
 }
 
 void MainWindow::onSetPressureDone()
 {
     setPressureWatchdog->stop();
-    lostConfirmations = 0;
-    if (stopReading)
+    const bool readOn = runPressure.setConfirmed(pressureClock.elapsed());
+    if (stopReading || !readOn)
         return;
-    if (pressurePhase == 1) {
-        rampSetPending = false;
-        if (rampStepClock.elapsed() >= kRampReadWindowMs)
-            return;
-    } else if (pressurePhase != 0 && pressurePhase != 2) {
-        return;
-    }
     readPressureWatchdog->start(EpcControl::kConfirmationTimeoutMs);
     emit readPressure(stopReading);
 }
@@ -311,18 +255,12 @@ void MainWindow::onReadPressureDone()
 {
     // The read was confirmed: its watchdog has nothing left to repeat.
     readPressureWatchdog->stop();
-    lostConfirmations = 0;
+    const bool readOn = runPressure.readConfirmed(pressureClock.elapsed());
     if (!stopReading)
         storage.addRow(&runRow);
     runRow.clear();
-    if (stopReading)
+    if (stopReading || !readOn)
         return;
-    if (pressurePhase == 1) {
-        if (rampStepClock.elapsed() >= kRampReadWindowMs || rampSetPending)
-            return;
-    } else if (pressurePhase != 0 && pressurePhase != 2) {
-        return;
-    }
     readPressureWatchdog->start(EpcControl::kConfirmationTimeoutMs);
     emit readPressure(stopReading);
 }
@@ -346,36 +284,15 @@ void MainWindow::onLineValue(int line, uint16_t value)
 {
     if (line == 0) {
         // A row opens with the time into the current stage and the vessel pressure.
-        const uint32_t elapsed
-                = phaseClock.isValid() ? static_cast<uint32_t>(phaseClock.restart()) : 0;
-        if (!phaseClock.isValid())
-            phaseClock.start();
-        uint32_t *stageTime = pressurePhase == 0 ? &preRampTime
-                : pressurePhase == 1             ? &rampTime
-                : pressurePhase == 2             ? &targetTime
-                                                 : nullptr;
-        if (stageTime) {
-            *stageTime += elapsed;
-            runRow.push_back(*stageTime);
-        }
+        runRow.push_back(runPressure.stageTimeAt(pressureClock.elapsed()));
         runRow.push_back(vesselPressure);
     }
     runRow.push_back(value);
-    measuredPressure[line] = value;
-
     // The lane tests of the service menu judge the lines themselves.
-    if (initialTestActive && (initialTestType == 1 || initialTestType == 2))
+    const bool judged = !(initialTestActive && (initialTestType == 1 || initialTestType == 2));
+    if (!runPressure.lineReading(line, value, judged))
         return;
-    if (pressurePhase != 2 || !pressureramp::isSupervised(setPoints[line]))
-        return;
-    if (pressureramp::outOfRange(value, setPoints[line]))
-        ++outOfRangeCount[line];
-    else
-        outOfRangeCount[line] = 0;
-    if (outOfRangeCount[line] > kOutOfRangeReadings) {
-        qDebug() << QString("Pressure line %1 out of range:").arg(line + 1).toLatin1().constData()
-                 << value << "mbar (set:" << setPoints[line] << "mbar)";
-        std::fill(std::begin(outOfRangeCount), std::end(outOfRangeCount), 0);
-        emit systemError(ERROR_PRESSURE_REGULATION);
-    }
+    qDebug() << QString("Pressure line %1 out of range:").arg(line + 1).toLatin1().constData()
+             << value << "mbar (set:" << runPressure.currentSetPoints()[line] << "mbar)";
+    emit systemError(ERROR_PRESSURE_REGULATION);
 }

@@ -9,6 +9,15 @@ QString modeName(int mode)
 }
 } // namespace
 
+std::optional<Mode> modeNamed(const QString &name)
+{
+    for (Mode mode : {MODE_DPCR, MODE_DMDA}) {
+        if (name == modeName(mode))
+            return mode;
+    }
+    return std::nullopt;
+}
+
 std::string settingKey(int mode, int line, int quantity)
 {
     const QString prefix = modeName(mode).toLower() + "_";

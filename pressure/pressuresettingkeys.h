@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include <QString>
@@ -10,6 +11,8 @@
 namespace pressuresettingkeys {
 
 enum Mode : int { MODE_DPCR = 0, MODE_DMDA = 1 };
+// The mode a run-mode name ("dPCR", "dMDA") stands for; none for any other name.
+std::optional<Mode> modeNamed(const QString &name);
 // Lines 0 to 2 are the three pressure lines; this one stands for the mode's active time.
 constexpr int kActiveTimeLine = 3;
 enum Quantity : int { QUANTITY_PRE_RAMP = 0, QUANTITY_TARGET = 1, QUANTITY_RAMP_UP_TIME = 2 };

@@ -4,6 +4,7 @@
 // only: the support library links no window code, the window tests do.
 #include "app/mainwindow.h"
 #include "hw/pump.h"
+#include "pressure/pressuresettingkeys.h"
 #include "support/commandrecorder.h"
 #include "support/sandboxroot.h"
 #include "ui/settingspopup.h"
@@ -39,15 +40,19 @@ constexpr int kAnswerMs = 3000;
 // `activeTime` leaves that key out.
 inline QByteArray zeroPressureSettings(const QByteArray &activeTime)
 {
+    using namespace pressuresettingkeys;
     QByteArray text;
-    for (const char *mode : {"dpcr", "dmda"}) {
-        for (const char *key : {"preRamp", "rampUpTime", "target"}) {
-            for (int line = 1; line <= 3; ++line)
-                text += QByteArray(mode) + "_line_" + QByteArray::number(line) + "_" + key
-                        + ":\"0\"\n";
+    const auto entry = [&text](int mode, int line, int quantity, const QByteArray &value) {
+        text += QByteArray::fromStdString(settingKey(mode, line, quantity)) + ":\"" + value
+                + "\"\n";
+    };
+    for (int mode : {MODE_DPCR, MODE_DMDA}) {
+        for (int quantity : {QUANTITY_PRE_RAMP, QUANTITY_RAMP_UP_TIME, QUANTITY_TARGET}) {
+            for (int line = 0; line < kActiveTimeLine; ++line)
+                entry(mode, line, quantity, "0");
         }
         if (!activeTime.isEmpty())
-            text += QByteArray(mode) + "_active_time:\"" + activeTime + "\"\n";
+            entry(mode, kActiveTimeLine, QUANTITY_PRE_RAMP, activeTime);
     }
     return text;
 }

@@ -1,4 +1,6 @@
-// The window's pressure logic driven through its slots, as the EPC link would answer.
+// The window's wiring of the run's pressure stages, driven through its slots as the EPC link
+// would answer: the settings reach the link, the readings and the watchdogs reach the judgement
+// and its verdict reaches the error screen. The judgement itself is tested on its own.
 #include "support/instrument.h"
 
 #include <QSignalSpy>
@@ -32,11 +34,11 @@ class TestMainWindowPressure : public QObject
     Q_OBJECT
 
 private slots:
-    void atTarget_outOfRangeFor51Readings_raisesRegulationError();
+    void atTarget_linesOutOfRange_raiseRegulationError();
     void atTarget_controllersNotAnswering_raisesRegulationError();
 };
 
-void TestMainWindowPressure::atTarget_outOfRangeFor51Readings_raisesRegulationError()
+void TestMainWindowPressure::atTarget_linesOutOfRange_raiseRegulationError()
 {
     Instrument instrument({}, {}, kSettings);
     MainWindow *window = instrument.window.get();
@@ -52,10 +54,6 @@ void TestMainWindowPressure::atTarget_outOfRangeFor51Readings_raisesRegulationEr
     QCOMPARE(setPoints.last(), QVariantList({1000, 150, 0}));
     QCOMPARE(instrument.text("label_time_remaining_value"), QString("10 minutes"));
 
-    // Exactly 10 % off is in range and resets the count; line 2's 150 mbar is not supervised.
-    for (int reading = 0; reading < 50; ++reading)
-        answerRead(window, 1101, 400, 0);
-    answerRead(window, 1100, 400, 0);
     for (int reading = 0; reading < 50; ++reading)
         answerRead(window, 899, 400, 0);
     QCOMPARE(errors.count(), 0);
