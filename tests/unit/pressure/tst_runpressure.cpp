@@ -27,7 +27,10 @@ QList<int> asList(const RunPressure::SetPoints &setPoints)
 
 QList<Cycle> repeat(int times, const Cycle &cycle)
 {
-    return QList<Cycle>(times, cycle);
+    QList<Cycle> cycles;
+    for (int time = 0; time < times; ++time)
+        cycles << cycle;
+    return cycles;
 }
 
 // Brings a run to the phase asked for, at time 0; the ramp gets one step to go.
@@ -45,6 +48,7 @@ void enter(RunPressure &run, Phase phase, const RunPressure::Lines &settings)
 
 } // namespace
 
+Q_DECLARE_METATYPE(RunPressure::Lines)
 Q_DECLARE_METATYPE(RunPressure::Phase)
 Q_DECLARE_METATYPE(RunPressure::PreRampVerdict)
 
