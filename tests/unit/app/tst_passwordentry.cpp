@@ -59,9 +59,6 @@ void TestPasswordEntry::enter_judgesTheEntryOfEachMode_data()
     QTest::newRow("service code") << Mode::Check << "5830 enter"
                                   << QList<Outcome> {Outcome::OpenServiceMenu} << Mode::Check << ""
                                   << true;
-    QTest::newRow("clear takes the last digit")
-            << Mode::Check << "246809 clear enter" << QList<Outcome> {Outcome::OpenSettingsMenu}
-            << Mode::Check << "" << true;
     QTest::newRow("a wrong entry is emptied for the next try")
             << Mode::Check << "2468 enter 24680 enter"
             << QList<Outcome> {Outcome::WrongPassword, Outcome::OpenSettingsMenu} << Mode::Check
@@ -80,10 +77,6 @@ void TestPasswordEntry::enter_judgesTheEntryOfEachMode_data()
             << Mode::NewPasswordOne << "" << false;
     QTest::newRow("the service code is forbidden and emptied")
             << Mode::CheckForNewPassword << "24680 enter 5830 enter"
-            << QList<Outcome> {Outcome::AskNewPassword, Outcome::ForbiddenPassword}
-            << Mode::NewPasswordOne << "" << false;
-    QTest::newRow("the calibration code is forbidden")
-            << Mode::CheckForNewPassword << "24680 enter 1111 enter"
             << QList<Outcome> {Outcome::AskNewPassword, Outcome::ForbiddenPassword}
             << Mode::NewPasswordOne << "" << false;
     QTest::newRow("the second typing starts empty")

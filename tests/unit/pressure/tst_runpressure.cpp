@@ -113,8 +113,6 @@ void TestRunPressure::preRamp_reachedOrFailedAfter16Checks_data()
             << QList<int> {1000, 0, 0} << Cycle {1011, 0, 0} << 16 << Verdict::Failed;
     QTest::newRow("the third line alone fails")
             << QList<int> {0, 0, 300} << Cycle {0, 0, 0} << 16 << Verdict::Failed;
-    QTest::newRow("below 50 mbar nothing is checked")
-            << QList<int> {49, 49, 49} << Cycle {400, 0, 400} << 1 << Verdict::Reached;
 }
 
 void TestRunPressure::preRamp_reachedOrFailedAfter16Checks()
@@ -172,7 +170,6 @@ void TestRunPressure::readCycle_goesOnOutsideTheRampsReadWindow_data()
     QTest::addColumn<int>("atMs");
     QTest::addColumn<bool>("readOn");
     QTest::newRow("pre-ramp") << Phase::PreRamp << false << "read" << 5000 << true;
-    QTest::newRow("at target") << Phase::AtTarget << false << "read" << 5000 << true;
     QTest::newRow("ramp start: pre-ramp reads go on")
             << Phase::Ramping << false << "read" << 899 << true;
     QTest::newRow("ramp start: until the first step is near")
@@ -224,8 +221,6 @@ void TestRunPressure::atTarget_outOfRangeFor51Readings_raisesError_data()
             << Phase::AtTarget << true << repeat(30, {899, 2501, 0}) << -1;
     QTest::newRow("the second line at 25 % off")
             << Phase::AtTarget << true << repeat(51, {1000, 2501, 0}) << 50;
-    QTest::newRow("below 200 mbar a line is not supervised")
-            << Phase::AtTarget << true << repeat(60, {1000, 2000, 500}) << -1;
     QTest::newRow("the lane tests judge the lines themselves")
             << Phase::AtTarget << false << repeat(60, out) << -1;
     QTest::newRow("the ramp is not judged by range")
