@@ -5,6 +5,7 @@
 
 #include "platform/platform.h"
 #include "records/appsettings.h"
+#include "service/initialtest.h"
 #include "softwareversion.h"
 #include "ui/errorpopup.h"
 
@@ -26,7 +27,7 @@ void MainWindow::handleSystemError(ErrorCode err)
     if (shuttingDown())
         return;
     // An obstacle met while the calibration drives the drawer spoils the calibration.
-    if (err == ERROR_DRAWER_OBSTACLE && state == 21)
+    if (err == ERROR_DRAWER_OBSTACLE && state == MenuState::CalibrationInProgress)
         err = ERROR_DRAWER_CALIBRATION;
     if (err == ERROR_PREVIOUS) {
         // Raised only at start-up, to show the pending error again.
@@ -43,7 +44,7 @@ void MainWindow::handleSystemError(ErrorCode err)
         AppSettings().saveSystemSetting(AppSettings::SYSTEM_ERROR, 1);
         platform::run("sync");
     });
-    setState(15);
+    setState(MenuState::Error);
 }
 
 int MainWindow::logError(int code, ErrorLogEntry &entry)
@@ -84,7 +85,7 @@ void MainWindow::reloadPendingError()
         qDebug() << "Error: Uncleared error retriggered";
     }
     showErrorOnScreen(code);
-    setState(15);
+    setState(MenuState::Error);
 }
 
 void MainWindow::showErrorOnScreen(int code)
@@ -154,7 +155,7 @@ void MainWindow::enterErrorMenu()
         pressurizingHistory.clear();
     }
     if (initialTestActive) {
-        if (initialTestType == 3)
+        if (initialTestType == initialtest::DRAWER_TEST)
             ui->pushButton_drawer_test->setStyleSheet(rectRedStyle);
         stopInitialTest();
     }
@@ -175,11 +176,13 @@ void MainWindow::onErrorDrawerButton(int drawerAction)
                 "It is recommended to pressurize the system first.", "Do you want to proceed?",
                 [this, drawerAction] {
                     pendingDrawerAction = drawerAction;
-                    setState(2);
+                    setState(MenuState::InitialPressurizing);
                 },
-                [this, drawerAction] { setState(drawerAction == 1 ? 4 : 5); });
+                [this, drawerAction] {
+                    setState(drawerAction == 1 ? MenuState::OpenDrawer : MenuState::CloseDrawer);
+                });
     } else {
-        setState(drawerAction == 1 ? 4 : 5);
+        setState(drawerAction == 1 ? MenuState::OpenDrawer : MenuState::CloseDrawer);
     }
 }
 

@@ -273,7 +273,7 @@ void MainWindow::prepareRun(const QString &mode)
         ui->label_run_id_value->setText(QString::number(productionId));
     }
     ui->label_time_remaining_value->setText(remainingTimeText(remainingSeconds));
-    setState(10);
+    setState(MenuState::Running);
 }
 
 // A controller that no longer answers (or answers what the link rejects) leaves its line
@@ -282,7 +282,9 @@ void MainWindow::prepareRun(const QString &mode)
 void MainWindow::onConfirmationLost()
 {
     const bool supervised = (pressurePhase == 1 || pressurePhase == 2) && !stopReading
-            && !initialTestActive && (state == 9 || state == 10 || state == 6);
+            && !initialTestActive
+            && (state == MenuState::RampUp || state == MenuState::Running
+                || state == MenuState::StopRunQuestion);
     if (!supervised || ++lostConfirmations < kLostConfirmationsBeforeError)
         return;
     qDebug() << "Pressure controllers not answering:" << lostConfirmations << "requests lost";
@@ -364,7 +366,9 @@ void MainWindow::onLineValue(int line, uint16_t value)
     measuredPressure[line] = value;
 
     // The lane tests of the service menu judge the lines themselves.
-    if (initialTestActive && (initialTestType == 1 || initialTestType == 2))
+    if (initialTestActive
+        && (initialTestType == initialtest::OPEN_RUN_TEST
+            || initialTestType == initialtest::BLOCKED_CARTRIDGE_TEST))
         return;
     if (pressurePhase != 2 || !pressureramp::isSupervised(setPoints[line]))
         return;

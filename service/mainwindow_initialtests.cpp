@@ -46,10 +46,10 @@ void MainWindow::setUpInitialTests()
     pumpTestVentTimer->setObjectName("pumpTestVentTimer");
     connect(pumpTestVentTimer, &QTimer::timeout, this, [this] {
         pumpTestClock.start();
-        setState(12);
+        setState(MenuState::Pressurizing);
     });
     connectButton(ui->pushButton_testResults_back, [this] {
-        setState(14);
+        setState(MenuState::ServiceMenu);
         clearTestResults();
     });
 }
@@ -80,7 +80,7 @@ void MainWindow::startLaneTest()
         qDebug().noquote() << " lanes" << initialtest::laneMaskText(initialTestType, testLane);
     pumpOnCount = 0;
     testTimer->start(initialtest::laneDurationMs(initialTestType));
-    setState(9);
+    setState(MenuState::RampUp);
 }
 
 bool MainWindow::ensureTestLogDirectory()
@@ -157,11 +157,11 @@ void MainWindow::nextLaneTest()
 {
     qDebug() << "Next run";
     if (initialTestType == initialtest::BLOCKED_CARTRIDGE_TEST)
-        setState(4);
+        setState(MenuState::OpenDrawer);
     else if (vesselPressureMax == 1)
         startLaneTest();
     else
-        setState(12);
+        setState(MenuState::Pressurizing);
 }
 
 void MainWindow::stopInitialTest()
