@@ -5,6 +5,7 @@
 
 #include "countdowntext.h"
 #include "records/runcounters.h"
+#include "records/runmode.h"
 #include "windowstyles.h"
 
 #include <algorithm>
@@ -180,9 +181,9 @@ void MainWindow::onStopRunYes()
     if (runStage == "Running") {
         productionTimer->stop();
     } else if (runStage == "PressureRampUp") {
-        if (runMode == "dMDA")
+        if (runMode == runmode::kDmda)
             dmdaRampTimer->stop();
-        else if (runMode == "dPCR")
+        else if (runMode == runmode::kDpcr)
             dpcrRampTimer->stop();
     }
     finishRun();
@@ -223,8 +224,8 @@ void MainWindow::finishRun()
 
 void MainWindow::setUpModeAndLaneButtons()
 {
-    connectButton(ui->pushButton_dpcr, [this] { selectRunMode("dPCR"); });
-    connectButton(ui->pushButton_dmda, [this] { selectRunMode("dMDA"); });
+    connectButton(ui->pushButton_dpcr, [this] { selectRunMode(runmode::kDpcr); });
+    connectButton(ui->pushButton_dmda, [this] { selectRunMode(runmode::kDmda); });
     connectButton(ui->pushButton_mode_back, [this] { setState(MenuState::Home); });
     connectButton(ui->pushButton_lane_back, [this] {
         toggleLane(0);

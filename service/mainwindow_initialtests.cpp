@@ -8,6 +8,7 @@
 
 #include "platform/platform.h"
 #include "records/durablefile.h"
+#include "records/runmode.h"
 #include "service/initialtest.h"
 
 #include <QDateTime>
@@ -63,7 +64,7 @@ void MainWindow::selectInitialTest(int type)
     initialTestActive = true;
     testResultList.clear();
     if (initialtest::isRunTest(type))
-        runMode = "dPCR";
+        runMode = runmode::kDpcr;
     const QStringList names = initialtest::rowNames(type);
     for (int row = 1; row <= initialtest::kRowCount; ++row)
         ui->testResults_screen->findChild<QLabel *>(QString("label_task_%1").arg(row))
