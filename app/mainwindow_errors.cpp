@@ -59,8 +59,12 @@ int MainWindow::logError(int code, ErrorLogEntry &entry)
     entry.vesselPressure = vesselPressure;
     for (int line = 0; line < 3; ++line)
         entry.linePressure[line] = measuredPressure[line];
-    // Appended and synced in the disk thread, with the lanes as they are now.
-    diskQueue.write([this, entry, path = errorLogPath, lanes = laneSelection]() mutable {
+    // Appended and synced in the disk thread, with the lanes as they are now: a copy of its
+    // own, not one sharing the window's map, which the power button's end of a run clears
+    // while the record is being written.
+    QMap<QString, bool> lanes = laneSelection;
+    lanes.detach();
+    diskQueue.write([this, entry, path = errorLogPath, lanes = std::move(lanes)]() mutable {
         entry.activeLanes = &lanes;
         writer.writeErrorLog(path, entry);
     });
