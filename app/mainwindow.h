@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/menunames.h"
 #include "app/passwordentry.h"
 #include "app/popupquestion.h"
 #include "hw/i2c_ledcontrol.h"
@@ -176,7 +177,7 @@ private:
     void leavePressurizingScreen();
     void enterErrorMenu();
     // State 16 is final: the board powers off at its end.
-    bool shuttingDown() const { return state == 16; }
+    bool shuttingDown() const { return state == MenuState::Shutdown; }
     void showButton(QPushButton *button, bool shown);
 
     // --- the pop-up and the other overlays (mainwindow_popups.cpp)
@@ -366,7 +367,7 @@ private:
     QMap<std::string, int> pressureSettings;
     int hardwareVersion = 0;
     int productionId = 0;
-    int state = 0;
+    int state = MenuState::Undefined;
     bool startingUp = true;
 
     QLabel *versionLabel = nullptr;
@@ -433,7 +434,7 @@ private:
     int remainingSeconds = 0;
     int currentTemperature = 0;
     bool stopReading = false;
-    // From the start of a run (state 9) until finishRun: the run has an ID and a log to write.
+    // From the start of a run (ramp-up) until finishRun: the run has an ID and a log to write.
     bool runInProgress = false;
 
     // Pressure stages of the run, timed by the clock that runs from the window's start.

@@ -13,7 +13,7 @@ using Outcome = PasswordEntry::Outcome;
 
 void MainWindow::enterSettings()
 {
-    setState(13);
+    setState(MenuState::Settings);
     ui->label_settings_password->setText("Enter your password");
     passwordEntry.start(PasswordEntry::Mode::Check);
     ui->lineEdit_settings_password->clear();
@@ -51,7 +51,7 @@ void MainWindow::onPasswordBack()
     if (passwordEntry.mode() == PasswordEntry::Mode::Check) {
         passwordEntry.start(PasswordEntry::Mode::Check);
         ui->lineEdit_settings_password->clear();
-        setState(3);
+        setState(MenuState::Home);
     } else {
         passwordEntry.dropNewPassword();
         ui->stackedWidget->setCurrentWidget(ui->SettingsMenuScreen);
@@ -73,11 +73,11 @@ void MainWindow::onPasswordEnter()
         break;
     case Outcome::OpenCalibrationMenu:
         qDebug() << "Calibration menu entered";
-        setState(17);
+        setState(MenuState::CalibrationStart);
         break;
     case Outcome::OpenServiceMenu:
         qDebug() << "Service menu entered";
-        setState(14);
+        setState(MenuState::ServiceMenu);
         prepareServiceMenu();
         break;
     case Outcome::WrongPassword:

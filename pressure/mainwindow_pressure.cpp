@@ -6,6 +6,7 @@
 #include "pressure/epccontrol.h"
 #include "pressure/pressuresettingkeys.h"
 #include "pressure/runpressure.h"
+#include "records/runmode.h"
 #include "service/initialtest.h"
 
 #include "ui_mainwindow.h"
@@ -87,8 +88,8 @@ void MainWindow::setUpPressureTimers()
     // unsupervised meanwhile.
     for (QTimer *watchdog : {setPressureWatchdog, readPressureWatchdog})
         connect(watchdog, &QTimer::timeout, this, [this] { onConfirmationLost(); });
-    connect(dpcrRampTimer, &QTimer::timeout, this, [this] { rampStep("dPCR"); });
-    connect(dmdaRampTimer, &QTimer::timeout, this, [this] { rampStep("dMDA"); });
+    connect(dpcrRampTimer, &QTimer::timeout, this, [this] { rampStep(runmode::kDpcr); });
+    connect(dmdaRampTimer, &QTimer::timeout, this, [this] { rampStep(runmode::kDmda); });
     connect(preRampTimer, &QTimer::timeout, this, &MainWindow::checkPreRamp);
     // The one clock the run's pressure stages are timed by.
     pressureClock.start();
@@ -164,7 +165,7 @@ void MainWindow::pressureRampUp(const QString &mode)
     qDebug() << "Ramp ticks:" << steps;
 
     if (steps > 0)
-        (mode == "dPCR" ? dpcrRampTimer : dmdaRampTimer)->start(kRampStepMs);
+        (mode == runmode::kDpcr ? dpcrRampTimer : dmdaRampTimer)->start(kRampStepMs);
     else
         enterTarget(mode);
     QTimer *timers[3] = {rampProgressTimer1, rampProgressTimer2, rampProgressTimer3};
@@ -189,7 +190,7 @@ void MainWindow::rampStep(const QString &mode)
 
     if (runPressure.stepsLeft() != 0)
         return;
-    (mode == "dPCR" ? dpcrRampTimer : dmdaRampTimer)->stop();
+    (mode == runmode::kDpcr ? dpcrRampTimer : dmdaRampTimer)->stop();
     for (QTimer *timer : {rampProgressTimer1, rampProgressTimer2, rampProgressTimer3})
         timer->stop();
     readPressureWatchdog->stop();
@@ -224,7 +225,7 @@ void MainWindow::prepareRun(const QString &mode)
         ui->label_run_id_value->setText(QString::number(productionId));
     }
     ui->label_time_remaining_value->setText(remainingTimeText(remainingSeconds));
-    setState(10);
+    setState(MenuState::Running);
 }
 
 // A controller that no longer answers (or answers what the link rejects) leaves its line
@@ -232,8 +233,9 @@ void MainWindow::prepareRun(const QString &mode)
 // range: during the ramp and at target that ends the run like a line out of range.
 void MainWindow::onConfirmationLost()
 {
-    const bool runSupervised
-            = !stopReading && !initialTestActive && (state == 9 || state == 10 || state == 6);
+    const bool runSupervised = !stopReading && !initialTestActive
+            && (state == MenuState::RampUp || state == MenuState::Running
+                || state == MenuState::StopRunQuestion);
     if (!runPressure.confirmationLost(runSupervised))
         return;
     qDebug() << "Pressure controllers not answering:" << RunPressure::kLostConfirmationsBeforeError
@@ -289,7 +291,9 @@ void MainWindow::onLineValue(int line, uint16_t value)
     }
     runRow.push_back(value);
     // The lane tests of the service menu judge the lines themselves.
-    const bool judged = !(initialTestActive && (initialTestType == 1 || initialTestType == 2));
+    const bool judged = !(initialTestActive
+                          && (initialTestType == initialtest::OPEN_RUN_TEST
+                              || initialTestType == initialtest::BLOCKED_CARTRIDGE_TEST));
     if (!runPressure.lineReading(line, value, judged))
         return;
     qDebug() << QString("Pressure line %1 out of range:").arg(line + 1).toLatin1().constData()

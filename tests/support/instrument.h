@@ -6,6 +6,7 @@
 #include "hw/pump.h"
 #include "pressure/pressuresettingkeys.h"
 #include "support/commandrecorder.h"
+#include "support/menustates.h"
 #include "support/sandboxroot.h"
 #include "ui/settingspopup.h"
 
@@ -104,7 +105,7 @@ struct Instrument
     bool startRun() const
     {
         QSignalSpy firstSetPoint(window.get(), &MainWindow::setPressure);
-        window->setState(9);
+        window->setState(MenuState::RampUp);
         return firstSetPoint.wait(kAnswerMs);
     }
     int stored(const QString &key) const
