@@ -215,7 +215,6 @@ void MainWindow::setSystemMode(const QString &mode)
     emit valveOutput(0);
     stopReading = true;
     emit initEpc();
-    QThread::msleep(EpcControl::kSettleAfterOpenMs);
     setPressureWatchdog->start(EpcControl::kConfirmationTimeoutMs);
     setPoints[0] = setPoints[1] = setPoints[2] = 0;
     emit setPressure(0, 0, 0);
