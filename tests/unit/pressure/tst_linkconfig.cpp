@@ -76,8 +76,6 @@ int settingOf(const LinkConfig &config, const QString &name)
         return config.receiveRightAfterWrite;
     if (name == "communication logs")
         return config.communicationLogs;
-    if (name == "canonical")
-        return config.canonicalMode;
     qFatal("no field %s", qPrintable(name));
     return 0;
 }
@@ -175,8 +173,6 @@ void TestLinkConfig::read_selectors_data()
     QTest::addColumn<int>("expected");
     QTest::addColumn<QString>("reportLine"); // empty: only the field is checked
 
-    QTest::newRow("no file: RS485 port")
-            << "port" << 0 << "console port" << 0 << "Port:\t\t/dev/ttymx0 (EPC RS485)";
     QTest::newRow("port 1: console")
             << "port" << 1 << "console port" << 1 << "Port:\t\t/dev/ttymxc1 (Serial console)";
     QTest::newRow("port 2: RS485") << "port" << 2 << "console port" << 0 << QString();
@@ -190,8 +186,6 @@ void TestLinkConfig::read_selectors_data()
     QTest::newRow("open 3") << "opening_flags" << 3 << "open flags"
                             << (O_RDWR | O_NOCTTY | O_NONBLOCK) << QString();
     QTest::newRow("open 4") << "opening_flags" << 4 << "open flags" << O_RDWR << QString();
-    QTest::newRow("termios 0") << "termios_flags" << 0 << "input flags"
-                               << int(LinkConfig::InputFlags::Basic) << QString();
     QTest::newRow("termios 2") << "termios_flags" << 2 << "input flags"
                                << int(LinkConfig::InputFlags::ThoroughNonCanonical)
                                << "Termios flags:\t2";
@@ -199,7 +193,6 @@ void TestLinkConfig::read_selectors_data()
                                << int(LinkConfig::InputFlags::Basic) << QString();
     // Some switches take any non-zero value, others only 1.
     QTest::newRow("flush 2") << "flush" << 2 << "flush" << 1 << "Flush:\t\t2";
-    QTest::newRow("flush -1") << "flush" << -1 << "flush" << 1 << QString();
     QTest::newRow("rs485 2") << "rs485_mode" << 2 << "rs485" << 1 << "RS485 mode:\t\t2";
     QTest::newRow("rtsctr 2") << "rtsctr_control" << 2 << "switch transceiver" << 0
                               << "rtsctr control:\t\t2";
@@ -207,7 +200,6 @@ void TestLinkConfig::read_selectors_data()
             << "read_immediately" << 2 << "receive right after write" << 0 << QString();
     QTest::newRow("communication logs 2")
             << "communication_logs" << 2 << "communication logs" << 0 << "Com. logs:\t2";
-    QTest::newRow("canonical 1") << "canonical_mode" << 1 << "canonical" << 1 << QString();
 }
 
 void TestLinkConfig::read_selectors()
