@@ -27,6 +27,15 @@ QList<int> duties(const SandboxRoot &sandbox, const char *path)
     return written;
 }
 
+// `ticks` releases of a channel, one duty 0 a tick.
+QList<int> zeroDuties(int ticks)
+{
+    QList<int> duties;
+    for (int i = 0; i < ticks; ++i)
+        duties << 0;
+    return duties;
+}
+
 struct TimedBench
 {
     TimedBench()
@@ -92,7 +101,7 @@ void TestDrawerTimedMode::fullTravel_drivesTicksZeroToFiveThenEnds()
     bench.waitForEnd();
     QCOMPARE(bench.ended, QList<DrawerTimedMode::Direction> {direction});
     // Ticks 0 to 5 keep the other channel released; the motor's stop is the caller's.
-    QCOMPARE(duties(bench.sandbox, bench.released(direction)), QList<int>(6, 0));
+    QCOMPARE(duties(bench.sandbox, bench.released(direction)), zeroDuties(6));
     QCOMPARE(duties(bench.sandbox, driven), QList<int> {255});
 
     // The timer has stopped: nothing more is written, the end is not reported twice.
@@ -142,9 +151,8 @@ void TestDrawerTimedMode::reversal_goesBackAsFarAsTheCutTravelCame()
     QCOMPARE(bench.ended, QList<DrawerTimedMode::Direction> {back});
     // The first travel released one channel up to its cut, then the reversal drove it; the
     // other channel, driven first, is released for the ticks back.
-    QCOMPARE(duties(bench.sandbox, bench.released(first)), QList<int>(ticksBeforeCut, 0) << 255);
-    QCOMPARE(duties(bench.sandbox, bench.released(back)),
-             QList<int> {255} + QList<int>(ticksBack, 0));
+    QCOMPARE(duties(bench.sandbox, bench.released(first)), zeroDuties(ticksBeforeCut) << 255);
+    QCOMPARE(duties(bench.sandbox, bench.released(back)), QList<int> {255} + zeroDuties(ticksBack));
 }
 
 void TestDrawerTimedMode::unwritableDrive_failsAndStillStopsTheOtherTravel()
