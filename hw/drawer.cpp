@@ -1,10 +1,10 @@
 #include "drawer.h"
 
 #include "drawermath.h"
+#include "platform/commands.h"
 #include "platform/platform.h"
 #include "pwm.h"
 #include "records/appsettings.h"
-#include "records/shellargument.h"
 #include "sysfsvalue.h"
 
 #include <QDateTime>
@@ -88,8 +88,7 @@ int Drawer::enableLogging(int hwVersion)
         return -1;
     }
     if (!QDir(platform::path(QString(kDrawerLogsDir))).exists()) {
-        if (platform::run("mkdir " + shellArgument(platform::path(std::string(kDrawerLogsDir))))
-            != 0) {
+        if (platform::makeDirectory(platform::path(std::string(kDrawerLogsDir))) != 0) {
             logLine("Drawer logging denied: unable to create directory");
             return -1;
         }
@@ -472,7 +471,7 @@ void Drawer::savePosition(Position position)
 {
     AppSettings().saveDrawerSetting(AppSettings::DRAWER_STATE, position);
     // The position must survive a power cut in the middle of the next move.
-    platform::run("sync");
+    platform::sync();
 }
 
 uint16_t Drawer::thresholdInForce() const
