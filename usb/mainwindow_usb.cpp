@@ -96,8 +96,8 @@ void MainWindow::checkSwUpdate()
         AppSettings settings;
         if (settings.restoreSettings(kMountPoint) == 0) {
             platform::sync();
-            // This removal has always reached the shell with a closing ';' (an empty command to
-            // it); the text stays as the installed system has always seen it.
+            // This removal has always reached the shell with a closing ';' (it only ends the
+            // command); the text stays as the installed system has always seen it.
             platform::run("rm " + platform::pathArgument(platform::path(kUpgradedMarker)) + ";");
             platform::removeFile(platform::path("/media/sda1/vemla-backup.ini"));
             platform::sync();
