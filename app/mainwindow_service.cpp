@@ -143,5 +143,5 @@ void MainWindow::onServiceBackPressed()
     }
     stopInitialTest();
     restoreActualPressureSettings();
-    setState(3);
+    setState(MenuState::Home);
 }
