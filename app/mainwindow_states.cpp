@@ -2,7 +2,7 @@
 
 #include "ui_mainwindow.h"
 
-#include "platform/platform.h"
+#include "platform/commands.h"
 #include "pressure/epccontrol.h"
 #include "records/appsettings.h"
 #include "service/initialtest.h"
@@ -277,5 +277,5 @@ void MainWindow::resetProductionId()
 {
     productionId = 0;
     AppSettings().saveProductionSetting(AppSettings::PRODUCTION_ID, 0);
-    platform::run("sync");
+    platform::sync();
 }

@@ -1,6 +1,7 @@
 #include "drawer.h"
 
 #include "drawermath.h"
+#include "platform/commands.h"
 #include "platform/platform.h"
 #include "pwm.h"
 #include "records/appsettings.h"
@@ -365,7 +366,7 @@ void Drawer::savePosition(Position position)
 {
     AppSettings().saveDrawerSetting(AppSettings::DRAWER_STATE, position);
     // The position must survive a power cut in the middle of the next move.
-    platform::run("sync");
+    platform::sync();
 }
 
 uint16_t Drawer::thresholdInForce() const

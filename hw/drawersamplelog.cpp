@@ -1,8 +1,8 @@
 #include "drawersamplelog.h"
 
 #include "drawermath.h"
+#include "platform/commands.h"
 #include "platform/platform.h"
-#include "records/shellargument.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -33,8 +33,7 @@ int DrawerSampleLog::enable(int hwVersion)
         return -1;
     }
     if (!QDir(platform::path(QString(kDrawerLogsDir))).exists()) {
-        if (platform::run("mkdir " + shellArgument(platform::path(std::string(kDrawerLogsDir))))
-            != 0) {
+        if (platform::makeDirectory(platform::path(std::string(kDrawerLogsDir))) != 0) {
             logLine("Drawer logging denied: unable to create directory");
             return -1;
         }
