@@ -113,7 +113,6 @@ void MainWindow::setPreRampPressure(const QString &mode)
     qDebug() << "From:      setPreRampPressure";
     emit valveOutput(kAllValvesOpen);
     emit initEpc();
-    QThread::msleep(EpcControl::kSettleAfterOpenMs);
 
     runRow.clear();
     storage.clear();
