@@ -148,11 +148,11 @@ explore: build
 # Release build in its own directory; BENCH_COUNTDOWN=600 runs the ten-minute countdown
 # (the default keeps the whole bench near ten minutes). BENCH_ONLY picks sections of
 # bench/run_bench.py, e.g. the link alone on a shared machine:
-#   make bench BENCH_ONLY=link BENCH_TARGETS=sim_tst_epcbenchmark
+#   make bench BENCH_ONLY=link BENCH_TARGETS=vemla-bench-epclink
 BENCH_ONLY ?=
 BENCH_DIR ?= build-bench
 BENCH_COUNTDOWN ?= 60
-BENCH_TARGETS ?= vemla8-sim drawerbench sim_tst_epcbenchmark vemla-bench-inprocess \
+BENCH_TARGETS ?= vemla8-sim drawerbench vemla-bench-epclink vemla-bench-inprocess \
                  vemla-bench-barewindow vemla-bench-formwindow \
                  vemla-bench-formwindow-unstyled vemla-bench-pumpperiod
 
@@ -163,8 +163,7 @@ bench: deps
 	  $(if $(BENCH_ONLY),--only $(BENCH_ONLY))
 
 format: deps
-	find app hw pressure records usb service ui platform sim tests tools fuzz bench \
-	  \( -name '*.cpp' -o -name '*.h' \) -print0 2>/dev/null | xargs -0 -r clang-format -i
+	sh tools/formatsources.sh -i
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_BUILD_DIR) $(TSAN_BUILD_DIR) $(TARGET_BUILD_DIR) $(BENCH_DIR)

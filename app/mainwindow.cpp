@@ -68,7 +68,7 @@ MainWindow::MainWindow(QWidget *parent)
     emit temperatureInit();
     emit valveInit();
 
-    state = 1;
+    state = MenuState::Initializing;
     decideStartUp();
 
     setUpDrawerButtons();
@@ -239,7 +239,7 @@ void MainWindow::decideStartUp()
 
     if (settings.loadDrawerSetting(AppSettings::DRAWER_STATE) == 0) {
         if (settings.loadSystemSetting(AppSettings::SYSTEM_ERROR) == 0)
-            setState(2);
+            setState(MenuState::InitialPressurizing);
         else
             emit systemError(ERROR_PREVIOUS);
     } else {

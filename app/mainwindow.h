@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/menunames.h"
 #include "app/popupquestion.h"
 #include "hw/i2c_ledcontrol.h"
 #include "records/diskqueue.h"
@@ -167,7 +168,7 @@ private:
     void leavePressurizingScreen();
     void enterErrorMenu();
     // State 16 is final: the board powers off at its end.
-    bool shuttingDown() const { return state == 16; }
+    bool shuttingDown() const { return state == MenuState::Shutdown; }
     void showButton(QPushButton *button, bool shown);
 
     // --- the pop-up and the other overlays (mainwindow_popups.cpp)
@@ -369,7 +370,7 @@ private:
     QMap<std::string, int> pressureSettings;
     int hardwareVersion = 0;
     int productionId = 0;
-    int state = 0;
+    int state = MenuState::Undefined;
     bool startingUp = true;
 
     QLabel *versionLabel = nullptr;
@@ -437,7 +438,7 @@ private:
     int currentTemperature = 0;
     int setPoints[3] = {0, 0, 0};
     bool stopReading = false;
-    // From the start of a run (state 9) until finishRun: the run has an ID and a log to write.
+    // From the start of a run (ramp-up) until finishRun: the run has an ID and a log to write.
     bool runInProgress = false;
 
     // Pressure stages of the run: 0 pre-ramp, 1 ramping, 2 at target.

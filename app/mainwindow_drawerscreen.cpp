@@ -4,15 +4,13 @@
 #include "ui_mainwindow.h"
 
 #include "hw/drawer.h"
+#include "service/initialtest.h"
 
 #include <QDebug>
 
 namespace {
 constexpr int kDirectionOpen = 1;
 constexpr int kDirectionClose = -1;
-// The drawer test drives the drawer against a blocked cartridge on purpose.
-constexpr int kDrawerTestType = 3;
-constexpr int kBlockedCartridgeTestType = 2;
 } // namespace
 
 void MainWindow::toggleDrawer()
@@ -25,7 +23,8 @@ void MainWindow::toggleDrawer()
         drawerToggleOpens = false;
         drawerMidway = true;
         direction = kDirectionClose;
-        if (initialTestActive && initialTestType == kDrawerTestType) {
+        // The drawer test drives the drawer against a blocked cartridge on purpose.
+        if (initialTestActive && initialTestType == initialtest::DRAWER_TEST) {
             emit drawerForce(kDirectionClose);
             return;
         }
@@ -58,7 +57,7 @@ void MainWindow::showDrawerHalted()
 
 void MainWindow::onDrawerStopped()
 {
-    if (state == 18) {
+    if (state == MenuState::CalibrationOpen) {
         // An obstacle while opening for the calibration: offer to open again.
         ui->label_CalibrationOpenScreen_title->setText("Please open cartridge drawer");
         ui->pushButton_CalibrationOpenScreen_stop_open->setText("Open");
@@ -72,36 +71,36 @@ void MainWindow::onDrawerStopped()
 void MainWindow::onDrawerOpen()
 {
     drawerMidway = false;
-    if (state == 18) {
-        setState(19);
+    if (state == MenuState::CalibrationOpen) {
+        setState(MenuState::CalibrationInsert);
         return;
     }
-    if (state == 21) {
+    if (state == MenuState::CalibrationInProgress) {
         ++calibrationCycle;
         if (calibrationCycle < calibrationCycles) {
             emit enableDrawerCalibration();
-            setState(21);
+            setState(MenuState::CalibrationInProgress);
         } else {
-            setState(22);
+            setState(MenuState::CalibrationReady);
         }
         return;
     }
     QString title = "Please insert/remove cartridge";
     if (initialTestActive) {
         switch (initialTestType) {
-        case 0:
-        case 1:
+        case initialtest::CLOSE_RUN_TEST:
+        case initialtest::OPEN_RUN_TEST:
             title = "Please remove cartridge";
             break;
-        case kBlockedCartridgeTestType:
+        case initialtest::BLOCKED_CARTRIDGE_TEST:
             // From the second lane on the blocked cartridge is already in: close at once.
             if (testLane >= 1) {
-                setState(5);
+                setState(MenuState::CloseDrawer);
                 return;
             }
             title = "Please insert blocked cartridge";
             break;
-        case kDrawerTestType:
+        case initialtest::DRAWER_TEST:
             title = "Please insert blocked cartridge";
             break;
         default:
@@ -119,29 +118,29 @@ void MainWindow::onDrawerClose()
 {
     drawerClosedSeen = true;
     drawerMidway = false;
-    if (state == 21) {
+    if (state == MenuState::CalibrationInProgress) {
         emit enableTemporaryHighThreshold();
         toggleDrawer();
         return;
     }
     // The closing at start-up belongs to the first pressurizing, which carries on.
-    if (state == 2)
+    if (state == MenuState::InitialPressurizing)
         return;
     if (!initialTestActive) {
-        setState(3);
+        setState(MenuState::Home);
         return;
     }
     switch (initialTestType) {
-    case 0:
-    case 1:
-    case kBlockedCartridgeTestType:
+    case initialtest::CLOSE_RUN_TEST:
+    case initialtest::OPEN_RUN_TEST:
+    case initialtest::BLOCKED_CARTRIDGE_TEST:
         // A full vessel lets the lane run start at once; otherwise pressurize first.
         if (vesselPressureMax == 1)
             startLaneTest();
         else
-            setState(12);
+            setState(MenuState::Pressurizing);
         break;
-    case kDrawerTestType:
+    case initialtest::DRAWER_TEST:
         testResults();
         break;
     default:
@@ -158,8 +157,8 @@ void MainWindow::abortDrawerMove()
 
 void MainWindow::setUpDrawerButtons()
 {
-    connectButton(ui->pushButton_open, [this] { setState(4); });
-    connectButton(ui->pushButton_close, [this] { setState(5); });
+    connectButton(ui->pushButton_open, [this] { setState(MenuState::OpenDrawer); });
+    connectButton(ui->pushButton_close, [this] { setState(MenuState::CloseDrawer); });
     connectButton(ui->pushButton_drawer_stop, [this] { onDrawerStopPressed(); });
-    connectButton(ui->pushButton_next, [this] { setState(7); });
+    connectButton(ui->pushButton_next, [this] { setState(MenuState::ModeSelection); });
 }

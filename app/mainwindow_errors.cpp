@@ -5,6 +5,7 @@
 
 #include "platform/platform.h"
 #include "records/appsettings.h"
+#include "service/initialtest.h"
 #include "softwareversion.h"
 #include "ui/errorpopup.h"
 
@@ -26,7 +27,7 @@ void MainWindow::handleSystemError(ErrorCode err)
     if (shuttingDown())
         return;
     // An obstacle met while the calibration drives the drawer spoils the calibration.
-    if (err == ERROR_DRAWER_OBSTACLE && state == 21)
+    if (err == ERROR_DRAWER_OBSTACLE && state == MenuState::CalibrationInProgress)
         err = ERROR_DRAWER_CALIBRATION;
     if (err == ERROR_PREVIOUS) {
         // Raised only at start-up, to show the pending error again.
@@ -43,7 +44,7 @@ void MainWindow::handleSystemError(ErrorCode err)
         AppSettings().saveSystemSetting(AppSettings::SYSTEM_ERROR, 1);
         platform::run("sync");
     });
-    setState(15);
+    setState(MenuState::Error);
 }
 
 int MainWindow::logError(int code, ErrorLogEntry &entry)
@@ -58,8 +59,12 @@ int MainWindow::logError(int code, ErrorLogEntry &entry)
     entry.vesselPressure = vesselPressure;
     for (int line = 0; line < 3; ++line)
         entry.linePressure[line] = measuredPressure[line];
-    // Appended and synced in the disk thread, with the lanes as they are now.
-    diskQueue.write([this, entry, path = errorLogPath, lanes = laneSelection]() mutable {
+    // Appended and synced in the disk thread, with the lanes as they are now: a copy of its
+    // own, not one sharing the window's map, which the power button's end of a run clears
+    // while the record is being written.
+    QMap<QString, bool> lanes = laneSelection;
+    lanes.detach();
+    diskQueue.write([this, entry, path = errorLogPath, lanes = std::move(lanes)]() mutable {
         entry.activeLanes = &lanes;
         writer.writeErrorLog(path, entry);
     });
@@ -84,7 +89,7 @@ void MainWindow::reloadPendingError()
         qDebug() << "Error: Uncleared error retriggered";
     }
     showErrorOnScreen(code);
-    setState(15);
+    setState(MenuState::Error);
 }
 
 void MainWindow::showErrorOnScreen(int code)
@@ -154,7 +159,7 @@ void MainWindow::enterErrorMenu()
         pressurizingHistory.clear();
     }
     if (initialTestActive) {
-        if (initialTestType == 3)
+        if (initialTestType == initialtest::DRAWER_TEST)
             ui->pushButton_drawer_test->setStyleSheet(rectRedStyle);
         stopInitialTest();
     }
@@ -175,11 +180,13 @@ void MainWindow::onErrorDrawerButton(int drawerAction)
                 "It is recommended to pressurize the system first.", "Do you want to proceed?",
                 [this, drawerAction] {
                     pendingDrawerAction = drawerAction;
-                    setState(2);
+                    setState(MenuState::InitialPressurizing);
                 },
-                [this, drawerAction] { setState(drawerAction == 1 ? 4 : 5); });
+                [this, drawerAction] {
+                    setState(drawerAction == 1 ? MenuState::OpenDrawer : MenuState::CloseDrawer);
+                });
     } else {
-        setState(drawerAction == 1 ? 4 : 5);
+        setState(drawerAction == 1 ? MenuState::OpenDrawer : MenuState::CloseDrawer);
     }
 }
 

@@ -18,7 +18,7 @@ const QString kNewPasswordTwo = "setNewPasswordTwo";
 
 void MainWindow::enterSettings()
 {
-    setState(13);
+    setState(MenuState::Settings);
     ui->label_settings_password->setText("Enter your password");
     passwordMode = kPasswordCheck;
     enteredPassword.clear();
@@ -74,7 +74,7 @@ QString MainWindow::handlePasswordKey(const QString &key, const QString &mode)
         if (mode == kPasswordCheck) {
             enteredPassword.clear();
             ui->lineEdit_settings_password->clear();
-            setState(3);
+            setState(MenuState::Home);
         } else {
             newPasswordTwo.clear();
             newPasswordOne.clear();
@@ -97,10 +97,10 @@ QString MainWindow::handlePasswordKey(const QString &key, const QString &mode)
             openPressureEditor();
         } else if (entry == settings.getPassword("calibration")) {
             qDebug() << "Calibration menu entered";
-            setState(17);
+            setState(MenuState::CalibrationStart);
         } else if (entry == settings.getPassword("service")) {
             qDebug() << "Service menu entered";
-            setState(14);
+            setState(MenuState::ServiceMenu);
             prepareServiceMenu();
         } else {
             showMessage("Wrong Password", "Please enter the correct password");

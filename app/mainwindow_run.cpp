@@ -5,6 +5,7 @@
 
 #include "countdowntext.h"
 #include "records/runcounters.h"
+#include "records/runmode.h"
 #include "windowstyles.h"
 
 #include <algorithm>
@@ -33,7 +34,7 @@ QString laneKey(int lane)
 void MainWindow::selectRunMode(const QString &mode)
 {
     runMode = mode;
-    setState(8);
+    setState(MenuState::LaneSelection);
 }
 
 void MainWindow::toggleLane(int lane)
@@ -74,9 +75,9 @@ uint8_t MainWindow::laneMask()
 void MainWindow::startRunOrPressurize()
 {
     if (vesselPressure < kRunMinimumVesselMbar)
-        setState(12);
+        setState(MenuState::Pressurizing);
     else
-        setState(9);
+        setState(MenuState::RampUp);
 }
 
 void MainWindow::startRun()
@@ -113,7 +114,7 @@ void MainWindow::continueRunStart()
 {
     // A run ended by an error or the power button while it was being counted sends no
     // pressure; a start asked for again waits for its own count.
-    if (--runCountsPending > 0 || state != 9)
+    if (--runCountsPending > 0 || state != MenuState::RampUp)
         return;
 
     qDebug().noquote() << runMode;
@@ -136,7 +137,7 @@ void MainWindow::dropletProduction()
     // A lane run of the initial tests is ended by the test's own timer, not by the countdown.
     if (remainingSeconds == 0 && !initialTestActive) {
         productionTimer->stop();
-        setState(11);
+        setState(MenuState::DropletsReady);
     } else if (vesselPercent < kRunMinimumVesselPercent) {
         // Raised every second until the error screen has taken over and finished the run.
         emit systemError(ERROR_INSUFFICIENT_PRESSURE);
@@ -146,12 +147,12 @@ void MainWindow::dropletProduction()
 void MainWindow::askStopRun(const QString &stage)
 {
     runStage = stage;
-    setState(6);
+    setState(MenuState::StopRunQuestion);
 }
 
 void MainWindow::onStopRunNo()
 {
-    // The run went on behind the question; state stays 6 until the run moves on itself.
+    // The run went on behind the question, which stays the state until the run moves on itself.
     emit ledOutput(I2C_LedControl::LED_BLUE);
     if (runStage == "PressureRampUp")
         ui->stackedWidget->setCurrentWidget(ui->PressureRampScreen);
@@ -163,18 +164,18 @@ void MainWindow::onStopRunYes()
 {
     if (initialTestActive) {
         // A stopped test has no result: back to the test buttons, no marks, no file.
-        setState(14);
+        setState(MenuState::ServiceMenu);
         clearTestResults();
         emit ledOutput(I2C_LedControl::LED_GREEN);
     } else {
-        setState(3);
+        setState(MenuState::Home);
     }
     if (runStage == "Running") {
         productionTimer->stop();
     } else if (runStage == "PressureRampUp") {
-        if (runMode == "dMDA")
+        if (runMode == runmode::kDmda)
             dmdaRampTimer->stop();
-        else if (runMode == "dPCR")
+        else if (runMode == runmode::kDpcr)
             dpcrRampTimer->stop();
     }
     finishRun();
@@ -215,9 +216,9 @@ void MainWindow::finishRun()
 
 void MainWindow::setUpModeAndLaneButtons()
 {
-    connectButton(ui->pushButton_dpcr, [this] { selectRunMode("dPCR"); });
-    connectButton(ui->pushButton_dmda, [this] { selectRunMode("dMDA"); });
-    connectButton(ui->pushButton_mode_back, [this] { setState(3); });
+    connectButton(ui->pushButton_dpcr, [this] { selectRunMode(runmode::kDpcr); });
+    connectButton(ui->pushButton_dmda, [this] { selectRunMode(runmode::kDmda); });
+    connectButton(ui->pushButton_mode_back, [this] { setState(MenuState::Home); });
     connectButton(ui->pushButton_lane_back, [this] {
         toggleLane(0);
         ui->stackedWidget->setCurrentWidget(ui->ModeSelectionScreen);
@@ -242,5 +243,5 @@ void MainWindow::setUpRunEndButtons()
     connectButton(ui->pushButton_running_stop, [this] { askStopRun("Running"); });
     connectButton(ui->pushButton_running_stop_yes, [this] { onStopRunYes(); });
     connectButton(ui->pushButton_running_stop_no, [this] { onStopRunNo(); });
-    connectButton(ui->pushButton_dropletsReady_finish, [this] { setState(3); });
+    connectButton(ui->pushButton_dropletsReady_finish, [this] { setState(MenuState::Home); });
 }

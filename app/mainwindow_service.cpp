@@ -152,5 +152,5 @@ void MainWindow::onServiceBackPressed()
     }
     stopInitialTest();
     restoreActualPressureSettings();
-    setState(3);
+    setState(MenuState::Home);
 }

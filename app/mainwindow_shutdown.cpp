@@ -27,10 +27,10 @@ constexpr int kReleaseTick = 2;
 
 void MainWindow::onPowerButtonPressed()
 {
-    if (state == 2 || state == 12)
+    if (state == MenuState::InitialPressurizing || state == MenuState::Pressurizing)
         pressurizingTimer->stop();
-    // A started run ends with its log whatever page it shows: its stages (9, 10) and also its
-    // stop question (6), behind which it goes on.
+    // A started run ends with its log whatever page it shows: its ramp-up and running pages and
+    // also its stop question, behind which it goes on.
     if (runInProgress) {
         for (QTimer *timer :
              {preRampTimer, dmdaRampTimer, dpcrRampTimer, rampProgressTimer1, rampProgressTimer2,
@@ -38,7 +38,7 @@ void MainWindow::onPowerButtonPressed()
             timer->stop();
         finishRun();
     }
-    setState(16);
+    setState(MenuState::Shutdown);
 }
 
 void MainWindow::enterShutdownMenu()

@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 #include "pressure/epccontrol.h"
 #include "records/appsettings.h"
+#include "service/initialtest.h"
 #include "softwareversion.h"
 
 #include <QDebug>
@@ -49,7 +50,7 @@ void MainWindow::setState(int newState)
         stateObserver(state);
 
     switch (newState) {
-    case 2:
+    case MenuState::InitialPressurizing:
         versionLabel->setText(QString("Version ") + kSoftwareVersion);
         temperatureTimer->start(kTemperaturePeriodMs);
         emit fanStart(kIdleFanDuty);
@@ -60,15 +61,15 @@ void MainWindow::setState(int newState)
         // Magenta tells the operator the instrument is still coming up.
         emit ledOutput(startingUp ? I2C_LedControl::LED_MAGENTA : I2C_LedControl::LED_GREEN);
         break;
-    case 3:
+    case MenuState::Home:
         if (errorActive) {
-            setState(15);
+            setState(MenuState::Error);
             return;
         }
         emit ledOutput(I2C_LedControl::LED_GREEN);
         ui->stackedWidget->setCurrentWidget(ui->HomeScreen);
         break;
-    case 4:
+    case MenuState::OpenDrawer:
         drawerToggleOpens = true;
         drawerClosedSeen = false;
         drawerMidway = true;
@@ -79,7 +80,7 @@ void MainWindow::setState(int newState)
         emit ledOutput(I2C_LedControl::LED_YELLOW);
         emit drawerMove(1);
         break;
-    case 5:
+    case MenuState::CloseDrawer:
         ui->stackedWidget->setCurrentWidget(ui->OpenScreen);
         ui->label_title_drawer_menu->setText(drawerToggleOpens ? "Closing cartridge drawer..."
                                                                : "Opening cartridge drawer...");
@@ -87,36 +88,36 @@ void MainWindow::setState(int newState)
             abortDrawerMove();
         toggleDrawer();
         break;
-    case 6:
+    case MenuState::StopRunQuestion:
         emit ledOutput(I2C_LedControl::LED_RED);
         ui->stackedWidget->setCurrentWidget(ui->StopScreen);
         break;
-    case 7:
+    case MenuState::ModeSelection:
         ui->stackedWidget->setCurrentWidget(ui->ModeSelectionScreen);
         break;
-    case 8:
+    case MenuState::LaneSelection:
         ui->stackedWidget->setCurrentWidget(ui->LaneSelectionScreen);
         ui->label_run_mode->setText("Run mode: " + runMode);
         ui->label_run_mode->setStyleSheet(kRunModeStyle);
         ui->label_noLaneSelected->setText(tr("No channels selected"));
         ui->label_noLaneSelected->setStyleSheet(kNoLaneStyle);
         break;
-    case 9:
+    case MenuState::RampUp:
         startRun();
         break;
-    case 10:
+    case MenuState::Running:
         emit ledOutput(I2C_LedControl::LED_BLUE);
         ui->stackedWidget->setCurrentWidget(ui->RunningScreen);
         productionTimer->start(kProductionTickMs);
         emit playAnimation();
         break;
-    case 11:
+    case MenuState::DropletsReady:
         emit ledOutput(I2C_LedControl::LED_GREEN);
         ui->stackedWidget->setCurrentWidget(ui->DropletsReadyScreen);
         ui->label_dropletReady->setText("Production ID: " + QString::number(productionId));
         finishRun();
         break;
-    case 12:
+    case MenuState::Pressurizing:
         if (!pumpEnabled)
             emit enablePump();
         if (!initialTestActive) {
@@ -130,24 +131,24 @@ void MainWindow::setState(int newState)
         ui->stackedWidget->setCurrentWidget(ui->vesselPressureScreen);
         pressurizingTimer->start(kPressurizingCheckMs);
         break;
-    case 13:
+    case MenuState::Settings:
         emit ledOutput(I2C_LedControl::LED_GREEN);
         ui->stackedWidget->setCurrentWidget(ui->SettingsScreen);
         break;
-    case 14:
+    case MenuState::ServiceMenu:
         ui->stackedWidget->setCurrentWidget(ui->serviceMenu);
         break;
-    case 15:
+    case MenuState::Error:
         enterErrorMenu();
         break;
-    case 16:
+    case MenuState::Shutdown:
         enterShutdownMenu();
         break;
-    case 17:
+    case MenuState::CalibrationStart:
         emit ledOutput(I2C_LedControl::LED_CYAN);
         showCalibrationPage(ui->CalibrationStartScreen, ui->progressBar_CalibrationStartScreen, 1);
         break;
-    case 18:
+    case MenuState::CalibrationOpen:
         ui->label_CalibrationOpenScreen_title->setText("Opening cartridge drawer...");
         ui->pushButton_CalibrationOpenScreen_stop_open->setText("Stop");
         showCalibrationPage(ui->CalibrationOpenScreen, ui->progressBar_CalibrationOpenScreen, 2);
@@ -156,14 +157,14 @@ void MainWindow::setState(int newState)
         drawerClosedSeen = false;
         emit drawerMove(1);
         break;
-    case 19:
+    case MenuState::CalibrationInsert:
         ui->label_CalibrationInsertScreen_title->setText("Cartridge drawer opened");
         ui->label_CalibrationInsertScreen_text->setText("Please insert unused cartridge");
         ui->pushButton_CalibrationInsertScreen_ready->setText("Ready");
         showCalibrationPage(ui->CalibrationInsertScreen, ui->progressBar_CalibrationInsertScreen,
                             3);
         break;
-    case 20:
+    case MenuState::CalibrationCaution:
         ui->label_CalibrationInsertScreen_title->setText("Caution");
         ui->label_CalibrationInsertScreen_text->setText(
                 "Do not touch the instrument during calibration!\n\n"
@@ -173,22 +174,22 @@ void MainWindow::setState(int newState)
                             4);
         prepareCalibration();
         break;
-    case 21:
+    case MenuState::CalibrationInProgress:
         showCalibrationPage(ui->CalibrationInProgressScreen,
                             ui->progressBar_CalibrationInProgressScreen, calibrationCycle + 5);
         toggleDrawer();
         break;
-    case 22:
+    case MenuState::CalibrationReady:
         showCalibrationPage(ui->CalibrationReadyScreen, ui->progressBar_CalibrationReadyScreen, 8);
         evaluateCalibration();
         break;
-    case 23:
+    case MenuState::CalibrationFinished:
         showCalibrationPage(ui->CalibrationFinishedScreen,
                             ui->progressBar_CalibrationFinishedScreen, 9);
         clearCalibrationResult();
         emit drawerUpdateSettings();
         break;
-    case 24:
+    case MenuState::CalibrationCancel:
         showCalibrationPage(ui->CalibrationCancelScreen, ui->progressBar_CalibrationCancelScreen,
                             8);
         clearCalibrationResult();
@@ -242,22 +243,22 @@ void MainWindow::runPendingDrawerAction()
 {
     const int action = std::exchange(pendingDrawerAction, 0);
     if (action == 1)
-        setState(4);
+        setState(MenuState::OpenDrawer);
     else if (action == 2)
-        setState(5);
+        setState(MenuState::CloseDrawer);
 }
 
 void MainWindow::startConfirmedInitialTest()
 {
     switch (initialTestType) {
-    case 0:
-    case 1:
-    case 2:
-    case 3:
+    case initialtest::CLOSE_RUN_TEST:
+    case initialtest::OPEN_RUN_TEST:
+    case initialtest::BLOCKED_CARTRIDGE_TEST:
+    case initialtest::DRAWER_TEST:
         // Every test starts with the drawer out, to check or place the cartridge.
-        setState(4);
+        setState(MenuState::OpenDrawer);
         break;
-    case 4:
+    case initialtest::PUMP_TEST:
         // The vent belongs to the test: no way back to the lane selection from its page, and
         // the test's stop (an error, the service menu, the shutdown) ends it.
         showButton(ui->pushButton_vesselPress_back, false);

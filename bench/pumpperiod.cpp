@@ -3,8 +3,8 @@
 // median and the extremes of the intervals between arrivals.
 //
 //   vemla-bench-pumpperiod [seconds]      (default 20)
+#include "bench/benchroot.h"
 #include "hw/pump.h"
-#include "tools/benchroot.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -122,7 +122,7 @@ def inprocess(build, work):
 # ---------------------------------------------------------------- link figures
 
 def link(build):
-    test = os.path.join(build, "tests", "sim_tst_epcbenchmark")
+    test = os.path.join(build, "bench", "vemla-bench-epclink")
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
     text = subprocess.run([test], env=env, capture_output=True, text=True).stdout
     rows = dict((m.group(1), float(m.group(2))) for m in
@@ -160,7 +160,7 @@ def period_figures(name, median, worst, nominal):
 
 
 def drawer(build):
-    text = subprocess.run([os.path.join(build, "drawerbench"), "6"], capture_output=True,
+    text = subprocess.run([os.path.join(build, "bench", "drawerbench"), "6"], capture_output=True,
                           text=True).stdout
     m = re.search(r"median ([\d.]+).*max ([\d.]+)", text)
     lateness = re.search(r"worst lateness ([\d.]+)", text)

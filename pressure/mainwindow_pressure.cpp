@@ -5,6 +5,7 @@
 #include "pressure/confighandler.h"
 #include "pressure/epccontrol.h"
 #include "pressure/pressureramp.h"
+#include "records/runmode.h"
 #include "service/initialtest.h"
 
 #include "ui_mainwindow.h"
@@ -39,9 +40,9 @@ constexpr int kFullBar = 100;
 
 QString modePrefix(const QString &mode)
 {
-    if (mode == "dPCR")
+    if (mode == runmode::kDpcr)
         return "dpcr_";
-    if (mode == "dMDA")
+    if (mode == runmode::kDmda)
         return "dmda_";
     return {};
 }
@@ -79,8 +80,8 @@ void MainWindow::setUpPressureTimers()
     // unsupervised meanwhile.
     for (QTimer *watchdog : {setPressureWatchdog, readPressureWatchdog})
         connect(watchdog, &QTimer::timeout, this, [this] { onConfirmationLost(); });
-    connect(dpcrRampTimer, &QTimer::timeout, this, [this] { rampStep("dPCR"); });
-    connect(dmdaRampTimer, &QTimer::timeout, this, [this] { rampStep("dMDA"); });
+    connect(dpcrRampTimer, &QTimer::timeout, this, [this] { rampStep(runmode::kDpcr); });
+    connect(dmdaRampTimer, &QTimer::timeout, this, [this] { rampStep(runmode::kDmda); });
     connect(preRampTimer, &QTimer::timeout, this, &MainWindow::checkPreRamp);
     QProgressBar *bars[3]
             = {ui->progressBar_pressureRamp_line_1, ui->progressBar_pressureRamp_line_2,
@@ -174,7 +175,7 @@ void MainWindow::pressureRampUp(const QString &mode)
     rampStepClock.start();
 
     if (rampTicksLeft > 0) {
-        (mode == "dPCR" ? dpcrRampTimer : dmdaRampTimer)->start(kRampStepMs);
+        (mode == runmode::kDpcr ? dpcrRampTimer : dmdaRampTimer)->start(kRampStepMs);
     } else {
         pressurePhase = 2;
         setPressureWatchdog->start(EpcControl::kConfirmationTimeoutMs);
@@ -215,7 +216,7 @@ void MainWindow::rampStep(const QString &mode)
 
     if (rampTicksLeft != 0)
         return;
-    (mode == "dPCR" ? dpcrRampTimer : dmdaRampTimer)->stop();
+    (mode == runmode::kDpcr ? dpcrRampTimer : dmdaRampTimer)->stop();
     for (QTimer *timer : {rampProgressTimer1, rampProgressTimer2, rampProgressTimer3})
         timer->stop();
     pressurePhase = 2;
@@ -247,7 +248,7 @@ void MainWindow::prepareRun(const QString &mode)
         ui->label_run_id_value->setText(QString::number(productionId));
     }
     ui->label_time_remaining_value->setText(remainingTimeText(remainingSeconds));
-    setState(10);
+    setState(MenuState::Running);
 }
 
 // A controller that no longer answers (or answers what the link rejects) leaves its line
@@ -256,7 +257,9 @@ void MainWindow::prepareRun(const QString &mode)
 void MainWindow::onConfirmationLost()
 {
     const bool supervised = (pressurePhase == 1 || pressurePhase == 2) && !stopReading
-            && !initialTestActive && (state == 9 || state == 10 || state == 6);
+            && !initialTestActive
+            && (state == MenuState::RampUp || state == MenuState::Running
+                || state == MenuState::StopRunQuestion);
     if (!supervised || ++lostConfirmations < kLostConfirmationsBeforeError)
         return;
     qDebug() << "Pressure controllers not answering:" << lostConfirmations << "requests lost";
@@ -338,7 +341,9 @@ void MainWindow::onLineValue(int line, uint16_t value)
     measuredPressure[line] = value;
 
     // The lane tests of the service menu judge the lines themselves.
-    if (initialTestActive && (initialTestType == 1 || initialTestType == 2))
+    if (initialTestActive
+        && (initialTestType == initialtest::OPEN_RUN_TEST
+            || initialTestType == initialtest::BLOCKED_CARTRIDGE_TEST))
         return;
     if (pressurePhase != 2 || !pressureramp::isSupervised(setPoints[line]))
         return;

@@ -162,7 +162,7 @@ void MainWindow::onEditorBackPressed()
         showEditorModes();
         break;
     default:
-        setState(3);
+        setState(MenuState::Home);
         break;
     }
 }

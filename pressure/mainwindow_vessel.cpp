@@ -56,10 +56,10 @@ void MainWindow::checkPressurizing()
         // The OK of this message carries out the drawer move that was waiting.
         showMessage("Pressurizing system completed", "", [this] { runPendingDrawerAction(); });
     } else if (runAfterPressurizing) {
-        setState(9);
+        setState(MenuState::RampUp);
     } else if (!initialTestActive) {
         emit stopPumpAutoStart();
-        setState(3);
+        setState(MenuState::Home);
     } else if (initialTestType == initialtest::PUMP_TEST) {
         testResults();
     } else {

@@ -1,11 +1,13 @@
 #include "pressuresettingkeys.h"
 
+#include "records/runmode.h"
+
 namespace pressuresettingkeys {
 
 namespace {
 QString modeName(int mode)
 {
-    return mode == MODE_DMDA ? "dMDA" : "dPCR";
+    return mode == MODE_DMDA ? runmode::kDmda : runmode::kDpcr;
 }
 } // namespace
 

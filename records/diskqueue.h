@@ -3,7 +3,9 @@
 #include <QObject>
 #include <QThread>
 
+#include <deque>
 #include <functional>
+#include <mutex>
 
 // The board's flash takes tens of milliseconds for each flush, too long for the GUI thread to
 // wait on. Writes that must reach the medium run here instead, on a thread of their own, one
@@ -27,6 +29,20 @@ public:
     void drain();
 
 private:
+    struct Job
+    {
+        std::function<void()> write;
+        QObject *context;
+        std::function<void()> then;
+    };
+    // In the disk thread: every job queued so far, in order.
+    void runQueued();
+
+    // The jobs pass to the disk thread under this lock rather than inside Qt's event queue, so
+    // that their hand-over is ordered where a thread checker (and the next reader) can see it;
+    // the event posted with each only wakes the thread.
+    std::mutex mutex;
+    std::deque<Job> jobs;
     QThread thread;
     QObject *worker;
 };

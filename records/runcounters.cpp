@@ -1,6 +1,7 @@
 #include "runcounters.h"
 
 #include "platform/platform.h"
+#include "records/runmode.h"
 
 #include <algorithm>
 
@@ -8,9 +9,9 @@ namespace {
 
 AppSettings::ProductionSetting counterOfMode(const QString &runMode)
 {
-    if (runMode == "dPCR")
+    if (runMode == runmode::kDpcr)
         return AppSettings::PRODUCTION_DPCR_RUN;
-    if (runMode == "dMDA")
+    if (runMode == runmode::kDmda)
         return AppSettings::PRODUCTION_DMDA_RUN;
     return AppSettings::PRODUCTION_UNDEFINED;
 }

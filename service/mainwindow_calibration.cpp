@@ -18,11 +18,13 @@ const char *const kDrawerLogDirectory = "/usr/share/vemla/logs/drawer";
 
 void MainWindow::setUpCalibration()
 {
-    connectButton(ui->pushButton_CalibrationStartScreen_open, [this] { setState(18); });
-    connectButton(ui->pushButton_CalibrationStartScreen_cancel, [this] { setState(3); });
+    connectButton(ui->pushButton_CalibrationStartScreen_open,
+                  [this] { setState(MenuState::CalibrationOpen); });
+    connectButton(ui->pushButton_CalibrationStartScreen_cancel,
+                  [this] { setState(MenuState::Home); });
     connectButton(ui->pushButton_CalibrationOpenScreen_stop_open, [this] {
         if (!drawerToggleOpens) {
-            setState(18);
+            setState(MenuState::CalibrationOpen);
             return;
         }
         abortDrawerMove();
@@ -31,13 +33,19 @@ void MainWindow::setUpCalibration()
         drawerToggleOpens = false;
         drawerMidway = true;
     });
-    connectButton(ui->pushButton_CalibrationInsertScreen_ready,
-                  [this] { setState(state == 19 ? 20 : 21); });
+    connectButton(ui->pushButton_CalibrationInsertScreen_ready, [this] {
+        setState(state == MenuState::CalibrationInsert ? MenuState::CalibrationCaution
+                                                       : MenuState::CalibrationInProgress);
+    });
     connectButton(ui->pushButton_CalibrationReadyScreen_save, [this] { saveCalibration(); });
-    connectButton(ui->pushButton_CalibrationReadyScreen_cancel, [this] { setState(24); });
-    connectButton(ui->pushButton_CalibrationCancelScreen_yes, [this] { setState(19); });
-    connectButton(ui->pushButton_CalibrationCancelScreen_no, [this] { setState(23); });
-    connectButton(ui->pushButton_CalibrationFinishedScreen_close, [this] { setState(5); });
+    connectButton(ui->pushButton_CalibrationReadyScreen_cancel,
+                  [this] { setState(MenuState::CalibrationCancel); });
+    connectButton(ui->pushButton_CalibrationCancelScreen_yes,
+                  [this] { setState(MenuState::CalibrationInsert); });
+    connectButton(ui->pushButton_CalibrationCancelScreen_no,
+                  [this] { setState(MenuState::CalibrationFinished); });
+    connectButton(ui->pushButton_CalibrationFinishedScreen_close,
+                  [this] { setState(MenuState::CloseDrawer); });
     connectButton(ui->pushButton_serviceMenu_save, [this] { saveServiceDrawerRows(); });
     if (drawer)
         connect(drawer, &Drawer::setNewCalibrationSample, this,
@@ -97,7 +105,7 @@ void MainWindow::saveCalibration()
 {
     if (newThreshold == 0) {
         qDebug() << "Error: Failed to save calibration";
-        setState(23);
+        setState(MenuState::CalibrationFinished);
         return;
     }
     // Saved and synced in the disk thread; the finished page, which has the drawer read the
@@ -113,7 +121,7 @@ void MainWindow::saveCalibration()
                 }
                 platform::run("sync");
             },
-            this, [this] { setState(23); });
+            this, [this] { setState(MenuState::CalibrationFinished); });
 }
 
 void MainWindow::clearCalibrationResult()

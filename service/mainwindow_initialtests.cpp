@@ -8,6 +8,7 @@
 
 #include "platform/platform.h"
 #include "records/durablefile.h"
+#include "records/runmode.h"
 #include "service/initialtest.h"
 
 #include <QDateTime>
@@ -46,10 +47,10 @@ void MainWindow::setUpInitialTests()
     pumpTestVentTimer->setObjectName("pumpTestVentTimer");
     connect(pumpTestVentTimer, &QTimer::timeout, this, [this] {
         pumpTestClock.start();
-        setState(12);
+        setState(MenuState::Pressurizing);
     });
     connectButton(ui->pushButton_testResults_back, [this] {
-        setState(14);
+        setState(MenuState::ServiceMenu);
         clearTestResults();
     });
 }
@@ -63,7 +64,7 @@ void MainWindow::selectInitialTest(int type)
     initialTestActive = true;
     testResultList.clear();
     if (initialtest::isRunTest(type))
-        runMode = "dPCR";
+        runMode = runmode::kDpcr;
     const QStringList names = initialtest::rowNames(type);
     for (int row = 1; row <= initialtest::kRowCount; ++row)
         ui->testResults_screen->findChild<QLabel *>(QString("label_task_%1").arg(row))
@@ -80,7 +81,7 @@ void MainWindow::startLaneTest()
         qDebug().noquote() << " lanes" << initialtest::laneMaskText(initialTestType, testLane);
     pumpOnCount = 0;
     testTimer->start(initialtest::laneDurationMs(initialTestType));
-    setState(9);
+    setState(MenuState::RampUp);
 }
 
 bool MainWindow::ensureTestLogDirectory()
@@ -157,11 +158,11 @@ void MainWindow::nextLaneTest()
 {
     qDebug() << "Next run";
     if (initialTestType == initialtest::BLOCKED_CARTRIDGE_TEST)
-        setState(4);
+        setState(MenuState::OpenDrawer);
     else if (vesselPressureMax == 1)
         startLaneTest();
     else
-        setState(12);
+        setState(MenuState::Pressurizing);
 }
 
 void MainWindow::stopInitialTest()

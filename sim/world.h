@@ -23,11 +23,14 @@ public:
     World();
     ~World() override;
 
-    // Models are added before start(); the world owns them.
+    // Models are added before start(); the world owns them. The lock: the Modbus server's
+    // thread already looks its controllers up while the last models are added, and a growing
+    // vector moves the ones it is reading.
     template<typename T, typename... Args> T *add(Args &&...args)
     {
         auto model = std::make_unique<T>(std::forward<Args>(args)...);
         T *raw = model.get();
+        std::lock_guard<std::mutex> lock(mutex);
         models.push_back(std::move(model));
         return raw;
     }

@@ -40,7 +40,7 @@ void MainWindow::connectUsb()
     connectButton(ui->pushButton_sw_update,
                   [this] { ui->stackedWidget->setCurrentWidget(ui->swUpdateScreen_main); });
     connectButton(ui->pushButton_swUpdate_yes, [this] { startSwUpdate(); });
-    connectButton(ui->pushButton_swUpdate_no, [this] { setState(3); });
+    connectButton(ui->pushButton_swUpdate_no, [this] { setState(MenuState::Home); });
     usbFound();
 }
 
@@ -110,7 +110,7 @@ void MainWindow::startSwUpdate()
         qDebug("USB content not available anymore, aborting SW update");
         ui->pushButton_sw_update->setStyleSheet(roundBlueStyle + "font-size: 18pt;");
         ui->pushButton_sw_update->setEnabled(false);
-        setState(3);
+        setState(MenuState::Home);
         return;
     }
     qDebug("Mount point found: /media/sda1");

@@ -5,6 +5,7 @@
 #include "app/mainwindow.h"
 #include "hw/pump.h"
 #include "support/commandrecorder.h"
+#include "support/menustates.h"
 #include "support/sandboxroot.h"
 #include "ui/settingspopup.h"
 
@@ -99,7 +100,7 @@ struct Instrument
     bool startRun() const
     {
         QSignalSpy firstSetPoint(window.get(), &MainWindow::setPressure);
-        window->setState(9);
+        window->setState(MenuState::RampUp);
         return firstSetPoint.wait(kAnswerMs);
     }
     int stored(const QString &key) const

@@ -56,7 +56,7 @@ void TestMainWindowLogRemoval::removeLogsQuestion_answers()
         QDir(instrument.root.file(root)).removeRecursively();
         QDir().mkpath(instrument.root.file(root));
     }
-    instrument.window->setState(14);
+    instrument.window->setState(MenuState::ServiceMenu);
     instrument.click("pushButton_reset");
     instrument.click("pushButton_settings_rm_log");
     QCOMPARE(Instrument::popUpLine(1), QString("Do you want to remove log files?"));
@@ -80,7 +80,7 @@ void TestMainWindowLogRemoval::removeLogsQuestion_answers()
     std::vector<std::string> ran = instrument.commands.commands();
     std::sort(ran.begin(), ran.end());
     QCOMPARE(ran, removals);
-    QCOMPARE(instrument.window->menuState(), 14);
+    QCOMPARE(instrument.window->menuState(), MenuState::ServiceMenu);
 }
 
 QTEST_MAIN(TestMainWindowLogRemoval)

@@ -25,7 +25,7 @@ QStringList runLogs(const Instrument &instrument)
 
 void chooseLanes(Instrument &instrument, const QList<int> &lanes)
 {
-    instrument.window->setState(7);
+    instrument.window->setState(MenuState::ModeSelection);
     instrument.click("pushButton_dpcr");
     for (int lane : lanes)
         instrument.click(QString("pushButton_lane_%1").arg(lane));
@@ -36,8 +36,8 @@ void chooseLanes(Instrument &instrument, const QList<int> &lanes)
 void runToActiveTime(Instrument &instrument)
 {
     instrument.reportVessel(5000);
-    instrument.window->setState(9);
-    QTRY_COMPARE_WITH_TIMEOUT(instrument.window->menuState(), 10, 3000);
+    instrument.window->setState(MenuState::RampUp);
+    QTRY_COMPARE_WITH_TIMEOUT(instrument.window->menuState(), MenuState::Running, 3000);
 }
 
 void tick(Instrument &instrument)
@@ -86,7 +86,7 @@ void TestMainWindowRun::laneMask_openLanesAtRampStart()
     chooseLanes(instrument, lanes);
     QSignalSpy valves(instrument.window.get(), &MainWindow::valveOutput);
     LogCapture log;
-    instrument.window->setState(9);
+    instrument.window->setState(MenuState::RampUp);
     // All valves shut for the pre-ramp; the selected lanes open when the ramp starts.
     QTRY_COMPARE_WITH_TIMEOUT(valves.size(), 2, 3000);
     QCOMPARE(valves.at(0).at(0).value<uint8_t>(), uint8_t(255));
@@ -119,12 +119,12 @@ void TestMainWindowRun::countdown_endsAtZeroEvenWithoutActiveTime()
     runToActiveTime(instrument);
     QCOMPARE(instrument.text("label_time_remaining_value"), texts.first());
     for (int step = 1; step < texts.size(); ++step) {
-        QCOMPARE(instrument.window->menuState(), 10);
+        QCOMPARE(instrument.window->menuState(), MenuState::Running);
         tick(instrument);
         QCOMPARE(instrument.text("label_time_remaining_value"), texts.at(step));
     }
     const bool ended = texts.last() == "0 second";
-    QCOMPARE(instrument.window->menuState(), ended ? 11 : 10);
+    QCOMPARE(instrument.window->menuState(), ended ? MenuState::DropletsReady : MenuState::Running);
     if (ended)
         QCOMPARE(instrument.pageName(), QString("DropletsReadyScreen"));
 }
@@ -143,14 +143,14 @@ void TestMainWindowRun::runEnd_releasesHardwareAndWritesTemperatures()
     QSignalSpy animation(instrument.window.get(), &MainWindow::stopAnimation);
     tick(instrument);
 
-    QCOMPARE(instrument.window->menuState(), 11);
+    QCOMPARE(instrument.window->menuState(), MenuState::DropletsReady);
     QCOMPARE(instrument.text("label_dropletReady"), QString("Production ID: 7"));
     QCOMPARE(setPressure.last(), (QList<QVariant> {0, 0, 0}));
     QCOMPARE(valves.last().at(0).value<uint8_t>(), uint8_t(0));
     QCOMPARE(read.last().at(0).toBool(), true);
     QCOMPARE(animation.size(), 1);
     // The lanes are cleared for the next run.
-    instrument.window->setState(8);
+    instrument.window->setState(MenuState::LaneSelection);
     QCOMPARE(instrument.text("label_noLaneSelected"), QString("No channels selected"));
 
     // A housing below freezing is logged with its sign (the log is written in the disk thread).
@@ -163,7 +163,7 @@ void TestMainWindowRun::runEnd_releasesHardwareAndWritesTemperatures()
     QCOMPARE(lines.at(3), QByteArray("Final temperature:\t27 deg Celsius"));
 
     instrument.click("pushButton_dropletsReady_finish");
-    QCOMPARE(instrument.window->menuState(), 3);
+    QCOMPARE(instrument.window->menuState(), MenuState::Home);
 }
 
 void TestMainWindowRun::stopQuestion_countdownGoesOnBehindIt()
@@ -178,7 +178,7 @@ void TestMainWindowRun::stopQuestion_countdownGoesOnBehindIt()
     QCOMPARE(instrument.text("label_time_remaining_value"), QString("1 second"));
     // The time ran out while the question was up: the run ends as it would have.
     tick(instrument);
-    QCOMPARE(instrument.window->menuState(), 11);
+    QCOMPARE(instrument.window->menuState(), MenuState::DropletsReady);
     QCOMPARE(instrument.pageName(), QString("DropletsReadyScreen"));
 }
 
@@ -191,13 +191,13 @@ void TestMainWindowRun::insufficientPressure_endsRunBeforeTheScreen()
     // Exactly half a vessel still holds the lines.
     instrument.reportVessel(2500);
     tick(instrument);
-    QCOMPARE(instrument.window->menuState(), 10);
+    QCOMPARE(instrument.window->menuState(), MenuState::Running);
     QCOMPARE(instrument.errorRecords(), 0);
 
     QSignalSpy valves(instrument.window.get(), &MainWindow::valveOutput);
     instrument.reportVessel(2499);
     tick(instrument);
-    QCOMPARE(instrument.window->menuState(), 15);
+    QCOMPARE(instrument.window->menuState(), MenuState::Error);
     QCOMPARE(instrument.text("label_err_code_input"), QString("6"));
     QVERIFY(instrument.shown("button_err_open"));
     QVERIFY(!instrument.shown("button_err_close"));
@@ -214,42 +214,47 @@ void TestMainWindowRun::insufficientPressure_endsRunBeforeTheScreen()
 
 void TestMainWindowRun::raisedError_recordScreenAndButtons_data()
 {
-    QTest::addColumn<int>("state"); // where the error meets the instrument
+    QTest::addColumn<MenuState>("state"); // where the error meets the instrument
     QTest::addColumn<int>("code");
     QTest::addColumn<int>("logged"); // code of the record, -1 none
-    QTest::addColumn<int>("after"); // state afterwards
+    QTest::addColumn<MenuState>("after"); // state afterwards
     QTest::addColumn<bool>("openShown");
     QTest::addColumn<bool>("closeShown");
     QTest::addColumn<QString>("description"); // in the record and on the screen
 
     QTest::newRow("obstacle: logged only")
-            << 4 << 3 << 3 << 4 << true << true << "Drawer is stopped due to obstacle";
+            << MenuState::OpenDrawer << 3 << 3 << MenuState::OpenDrawer << true << true
+            << "Drawer is stopped due to obstacle";
     QTest::newRow("obstacle during calibration")
-            << 21 << 3 << 4 << 15 << true << false << "Drawer calibration failure";
-    QTest::newRow("stuck inside") << 5 << 1 << 1 << 15 << true << false << "Drawer is stuck inside";
-    QTest::newRow("stuck outside")
-            << 4 << 2 << 2 << 15 << false << true << "Drawer is stuck outside";
+            << MenuState::CalibrationInProgress << 3 << 4 << MenuState::Error << true << false
+            << "Drawer calibration failure";
+    QTest::newRow("stuck inside") << MenuState::CloseDrawer << 1 << 1 << MenuState::Error << true
+                                  << false << "Drawer is stuck inside";
+    QTest::newRow("stuck outside") << MenuState::OpenDrawer << 2 << 2 << MenuState::Error << false
+                                   << true << "Drawer is stuck outside";
     QTest::newRow("undefined error blocks")
-            << 3 << 0 << 0 << 15 << true << true << "Undefined error";
+            << MenuState::Home << 0 << 0 << MenuState::Error << true << true << "Undefined error";
     // The drawer is recorded closed: neither button is changed from the form's.
-    QTest::newRow("unexpected shutdown")
-            << 3 << 5 << 5 << 15 << true << true << "Unexpected shutdown";
-    QTest::newRow("insufficient pressure")
-            << 10 << 6 << 6 << 15 << true << false << "Insufficient system pressure";
-    QTest::newRow("leakage") << 12 << 7 << 7 << 15 << true << false << "System pressure leakage";
-    QTest::newRow("regulation") << 9 << 8 << 8 << 15 << true << false
+    QTest::newRow("unexpected shutdown") << MenuState::Home << 5 << 5 << MenuState::Error << true
+                                         << true << "Unexpected shutdown";
+    QTest::newRow("insufficient pressure") << MenuState::Running << 6 << 6 << MenuState::Error
+                                           << true << false << "Insufficient system pressure";
+    QTest::newRow("leakage") << MenuState::Pressurizing << 7 << 7 << MenuState::Error << true
+                             << false << "System pressure leakage";
+    QTest::newRow("regulation") << MenuState::RampUp << 8 << 8 << MenuState::Error << true << false
                                 << "Pressure regulation failure";
     QTest::newRow("test error: logged only")
-            << 3 << 65535 << 65535 << 3 << true << true << "Test error";
-    QTest::newRow("during shutdown: ignored") << 16 << 7 << -1 << 16 << true << true << "";
+            << MenuState::Home << 65535 << 65535 << MenuState::Home << true << true << "Test error";
+    QTest::newRow("during shutdown: ignored")
+            << MenuState::Shutdown << 7 << -1 << MenuState::Shutdown << true << true << "";
 }
 
 void TestMainWindowRun::raisedError_recordScreenAndButtons()
 {
-    QFETCH(int, state);
+    QFETCH(MenuState, state);
     QFETCH(int, code);
     QFETCH(int, logged);
-    QFETCH(int, after);
+    QFETCH(MenuState, after);
     QFETCH(QString, description);
     Instrument instrument;
     instrument.window->setState(state);
@@ -263,7 +268,7 @@ void TestMainWindowRun::raisedError_recordScreenAndButtons()
         QCOMPARE(fields.at(2), QByteArray::number(logged));
         QCOMPARE(QString(fields.at(3)), description);
     }
-    const bool blocking = after == 15;
+    const bool blocking = after == MenuState::Error;
     // The flag and its sync follow the record in the disk thread.
     QTRY_COMPARE(instrument.stored("system/error"), blocking ? 1 : 0);
     if (!blocking)
@@ -314,7 +319,7 @@ void TestMainWindowRun::pendingError_unreadableRecord_staysPendingAsPreviousErro
     LogCapture log;
     Instrument instrument("[system]\nerror=1\n", errorLog);
     QCOMPARE(instrument.root.read(kErrorLog), errorLog); // nothing appended
-    QCOMPARE(instrument.window->menuState(), 15);
+    QCOMPARE(instrument.window->menuState(), MenuState::Error);
     QCOMPARE(instrument.pageName(), QString("errorScreen"));
     QCOMPARE(instrument.text("label_err_code_input"), code);
     QCOMPARE(instrument.text("label_err_description_input"),
@@ -330,8 +335,9 @@ void TestMainWindowRun::pendingError_unreadableRecord_staysPendingAsPreviousErro
     instrument.click(button);
     // The acknowledgement is written by the disk thread.
     QTRY_COMPARE(instrument.stored("system/error"), 0);
-    QCOMPARE(instrument.window->menuState(), code == "7" ? 4 : 5);
-    instrument.window->setState(3);
+    QCOMPARE(instrument.window->menuState(),
+             code == "7" ? MenuState::OpenDrawer : MenuState::CloseDrawer);
+    instrument.window->setState(MenuState::Home);
     QCOMPARE(instrument.pageName(), QString("HomeScreen"));
 }
 

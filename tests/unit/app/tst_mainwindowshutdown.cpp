@@ -21,7 +21,8 @@ constexpr int kHandOverMs = 150;
 void pressPowerButton(Instrument &instrument)
 {
     instrument.root.write(kButtonValue, "1\n");
-    QTRY_COMPARE_WITH_TIMEOUT(instrument.window->menuState(), 16, 3 * kButtonPollMs);
+    QTRY_COMPARE_WITH_TIMEOUT(instrument.window->menuState(), MenuState::Shutdown,
+                              3 * kButtonPollMs);
 }
 
 // The countdown's timer: the only running repeating one-second timer once the shutdown began.
@@ -178,22 +179,23 @@ void TestMainWindowShutdown::shutdown_isFinalWhateverArrives()
 {
     Instrument instrument;
     instrument.reportVessel(3500);
-    instrument.window->setState(3);
-    instrument.window->setState(5); // the drawer closing
+    instrument.window->setState(MenuState::Home);
+    instrument.window->setState(MenuState::CloseDrawer); // the drawer closing
     int shutdownEntries = 0;
-    MainWindow::setStateObserver([&](int state) { shutdownEntries += state == 16; });
+    MainWindow::setStateObserver(
+            [&](int state) { shutdownEntries += state == MenuState::Shutdown; });
     pressPowerButton(instrument);
     QSignalSpy led(instrument.window.get(), &MainWindow::ledOutput);
     // The button is held: polled on, it is not reported again.
     QTest::qWait(2 * kButtonPollMs + kHandOverMs);
     // During the countdown the drawer ends its move (its answer goes Home), a pressure check
     // asks for pressurizing, and an error comes in.
-    instrument.window->setState(3);
-    instrument.window->setState(12);
+    instrument.window->setState(MenuState::Home);
+    instrument.window->setState(MenuState::Pressurizing);
     emit instrument.window->systemError(ERROR_TEST);
     MainWindow::setStateObserver({});
     QCOMPARE(shutdownEntries, 1);
-    QCOMPARE(instrument.window->menuState(), 16);
+    QCOMPARE(instrument.window->menuState(), MenuState::Shutdown);
     QCOMPARE(instrument.pageName(), QString("shutDown_Screen"));
     QVERIFY(!Instrument::popUpShown());
     QVERIFY(led.isEmpty());
@@ -205,7 +207,7 @@ void TestMainWindowShutdown::shutdown_coversOverlaysAndLateAnswers()
     Instrument instrument;
     instrument.reportVessel(3500);
     // The admin is setting the clock: the keypad is up over the settings.
-    instrument.window->setState(3);
+    instrument.window->setState(MenuState::Home);
     instrument.logIn(kAdminPassword);
     instrument.click("pushButton_settingsMenu_more");
     instrument.click("pushButton_settings_time_date");
@@ -239,13 +241,13 @@ void TestMainWindowShutdown::powerButton_duringStopQuestion_writesTheRunLog()
     const QString production = "/usr/share/vemla/logs/production";
     QDir().mkpath(instrument.root.file(production));
     instrument.reportVessel(5000);
-    instrument.window->setState(7);
+    instrument.window->setState(MenuState::ModeSelection);
     instrument.click("pushButton_dpcr");
     instrument.click("pushButton_lane_2");
-    instrument.window->setState(9);
-    QTRY_COMPARE_WITH_TIMEOUT(instrument.window->menuState(), 10, 3000);
+    instrument.window->setState(MenuState::RampUp);
+    QTRY_COMPARE_WITH_TIMEOUT(instrument.window->menuState(), MenuState::Running, 3000);
     instrument.click("pushButton_running_stop");
-    QCOMPARE(instrument.window->menuState(), 6);
+    QCOMPARE(instrument.window->menuState(), MenuState::StopRunQuestion);
     if (answeredNo)
         instrument.click("pushButton_running_stop_no");
     QSignalSpy setPressure(instrument.window.get(), &MainWindow::setPressure);

@@ -110,7 +110,7 @@ void TestMainWindowStates::startUp_decision_data()
 {
     QTest::addColumn<QByteArray>("ini");
     QTest::addColumn<QByteArray>("errorLog");
-    QTest::addColumn<int>("state");
+    QTest::addColumn<MenuState>("state");
     QTest::addColumn<QString>("page");
     QTest::addColumn<QString>("code");
     QTest::addColumn<int>("errorFlag");
@@ -120,17 +120,17 @@ void TestMainWindowStates::startUp_decision_data()
 
     QTest::newRow("pending error is shown again")
             << QByteArray("[system]\nerror=1\n")
-            << (kErrorLogHeader + errorRecord(3).toUtf8() + errorRecord(7).toUtf8()) << 15
-            << "errorScreen"
+            << (kErrorLogHeader + errorRecord(3).toUtf8() + errorRecord(7).toUtf8())
+            << MenuState::Error << "errorScreen"
             << "7" << 1 << true << false << 2;
     // A pending error whose record does not name it stays pending as a previous error.
     QTest::newRow("pending error not blocking: previous error")
             << QByteArray("[system]\nerror=1\n") << (kErrorLogHeader + errorRecord(3).toUtf8())
-            << 15 << "errorScreen"
+            << MenuState::Error << "errorScreen"
             << "1000" << 1 << true << true << 1;
     QTest::newRow("power lost with drawer moving, no error pending")
-            << QByteArray("[drawer]\ndrawer_position=1\n[system]\nerror=0\n") << QByteArray() << 15
-            << "errorScreen"
+            << QByteArray("[drawer]\ndrawer_position=1\n[system]\nerror=0\n") << QByteArray()
+            << MenuState::Error << "errorScreen"
             << "5" << 1 << true << false << 1;
 }
 
@@ -138,13 +138,14 @@ void TestMainWindowStates::startUp_decision()
 {
     QFETCH(QByteArray, ini);
     QFETCH(QByteArray, errorLog);
+    QFETCH(MenuState, state);
     QFETCH(QString, page);
     QFETCH(QString, code);
     QFETCH(bool, openShown);
     QFETCH(bool, closeShown);
 
     Instrument instrument(ini, errorLog);
-    QTEST(instrument.window->menuState(), "state");
+    QCOMPARE(instrument.window->menuState(), state);
     QCOMPARE(instrument.pageName(), page);
     QCOMPARE(instrument.text("label_err_code_input"), code);
     if (!code.isEmpty()) {
@@ -172,9 +173,9 @@ void TestMainWindowStates::firstPressurizing_isMagentaLaterGreen()
     QSignalSpy setPressure(instrument.window.get(), &MainWindow::setPressure);
     QSignalSpy valves(instrument.window.get(), &MainWindow::valveOutput);
     instrument.window->setStartingUp(true);
-    instrument.window->setState(2);
+    instrument.window->setState(MenuState::InitialPressurizing);
     instrument.window->setStartingUp(false);
-    instrument.window->setState(2);
+    instrument.window->setState(MenuState::InitialPressurizing);
     QCOMPARE(ledColors(led), (QList<int> {I2C_LedControl::LED_MAGENTA, I2C_LedControl::LED_GREEN}));
     // Idle mode on every entry: valves shut, set-points zero, fan on.
     QCOMPARE(fan.size(), 2);
@@ -186,35 +187,47 @@ void TestMainWindowStates::firstPressurizing_isMagentaLaterGreen()
 
 void TestMainWindowStates::entryActions_pageAndLight_data()
 {
-    QTest::addColumn<int>("state");
+    QTest::addColumn<MenuState>("state");
     QTest::addColumn<QString>("page");
     QTest::addColumn<int>("led"); // -1: the light is left as it was
 
-    QTest::newRow("home") << 3 << "HomeScreen" << int(I2C_LedControl::LED_GREEN);
-    QTest::newRow("open") << 4 << "OpenScreen" << int(I2C_LedControl::LED_YELLOW);
-    QTest::newRow("stop question") << 6 << "StopScreen" << int(I2C_LedControl::LED_RED);
-    QTest::newRow("mode") << 7 << "ModeSelectionScreen" << -1;
-    QTest::newRow("lanes") << 8 << "LaneSelectionScreen" << -1;
-    QTest::newRow("running") << 10 << "RunningScreen" << int(I2C_LedControl::LED_BLUE);
-    QTest::newRow("ready") << 11 << "DropletsReadyScreen" << int(I2C_LedControl::LED_GREEN);
-    QTest::newRow("pressurizing") << 12 << "vesselPressureScreen" << -1;
-    QTest::newRow("settings") << 13 << "SettingsScreen" << int(I2C_LedControl::LED_GREEN);
-    QTest::newRow("service") << 14 << "serviceMenu" << -1;
-    QTest::newRow("error") << 15 << "errorScreen" << int(I2C_LedControl::LED_RED);
-    QTest::newRow("shutdown") << 16 << "shutDown_Screen" << int(I2C_LedControl::LED_MAGENTA);
-    QTest::newRow("calibration start")
-            << 17 << "CalibrationStartScreen" << int(I2C_LedControl::LED_CYAN);
-    QTest::newRow("calibration open") << 18 << "CalibrationOpenScreen" << -1;
-    QTest::newRow("calibration insert") << 19 << "CalibrationInsertScreen" << -1;
-    QTest::newRow("calibration caution") << 20 << "CalibrationInsertScreen" << -1;
-    QTest::newRow("calibration ready") << 22 << "CalibrationReadyScreen" << -1;
-    QTest::newRow("calibration finished") << 23 << "CalibrationFinishedScreen" << -1;
-    QTest::newRow("calibration cancel") << 24 << "CalibrationCancelScreen" << -1;
+    QTest::newRow("home") << MenuState::Home << "HomeScreen" << int(I2C_LedControl::LED_GREEN);
+    QTest::newRow("open") << MenuState::OpenDrawer << "OpenScreen"
+                          << int(I2C_LedControl::LED_YELLOW);
+    QTest::newRow("stop question")
+            << MenuState::StopRunQuestion << "StopScreen" << int(I2C_LedControl::LED_RED);
+    QTest::newRow("mode") << MenuState::ModeSelection << "ModeSelectionScreen" << -1;
+    QTest::newRow("lanes") << MenuState::LaneSelection << "LaneSelectionScreen" << -1;
+    QTest::newRow("running") << MenuState::Running << "RunningScreen"
+                             << int(I2C_LedControl::LED_BLUE);
+    QTest::newRow("ready") << MenuState::DropletsReady << "DropletsReadyScreen"
+                           << int(I2C_LedControl::LED_GREEN);
+    QTest::newRow("pressurizing") << MenuState::Pressurizing << "vesselPressureScreen" << -1;
+    QTest::newRow("settings") << MenuState::Settings << "SettingsScreen"
+                              << int(I2C_LedControl::LED_GREEN);
+    QTest::newRow("service") << MenuState::ServiceMenu << "serviceMenu" << -1;
+    QTest::newRow("error") << MenuState::Error << "errorScreen" << int(I2C_LedControl::LED_RED);
+    QTest::newRow("shutdown") << MenuState::Shutdown << "shutDown_Screen"
+                              << int(I2C_LedControl::LED_MAGENTA);
+    QTest::newRow("calibration start") << MenuState::CalibrationStart << "CalibrationStartScreen"
+                                       << int(I2C_LedControl::LED_CYAN);
+    QTest::newRow("calibration open")
+            << MenuState::CalibrationOpen << "CalibrationOpenScreen" << -1;
+    QTest::newRow("calibration insert")
+            << MenuState::CalibrationInsert << "CalibrationInsertScreen" << -1;
+    QTest::newRow("calibration caution")
+            << MenuState::CalibrationCaution << "CalibrationInsertScreen" << -1;
+    QTest::newRow("calibration ready")
+            << MenuState::CalibrationReady << "CalibrationReadyScreen" << -1;
+    QTest::newRow("calibration finished")
+            << MenuState::CalibrationFinished << "CalibrationFinishedScreen" << -1;
+    QTest::newRow("calibration cancel")
+            << MenuState::CalibrationCancel << "CalibrationCancelScreen" << -1;
 }
 
 void TestMainWindowStates::entryActions_pageAndLight()
 {
-    QFETCH(int, state);
+    QFETCH(MenuState, state);
     QFETCH(int, led);
     Instrument instrument;
     QSignalSpy spy(instrument.window.get(), &MainWindow::ledOutput);
@@ -227,7 +240,9 @@ void TestMainWindowStates::entryActions_pageAndLight()
 void TestMainWindowStates::undefinedState_logsAndKeepsPage()
 {
     Instrument instrument;
-    for (int undefined : {0, 1, 255, 99, -1}) {
+    const int undefinedStates[]
+            = {MenuState::Undefined, MenuState::Initializing, MenuState::Test, 99, -1};
+    for (int undefined : undefinedStates) {
         LogCapture log;
         instrument.window->setState(undefined);
         QVERIFY(log.contains("State management: Undefined state"));
@@ -239,9 +254,9 @@ void TestMainWindowStates::undefinedState_logsAndKeepsPage()
 void TestMainWindowStates::errorPending_homeBecomesErrorMenu_andDrawerButtonsAskFirst()
 {
     Instrument instrument("[drawer]\ndrawer_position=1\n");
-    QCOMPARE(instrument.window->menuState(), 15);
-    instrument.window->setState(3);
-    QCOMPARE(instrument.window->menuState(), 15);
+    QCOMPARE(instrument.window->menuState(), MenuState::Error);
+    instrument.window->setState(MenuState::Home);
+    QCOMPARE(instrument.window->menuState(), MenuState::Error);
     QCOMPARE(instrument.pageName(), QString("errorScreen"));
 
     // The vessel is empty: the open button recommends pressurizing first.
@@ -253,29 +268,29 @@ void TestMainWindowStates::errorPending_homeBecomesErrorMenu_andDrawerButtonsAsk
              QString("It is recommended to pressurize the system first."));
     // Yes pressurizes; the drawer waits for the OK that follows the full vessel.
     Instrument::answer("yes");
-    QCOMPARE(instrument.window->menuState(), 2);
+    QCOMPARE(instrument.window->menuState(), MenuState::InitialPressurizing);
     QVERIFY(move.isEmpty());
     instrument.setVessel(5300, true);
     QTRY_VERIFY_WITH_TIMEOUT(Instrument::popUpShown(), kAnswerMs);
     QCOMPARE(Instrument::popUpLine(1), QString("Pressurizing system completed"));
-    QCOMPARE(instrument.window->menuState(), 2);
+    QCOMPARE(instrument.window->menuState(), MenuState::InitialPressurizing);
     QVERIFY(move.isEmpty());
     Instrument::answer("ok");
-    QCOMPARE(instrument.window->menuState(), 4);
+    QCOMPARE(instrument.window->menuState(), MenuState::OpenDrawer);
     QCOMPARE(move.size(), 1);
     QCOMPARE(move.first().at(0).toInt(), 1);
     QVERIFY(!Instrument::popUpShown());
 
     // The error is cleared: home is home again.
-    instrument.window->setState(3);
+    instrument.window->setState(MenuState::Home);
     QCOMPARE(instrument.pageName(), QString("HomeScreen"));
 
     // "No" moves the drawer at once.
-    instrument.window->setState(15);
+    instrument.window->setState(MenuState::Error);
     move.clear();
     instrument.click("button_err_open");
     Instrument::answer("no");
-    QCOMPARE(instrument.window->menuState(), 4);
+    QCOMPARE(instrument.window->menuState(), MenuState::OpenDrawer);
     QCOMPARE(move.size(), 1);
 }
 
@@ -287,10 +302,10 @@ void TestMainWindowStates::popUpAnswers_landOnlyOnTheQuestionOnScreen()
     QCOMPARE(Instrument::popUpLine(1),
              QString("It is recommended to pressurize the system first."));
     Instrument::answer("yes");
-    QCOMPARE(instrument.window->menuState(), 2);
+    QCOMPARE(instrument.window->menuState(), MenuState::InitialPressurizing);
     // The vessel leaks while it fills; from the error screen the admin changes the password.
     emit instrument.window->systemError(ERROR_PRESSURE_LEAKAGE);
-    QCOMPARE(instrument.window->menuState(), 15);
+    QCOMPARE(instrument.window->menuState(), MenuState::Error);
     instrument.click("button_err_settings");
     typePassword(instrument, kAdminPassword);
     instrument.click("pushButton_settingsMenu_password");
@@ -304,18 +319,18 @@ void TestMainWindowStates::popUpAnswers_landOnlyOnTheQuestionOnScreen()
     QCOMPARE(Instrument::popUpLine(1), QString("Password changed"));
     Instrument::answer("ok");
     QCOMPARE(AppSettings().getPassword("admin"), QString("1357"));
-    QCOMPARE(instrument.window->menuState(), 13);
+    QCOMPARE(instrument.window->menuState(), MenuState::Settings);
     QCOMPARE(instrument.pageName(), QString("SettingsMenuScreen"));
     // The pressurizing the old question asked for was ended by the error: a full vessel
     // finds no drawer move waiting for it, and the pending error screen comes back.
-    instrument.window->setState(2);
+    instrument.window->setState(MenuState::InitialPressurizing);
     instrument.setVessel(5300, true);
-    QTRY_COMPARE_WITH_TIMEOUT(instrument.window->menuState(), 15, kAnswerMs);
+    QTRY_COMPARE_WITH_TIMEOUT(instrument.window->menuState(), MenuState::Error, kAnswerMs);
     QVERIFY(!Instrument::popUpShown());
 
     // A question on screen when an error takes over goes with its pop-up: the error screen
     // shows, and no late answer acts on the question.
-    instrument.window->setState(14);
+    instrument.window->setState(MenuState::ServiceMenu);
     instrument.click("pushButton_reset");
     instrument.click("pushButton_settings_reset_prod_id");
     QCOMPARE(Instrument::popUpLine(1), QString("Do you want to reset production ID?"));
@@ -326,31 +341,35 @@ void TestMainWindowStates::popUpAnswers_landOnlyOnTheQuestionOnScreen()
     for (const char *answer : {"onPopUpYesPressed", "onPopUpNoPressed", "onPopUpOkPressed"})
         QMetaObject::invokeMethod(instrument.window.get(), answer);
     QCOMPARE(instrument.stored("production/id"), 17);
-    QCOMPARE(instrument.window->menuState(), 15);
+    QCOMPARE(instrument.window->menuState(), MenuState::Error);
 }
 
 void TestMainWindowStates::vesselBoundary_runAndErrorDrawerButtons_data()
 {
     QTest::addColumn<QString>("button");
     QTest::addColumn<int>("mbar");
-    QTest::addColumn<int>("state"); // afterwards; -1: the pressurize-first question
+    QTest::addColumn<MenuState>("state"); // afterwards
+    QTest::addColumn<bool>("asksFirst"); // the pressurize-first question is shown
     // Below 3000 mbar a run's lines would drop during the ramp: the vessel is filled first.
-    QTest::newRow("run at 2999") << "pushButton_run" << 2999 << 12;
-    QTest::newRow("run at 3000") << "pushButton_run" << 3000 << 9;
-    QTest::newRow("error open at 2999") << "button_err_open" << 2999 << -1;
-    QTest::newRow("error open at 3000") << "button_err_open" << 3000 << 4;
-    QTest::newRow("error close at 2999") << "button_err_close" << 2999 << -1;
-    QTest::newRow("error close at 3000") << "button_err_close" << 3000 << 5;
+    QTest::newRow("run at 2999") << "pushButton_run" << 2999 << MenuState::Pressurizing << false;
+    QTest::newRow("run at 3000") << "pushButton_run" << 3000 << MenuState::RampUp << false;
+    QTest::newRow("error open at 2999") << "button_err_open" << 2999 << MenuState::Error << true;
+    QTest::newRow("error open at 3000")
+            << "button_err_open" << 3000 << MenuState::OpenDrawer << false;
+    QTest::newRow("error close at 2999") << "button_err_close" << 2999 << MenuState::Error << true;
+    QTest::newRow("error close at 3000")
+            << "button_err_close" << 3000 << MenuState::CloseDrawer << false;
 }
 
 void TestMainWindowStates::vesselBoundary_runAndErrorDrawerButtons()
 {
     QFETCH(QString, button);
     QFETCH(int, mbar);
-    QFETCH(int, state);
+    QFETCH(MenuState, state);
+    QFETCH(bool, asksFirst);
     Instrument instrument;
     if (button == "pushButton_run") {
-        instrument.window->setState(7);
+        instrument.window->setState(MenuState::ModeSelection);
         instrument.click("pushButton_dpcr");
     } else {
         // Code 0 offers both drawer buttons.
@@ -358,14 +377,11 @@ void TestMainWindowStates::vesselBoundary_runAndErrorDrawerButtons()
     }
     instrument.reportVessel(mbar);
     instrument.click(button);
-    QCOMPARE(Instrument::popUpShown(), state < 0);
-    if (state < 0) {
+    QCOMPARE(Instrument::popUpShown(), asksFirst);
+    if (asksFirst)
         QCOMPARE(Instrument::popUpLine(1),
                  QString("It is recommended to pressurize the system first."));
-        QCOMPARE(instrument.window->menuState(), 15);
-    } else {
-        QCOMPARE(instrument.window->menuState(), state);
-    }
+    QCOMPARE(instrument.window->menuState(), state);
 }
 
 void TestMainWindowStates::closeWhileOpening_abortsBeforeTheNewMove()
@@ -385,13 +401,13 @@ void TestMainWindowStates::closeWhileOpening_abortsBeforeTheNewMove()
             [&](int direction) { moves << qMakePair(direction, log.contains("Drawer: ABORTED")); },
             Qt::DirectConnection);
 
-    instrument.window->setState(3);
+    instrument.window->setState(MenuState::Home);
     instrument.click("pushButton_open");
     // While the drawer moves, only Stop is offered.
     QVERIFY(instrument.shown("pushButton_drawer_stop"));
     QVERIFY(!instrument.shown("pushButton_close"));
     drawerThreadIdle();
-    instrument.window->setState(5);
+    instrument.window->setState(MenuState::CloseDrawer);
     drawerThreadIdle();
 
     QCOMPARE(moves, (QList<QPair<int, bool>> {{1, false}, {-1, true}}));
@@ -401,9 +417,9 @@ void TestMainWindowStates::closeWhileOpening_abortsBeforeTheNewMove()
 void TestMainWindowStates::laneSelection_labelAndBackButton()
 {
     Instrument instrument;
-    instrument.window->setState(7);
+    instrument.window->setState(MenuState::ModeSelection);
     instrument.click("pushButton_dmda");
-    QCOMPARE(instrument.window->menuState(), 8);
+    QCOMPARE(instrument.window->menuState(), MenuState::LaneSelection);
     QCOMPARE(instrument.text("label_run_mode"), QString("Run mode: dMDA"));
     QCOMPARE(instrument.text("label_noLaneSelected"), QString("No channels selected"));
     instrument.click("pushButton_lane_3");
@@ -420,12 +436,12 @@ void TestMainWindowStates::laneSelection_labelAndBackButton()
     instrument.click("pushButton_lane_5");
     instrument.click("pushButton_lane_back");
     QCOMPARE(instrument.pageName(), QString("ModeSelectionScreen"));
-    QCOMPARE(instrument.window->menuState(), 8);
+    QCOMPARE(instrument.window->menuState(), MenuState::LaneSelection);
     QVERIFY(!instrument.widget<QPushButton>("pushButton_lane_5")
                      ->styleSheet()
                      .contains("underline"));
     instrument.click("pushButton_mode_back");
-    QCOMPARE(instrument.window->menuState(), 3);
+    QCOMPARE(instrument.window->menuState(), MenuState::Home);
 }
 
 void TestMainWindowStates::run_belowPressureLimit_pressurizesFirst_backReturnsToLanes()
@@ -433,10 +449,10 @@ void TestMainWindowStates::run_belowPressureLimit_pressurizesFirst_backReturnsTo
     Instrument instrument;
     QSignalSpy enable(instrument.window.get(), &MainWindow::enablePump);
     QSignalSpy disable(instrument.window.get(), &MainWindow::disablePump);
-    instrument.window->setState(7);
+    instrument.window->setState(MenuState::ModeSelection);
     instrument.click("pushButton_dpcr");
     instrument.click("pushButton_run");
-    QCOMPARE(instrument.window->menuState(), 12);
+    QCOMPARE(instrument.window->menuState(), MenuState::Pressurizing);
     QCOMPARE(instrument.pageName(), QString("vesselPressureScreen"));
     QCOMPARE(enable.size(), 1);
     QVERIFY(instrument.shown("pushButton_vesselPress_back"));
@@ -444,7 +460,7 @@ void TestMainWindowStates::run_belowPressureLimit_pressurizesFirst_backReturnsTo
 
     instrument.click("pushButton_vesselPress_back");
     QCOMPARE(instrument.pageName(), QString("LaneSelectionScreen"));
-    QCOMPARE(instrument.window->menuState(), 12);
+    QCOMPARE(instrument.window->menuState(), MenuState::Pressurizing);
     QCOMPARE(disable.size(), 1);
 }
 
@@ -453,7 +469,7 @@ void TestMainWindowStates::runStart_allocatesProductionIdAndCountsMode()
     Instrument instrument("[production]\nid=41\ndpcr_run=4\n");
     QSignalSpy led(instrument.window.get(), &MainWindow::ledOutput);
     QSignalSpy autoStart(instrument.window.get(), &MainWindow::startPumpAutoStart);
-    instrument.window->setState(7);
+    instrument.window->setState(MenuState::ModeSelection);
     instrument.click("pushButton_dpcr");
     instrument.commands.clear();
     QVERIFY(instrument.startRun());
@@ -480,21 +496,21 @@ void TestMainWindowStates::runStart_setPointsOnlyAfterCountersAndForTheLastStart
         QTRY_COMPARE_WITH_TIMEOUT(instrument.stored("production/id"), id, kAnswerMs);
         QTest::qWait(100); // the answer's way back from the export thread
     };
-    instrument.window->setState(7);
+    instrument.window->setState(MenuState::ModeSelection);
     instrument.click("pushButton_dpcr");
 
     // Left before the answer: the ID was given out, the lines get no pressure.
-    instrument.window->setState(9);
-    instrument.window->setState(3);
+    instrument.window->setState(MenuState::RampUp);
+    instrument.window->setState(MenuState::Home);
     answered(42);
     QVERIFY(idOnMediumAtSetPoint.isEmpty());
 
     // Asked again before the first answer: one pre-ramp, after both counts are stored.
-    instrument.window->setState(9);
-    instrument.window->setState(9);
+    instrument.window->setState(MenuState::RampUp);
+    instrument.window->setState(MenuState::RampUp);
     answered(44);
     QCOMPARE(idOnMediumAtSetPoint, QList<int> {44});
-    instrument.window->setState(11);
+    instrument.window->setState(MenuState::DropletsReady);
     QCOMPARE(instrument.text("label_dropletReady"), QString("Production ID: 44"));
 }
 
@@ -510,10 +526,10 @@ void TestMainWindowStates::runStart_beforeCountersAnswer_errorAndPowerButtonBelo
         ~Release() { commands.release(); }
     } release {instrument.commands};
     QSignalSpy setPressure(instrument.window.get(), &MainWindow::setPressure);
-    instrument.window->setState(7);
+    instrument.window->setState(MenuState::ModeSelection);
     instrument.click("pushButton_dpcr");
     instrument.commands.clear();
-    instrument.window->setState(9);
+    instrument.window->setState(MenuState::RampUp);
     const auto countHeld = [&instrument] {
         const std::vector<std::string> ran = instrument.commands.commands();
         return std::find(ran.begin(), ran.end(), "sync") != ran.end();
@@ -534,7 +550,7 @@ void TestMainWindowStates::runStart_beforeCountersAnswer_errorAndPowerButtonBelo
 
     // So is the power button: the run ends with its log, and its count still lands.
     instrument.root.write("/sys/class/gpio/gpio160/value", "1\n");
-    QTRY_COMPARE_WITH_TIMEOUT(instrument.window->menuState(), 16, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(instrument.window->menuState(), MenuState::Shutdown, 3000);
     // The run log waits in the disk thread behind the error record's held sync.
     instrument.commands.release();
     const auto runLogs = [&instrument] {
@@ -555,19 +571,19 @@ void TestMainWindowStates::stopQuestion_noReturnsToStage_yesGoesHome()
     QSignalSpy led(instrument.window.get(), &MainWindow::ledOutput);
     QSignalSpy stopAnimation(instrument.window.get(), &MainWindow::stopAnimation);
     QSignalSpy setPressure(instrument.window.get(), &MainWindow::setPressure);
-    instrument.window->setState(10);
+    instrument.window->setState(MenuState::Running);
     instrument.click("pushButton_running_stop");
-    QCOMPARE(instrument.window->menuState(), 6);
+    QCOMPARE(instrument.window->menuState(), MenuState::StopRunQuestion);
     instrument.click("pushButton_running_stop_no");
     QCOMPARE(instrument.pageName(), QString("RunningScreen"));
-    QCOMPARE(instrument.window->menuState(), 6);
+    QCOMPARE(instrument.window->menuState(), MenuState::StopRunQuestion);
     QCOMPARE(ledColors(led).last(), int(I2C_LedControl::LED_BLUE));
 
-    instrument.window->setState(9);
+    instrument.window->setState(MenuState::RampUp);
     setPressure.clear();
     instrument.click("pushButton_pressureramp_stop");
     instrument.click("pushButton_running_stop_yes");
-    QCOMPARE(instrument.window->menuState(), 3);
+    QCOMPARE(instrument.window->menuState(), MenuState::Home);
     QCOMPARE(stopAnimation.size(), 1);
     QCOMPARE(setPressure.size(), 1);
     QCOMPARE(setPressure.first(), (QList<QVariant> {0, 0, 0}));
@@ -576,7 +592,7 @@ void TestMainWindowStates::stopQuestion_noReturnsToStage_yesGoesHome()
 void TestMainWindowStates::serviceReset_productionIdQuestion()
 {
     Instrument instrument("[production]\nid=17\n");
-    instrument.window->setState(14);
+    instrument.window->setState(MenuState::ServiceMenu);
     instrument.click("pushButton_reset");
     QVERIFY(instrument.shown("pushButton_settings_reset_prod_id"));
     QVERIFY(!instrument.shown("pushButton_initial_tests"));
@@ -597,41 +613,44 @@ void TestMainWindowStates::serviceReset_productionIdQuestion()
 
     // Back climbs the levels, then leaves for home.
     instrument.click("pushButton_serviceMenu_back");
-    QCOMPARE(instrument.window->menuState(), 14);
+    QCOMPARE(instrument.window->menuState(), MenuState::ServiceMenu);
     QVERIFY(instrument.shown("pushButton_initial_tests"));
     instrument.click("pushButton_serviceMenu_back");
-    QCOMPARE(instrument.window->menuState(), 3);
+    QCOMPARE(instrument.window->menuState(), MenuState::Home);
 }
 
 void TestMainWindowStates::password_usersAndChange_data()
 {
     QTest::addColumn<QString>("keys"); // pressed in turn
-    QTest::addColumn<int>("state");
+    QTest::addColumn<MenuState>("state");
     QTest::addColumn<QString>("page");
     QTest::addColumn<QString>("popUpLine1");
 
     // Logged in as admin, the current password confirmed: the new one is asked for.
     const QString changing = "2 4 6 8 0 enter change 2 4 6 8 0 enter ";
     QTest::newRow("clear removes the last digit")
-            << "2 4 6 8 0 9 clear enter" << 13 << "SettingsMenuScreen"
+            << "2 4 6 8 0 9 clear enter" << MenuState::Settings << "SettingsMenuScreen"
             << "";
-    QTest::newRow("empty entry is wrong") << "clear enter" << 13 << "SettingsScreen"
-                                          << "Wrong Password";
-    QTest::newRow("back goes home") << "1 back" << 3 << "HomeScreen"
+    QTest::newRow("empty entry is wrong")
+            << "clear enter" << MenuState::Settings << "SettingsScreen"
+            << "Wrong Password";
+    QTest::newRow("back goes home") << "1 back" << MenuState::Home << "HomeScreen"
                                     << "";
-    QTest::newRow("empty new password is forbidden") << changing + "enter" << 13 << "SettingsScreen"
-                                                     << "Forbidden Password";
+    QTest::newRow("empty new password is forbidden")
+            << changing + "enter" << MenuState::Settings << "SettingsScreen"
+            << "Forbidden Password";
     QTest::newRow("declined new password keeps the old one")
-            << changing + "1 3 enter 1 3 enter no" << 13 << "SettingsMenuScreen"
+            << changing + "1 3 enter 1 3 enter no" << MenuState::Settings << "SettingsMenuScreen"
             << "";
 }
 
 void TestMainWindowStates::password_usersAndChange()
 {
     QFETCH(QString, keys);
+    QFETCH(MenuState, state);
     QFETCH(QString, popUpLine1);
     Instrument instrument;
-    instrument.window->setState(3);
+    instrument.window->setState(MenuState::Home);
     instrument.click("pushButton_settings");
     for (const QString &key : keys.split(' ')) {
         if (key == "yes" || key == "no" || key == "ok") {
@@ -646,7 +665,7 @@ void TestMainWindowStates::password_usersAndChange()
             instrument.click("pushButton_password_" + key);
         }
     }
-    QTEST(instrument.window->menuState(), "state");
+    QCOMPARE(instrument.window->menuState(), state);
     QTEST(instrument.pageName(), "page");
     QCOMPARE(Instrument::popUpShown(), !popUpLine1.isEmpty());
     if (!popUpLine1.isEmpty()) {

@@ -1,5 +1,4 @@
 // The pump's periodic check and its lines, on sandbox sysfs files the test writes.
-#include "hw/fan.h"
 #include "hw/pump.h"
 #include "support/sandboxroot.h"
 
@@ -46,7 +45,6 @@ private slots:
     void enable_nearlyFullWithSwitch_setsFlagOnly();
     void enableAndDisable_driveLinesInOrder();
     void motor_leftHighByStartUp_neverRunsUnasked();
-    void fan_refusesDutiesOutOfRange();
 };
 
 void TestPump::init()
@@ -180,23 +178,6 @@ void TestPump::motor_leftHighByStartUp_neverRunsUnasked()
     pump.checkPressure();
     QVERIFY(!pump.isPumpEnabled());
     QCOMPARE(fieldsOf(sandbox, kMotor).last(), QByteArray("0"));
-}
-
-void TestPump::fan_refusesDutiesOutOfRange()
-{
-    SandboxRoot sandbox;
-    const QString pwm = "/sys/class/leds/PWM<D>/brightness";
-    sandbox.write(pwm, {});
-    Fan fan;
-    fan.fanStart(300);
-    fan.fanStart(-1);
-    QVERIFY(sandbox.read(pwm).isEmpty());
-    fan.fanStart(10);
-    fan.fanStop();
-    QCOMPARE(sandbox.read(pwm),
-             QByteArray("10\0"
-                        "0\0\0",
-                        6));
 }
 
 QTEST_GUILESS_MAIN(TestPump)

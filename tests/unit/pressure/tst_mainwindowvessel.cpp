@@ -69,7 +69,7 @@ void TestMainWindowVessel::reports_oneInThreeAndPercent()
     QFETCH(int, reports);
     QFETCH(int, percent);
     Instrument instrument;
-    QCOMPARE(instrument.window->menuState(), 2);
+    QCOMPARE(instrument.window->menuState(), MenuState::InitialPressurizing);
     if (mbar > 9999)
         instrument.reportVessel(4000, 0); // a stale value must not survive an invalid report
     instrument.reportVessel(mbar, 0, reports);
@@ -108,16 +108,17 @@ void TestMainWindowVessel::check_leakageAndCompletion()
     if (leakAtCheck) {
         QCOMPARE(errors.count(), 1);
         QCOMPARE(errors.first().first().value<ErrorCode>(), ERROR_PRESSURE_LEAKAGE);
-        QCOMPARE(instrument.window->menuState(), 15); // not Home: the completion never ran
+        QCOMPARE(instrument.window->menuState(),
+                 MenuState::Error); // not Home: the completion never ran
     } else if (switchAtCheck) {
         QCOMPARE(errors.count(), 0);
         QCOMPARE(bar(instrument), 100);
         QCOMPARE(autoStartStopped.count(), 1);
-        QCOMPARE(instrument.window->menuState(), 3);
+        QCOMPARE(instrument.window->menuState(), MenuState::Home);
         QVERIFY(!checkTimer(instrument));
     } else {
         QCOMPARE(errors.count(), 0);
-        QCOMPARE(instrument.window->menuState(), 2);
+        QCOMPARE(instrument.window->menuState(), MenuState::InitialPressurizing);
     }
 }
 

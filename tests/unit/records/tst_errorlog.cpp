@@ -1,8 +1,8 @@
 // The error log: record format, appends that stay whole on a damaged disk, and the read-back
 // of the newest records from the end of a log of any size.
-#include "app/menunames.h"
 #include "records/writer.h"
 #include "support/consolecapture.h"
+#include "support/menustates.h"
 #include "support/sandboxroot.h"
 
 #include <QElapsedTimer>
@@ -55,7 +55,7 @@ private slots:
 
 void TestErrorLog::writeErrorLog_formatsRecord_data()
 {
-    QTest::addColumn<int>("menu");
+    QTest::addColumn<MenuState>("menu");
     QTest::addColumn<int>("code");
     QTest::addColumn<int>("runId");
     QTest::addColumn<bool>("withLanes"); // lanes 1 and 3 of eight selected
@@ -63,19 +63,20 @@ void TestErrorLog::writeErrorLog_formatsRecord_data()
 
     const QByteArray fixed = "/usr/share/vemla/logs/errors.log|1.3.0";
     const QByteArray run = "|7|/logs/production/7_20240131_142501.log|5210|1000|2000|65535|";
-    QTest::newRow("during a run") << 10 << 6 << 7 << true
+    QTest::newRow("during a run") << MenuState::Running << 6 << 7 << true
                                   << "|Running menu|6|Insufficient system pressure|" + fixed + run
                     + "10100000\n";
-    QTest::newRow("no lane map") << 10 << 8 << 7 << false
+    QTest::newRow("no lane map") << MenuState::Running << 8 << 7 << false
                                  << "|Running menu|8|Pressure regulation failure|" + fixed + run
                     + "<NOT FOUND>|\n";
     QTest::newRow("unnamed menu, unknown code")
-            << 14 << 42 << 0 << false << "|<NOT FOUND>|<NOT FOUND>|<NOT FOUND>|" + fixed + "\n";
+            << MenuState::ServiceMenu << 42 << 0 << false
+            << "|<NOT FOUND>|<NOT FOUND>|<NOT FOUND>|" + fixed + "\n";
 }
 
 void TestErrorLog::writeErrorLog_formatsRecord()
 {
-    QFETCH(int, menu);
+    QFETCH(MenuState, menu);
     QFETCH(int, code);
     QFETCH(int, runId);
     QFETCH(bool, withLanes);
@@ -117,7 +118,7 @@ void TestErrorLog::writeErrorLog_damagedDisk_keepsEveryRecordWhole()
         sandbox.write(kLogQ, before);
     Writer writer(menuName);
 
-    writer.writeErrorLog(kLog, entryOf(3, 5));
+    writer.writeErrorLog(kLog, entryOf(MenuState::Home, 5));
 
     const QByteArray file = sandbox.read(kLogQ);
     QCOMPARE(file.left(kept.size()), kept);
@@ -182,7 +183,7 @@ void TestErrorLog::readLatestErrors_hugeOrUnreadableLog()
     QVERIFY(QDir().mkpath(sandbox.file(kLogQ)));
     {
         ConsoleCapture console;
-        writer.writeErrorLog(kLog, entryOf(3, 1));
+        writer.writeErrorLog(kLog, entryOf(MenuState::Home, 1));
         QCOMPARE(writer.readLatestErrors(kLog, &lines, 8), 1);
         QVERIFY(console.contains("Unable to create error log file"));
     }

@@ -23,16 +23,16 @@ int progress(const Instrument &instrument, const QString &page)
 void calibrate(const Instrument &instrument, const Samples &samples)
 {
     Drawer *drawer = instrument.window->drawerDevice();
-    QCOMPARE(instrument.window->menuState(), 17);
+    QCOMPARE(instrument.window->menuState(), MenuState::CalibrationStart);
     instrument.click("pushButton_CalibrationStartScreen_open");
-    QCOMPARE(instrument.window->menuState(), 18);
+    QCOMPARE(instrument.window->menuState(), MenuState::CalibrationOpen);
     emit drawer->drawerIsOpened();
-    QCOMPARE(instrument.window->menuState(), 19);
+    QCOMPARE(instrument.window->menuState(), MenuState::CalibrationInsert);
     instrument.click("pushButton_CalibrationInsertScreen_ready");
-    QCOMPARE(instrument.window->menuState(), 20);
+    QCOMPARE(instrument.window->menuState(), MenuState::CalibrationCaution);
     instrument.click("pushButton_CalibrationInsertScreen_ready");
     for (int cycle = 0; cycle < samples.size(); ++cycle) {
-        QCOMPARE(instrument.window->menuState(), 21);
+        QCOMPARE(instrument.window->menuState(), MenuState::CalibrationInProgress);
         QCOMPARE(progress(instrument, "CalibrationInProgressScreen"), cycle + 5);
         emit drawer->drawerIsClosed();
         emit drawer->setNewCalibrationSample(uint16_t(samples[cycle].first),
@@ -43,9 +43,9 @@ void calibrate(const Instrument &instrument, const Samples &samples)
 
 void enterServiceMenu(const Instrument &instrument)
 {
-    instrument.window->setState(3);
+    instrument.window->setState(MenuState::Home);
     instrument.logIn(kServiceCode);
-    QCOMPARE(instrument.window->menuState(), 14);
+    QCOMPARE(instrument.window->menuState(), MenuState::ServiceMenu);
 }
 } // namespace
 
@@ -94,12 +94,12 @@ void TestMainWindowCalibration::calibration_evaluateAndSave()
     QSignalSpy calibrationArmed(instrument.window.get(), &MainWindow::enableDrawerCalibration);
     QSignalSpy highThreshold(instrument.window.get(), &MainWindow::enableTemporaryHighThreshold);
     QSignalSpy reload(instrument.window.get(), &MainWindow::drawerUpdateSettings);
-    instrument.window->setState(17);
+    instrument.window->setState(MenuState::CalibrationStart);
     LogCapture log;
     instrument.commands.clear();
     calibrate(instrument, samples);
 
-    QCOMPARE(instrument.window->menuState(), 22);
+    QCOMPARE(instrument.window->menuState(), MenuState::CalibrationReady);
     QCOMPARE(progress(instrument, "CalibrationReadyScreen"), 8);
     QTEST(instrument.text("label_CalibrationReadyScreen_threshold_value"), "thresholdText");
     QTEST(instrument.text("label_CalibrationReadyScreen_opening_time_value"), "openingText");
@@ -118,7 +118,7 @@ void TestMainWindowCalibration::calibration_evaluateAndSave()
     instrument.commands.clear();
     instrument.click("pushButton_CalibrationReadyScreen_save");
     // The finished page follows once the values are on the medium.
-    QTRY_COMPARE(instrument.window->menuState(), 23);
+    QTRY_COMPARE(instrument.window->menuState(), MenuState::CalibrationFinished);
     QCOMPARE(reload.count(), 1);
     QCOMPARE(instrument.stored("drawer/safety_threshold"), storedThreshold);
     QTEST(instrument.stored("drawer/opening_time"), "storedOpeningTime");
@@ -129,20 +129,20 @@ void TestMainWindowCalibration::calibration_evaluateAndSave()
         QCOMPARE(instrument.commands.commands(), std::vector<std::string> {"sync"});
     }
     instrument.click("pushButton_CalibrationFinishedScreen_close");
-    QCOMPARE(instrument.window->menuState(), 5);
+    QCOMPARE(instrument.window->menuState(), MenuState::CloseDrawer);
 }
 
 void TestMainWindowCalibration::calibration_cancelAndRecalibrate_startsWithFreshSamples()
 {
     Instrument instrument("[drawer]\nsafety_threshold=1800\nopening_time=5200\n");
-    instrument.window->setState(17);
+    instrument.window->setState(MenuState::CalibrationStart);
     calibrate(instrument, {{3000, 5600}, {3100, 5600}, {3200, 5600}});
     instrument.click("pushButton_CalibrationReadyScreen_cancel");
     QCOMPARE(progress(instrument, "CalibrationCancelScreen"), 8);
 
     // Yes: back to the insert page with the drawer still out.
     instrument.click("pushButton_CalibrationCancelScreen_yes");
-    QCOMPARE(instrument.window->menuState(), 19);
+    QCOMPARE(instrument.window->menuState(), MenuState::CalibrationInsert);
     instrument.click("pushButton_CalibrationInsertScreen_ready");
     instrument.click("pushButton_CalibrationInsertScreen_ready");
     Drawer *drawer = instrument.window->drawerDevice();
@@ -151,7 +151,7 @@ void TestMainWindowCalibration::calibration_cancelAndRecalibrate_startsWithFresh
         emit drawer->setNewCalibrationSample(2000, 5300);
         emit drawer->drawerIsOpened();
     }
-    QCOMPARE(instrument.window->menuState(), 22);
+    QCOMPARE(instrument.window->menuState(), MenuState::CalibrationReady);
     QCOMPARE(instrument.text("label_CalibrationReadyScreen_threshold_value"),
              QString("2000  (old: 1800)"));
     QCOMPARE(instrument.text("label_CalibrationReadyScreen_opening_time_value"),
@@ -160,7 +160,7 @@ void TestMainWindowCalibration::calibration_cancelAndRecalibrate_startsWithFresh
     // Cancel, No: finished, and the stored values untouched.
     instrument.click("pushButton_CalibrationReadyScreen_cancel");
     instrument.click("pushButton_CalibrationCancelScreen_no");
-    QCOMPARE(instrument.window->menuState(), 23);
+    QCOMPARE(instrument.window->menuState(), MenuState::CalibrationFinished);
     QCOMPARE(instrument.stored("drawer/safety_threshold"), 1800);
     QCOMPARE(instrument.stored("drawer/opening_time"), 5200);
 }

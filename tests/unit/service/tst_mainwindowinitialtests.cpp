@@ -31,9 +31,9 @@ void fire(const Instrument &instrument, const char *timerName)
 // vessel full.
 void openTestGroup(const Instrument &instrument)
 {
-    QTRY_COMPARE_WITH_TIMEOUT(instrument.window->menuState(), 3, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(instrument.window->menuState(), MenuState::Home, 5000);
     instrument.logIn(kServiceCode);
-    QCOMPARE(instrument.window->menuState(), 14);
+    QCOMPARE(instrument.window->menuState(), MenuState::ServiceMenu);
     instrument.click("pushButton_initial_tests");
 }
 
@@ -41,7 +41,7 @@ void openTestGroup(const Instrument &instrument)
 void confirmAndCycleDrawer(const Instrument &instrument, const QString &title)
 {
     Instrument::answer("yes");
-    QCOMPARE(instrument.window->menuState(), 4);
+    QCOMPARE(instrument.window->menuState(), MenuState::OpenDrawer);
     emit instrument.window->drawerDevice()->drawerIsOpened();
     QCOMPARE(instrument.text("label_title_drawer_menu"), title);
     instrument.click("pushButton_close");
@@ -102,7 +102,7 @@ void TestMainWindowInitialTests::openRun_nineLaneRuns_masksPumpCountsResultsAndR
     const int failingLane = 4;
     QList<bool> flags;
     for (int lane = 0; lane < initialtest::kRowCount; ++lane) {
-        QTRY_COMPARE_WITH_TIMEOUT(instrument.window->menuState(), 10, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(instrument.window->menuState(), MenuState::Running, 5000);
         QCOMPARE(lastMask(valves), int(initialtest::laneMask(initialtest::OPEN_RUN_TEST, lane)));
         QCOMPARE(instrument.text("label_run_id_value"),
                  QString("%1 (Open Run Test)").arg(lane + 1));
@@ -143,7 +143,7 @@ void TestMainWindowInitialTests::openRun_nineLaneRuns_masksPumpCountsResultsAndR
     QCOMPARE(logs[9], QString("OPEN_RUN_TEST_Results.log"));
 
     instrument.click("pushButton_testResults_back");
-    QCOMPARE(instrument.window->menuState(), 14);
+    QCOMPARE(instrument.window->menuState(), MenuState::ServiceMenu);
     QCOMPARE(mark(instrument, 1), QString("|"));
 }
 
@@ -160,7 +160,7 @@ void TestMainWindowInitialTests::blockedCartridge_lossAndPump_stopEndsTestWithou
     confirmAndCycleDrawer(instrument, "Please insert blocked cartridge");
 
     // Lane 1 loses exactly the allowed 500 mbar.
-    QTRY_COMPARE_WITH_TIMEOUT(instrument.window->menuState(), 10, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(instrument.window->menuState(), MenuState::Running, 5000);
     instrument.setVessel(4800, true);
     fire(instrument, "testTimer");
     QCOMPARE(mark(instrument, 1), QString("X|"));
@@ -169,11 +169,11 @@ void TestMainWindowInitialTests::blockedCartridge_lossAndPump_stopEndsTestWithou
     for (int lane = 1; lane <= 2; ++lane) {
         instrument.setVessel(5300, true);
         fire(instrument, "nextLaneTimer");
-        QCOMPARE(instrument.window->menuState(), 4);
+        QCOMPARE(instrument.window->menuState(), MenuState::OpenDrawer);
         emit instrument.window->drawerDevice()->drawerIsOpened();
-        QCOMPARE(instrument.window->menuState(), 5);
+        QCOMPARE(instrument.window->menuState(), MenuState::CloseDrawer);
         emit instrument.window->drawerDevice()->drawerIsClosed();
-        QTRY_COMPARE_WITH_TIMEOUT(instrument.window->menuState(), 10, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(instrument.window->menuState(), MenuState::Running, 5000);
         if (lane == 1) {
             // A pump start during a blocked lane is a leak, whatever the pressure says.
             emit instrument.window->pumpDevice()->pumpIsEnabled();
@@ -184,9 +184,9 @@ void TestMainWindowInitialTests::blockedCartridge_lossAndPump_stopEndsTestWithou
 
     // Stopped during lane 3: back to the buttons, no marks, no results, no test any more.
     instrument.click("pushButton_running_stop");
-    QCOMPARE(instrument.window->menuState(), 6);
+    QCOMPARE(instrument.window->menuState(), MenuState::StopRunQuestion);
     instrument.click("pushButton_running_stop_yes");
-    QCOMPARE(instrument.window->menuState(), 14);
+    QCOMPARE(instrument.window->menuState(), MenuState::ServiceMenu);
     QCOMPARE(instrument.pageName(), QString("serviceMenu"));
     QCOMPARE(mark(instrument, 1), QString("|"));
     QCOMPARE(mark(instrument, 2), QString("|"));
@@ -214,7 +214,7 @@ void TestMainWindowInitialTests::closeRun_unusableDefaults_timerEndsRunAndButton
     Instrument::answer("yes");
     QCOMPARE(Instrument::popUpLine(1), QString("Production ID is 0"));
     Instrument::answer("ok");
-    QCOMPARE(instrument.window->menuState(), 14);
+    QCOMPARE(instrument.window->menuState(), MenuState::ServiceMenu);
     instrument.click("pushButton_reset");
     instrument.click("pushButton_initial_tests");
 
@@ -223,11 +223,11 @@ void TestMainWindowInitialTests::closeRun_unusableDefaults_timerEndsRunAndButton
     QCOMPARE(instrument.text("label_task_1"), QString());
     QCOMPARE(instrument.text("label_task_9"), QString("All Lanes"));
     confirmAndCycleDrawer(instrument, "Please remove cartridge");
-    QTRY_COMPARE_WITH_TIMEOUT(instrument.window->menuState(), 10, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(instrument.window->menuState(), MenuState::Running, 5000);
     QCOMPARE(lastMask(valves), 0xFF);
     // An active time of 0 does not end the lane run: the countdown shows the test's time.
     QMetaObject::invokeMethod(instrument.window.get(), "dropletProduction");
-    QCOMPARE(instrument.window->menuState(), 10);
+    QCOMPARE(instrument.window->menuState(), MenuState::Running);
     QCOMPARE(instrument.text("label_time_remaining_value"), QString("29 minutes"));
 
     // One pump start in half an hour is the natural leak of a sound vessel.
@@ -260,7 +260,7 @@ void TestMainWindowInitialTests::drawerTest_errorEndsTestAndRestoresSettings()
     QCOMPARE(forced.first().at(0).toInt(), -1);
 
     emit instrument.window->drawerDevice()->drawerError(ERROR_DRAWER_STUCK_INSIDE);
-    QCOMPARE(instrument.window->menuState(), 15);
+    QCOMPARE(instrument.window->menuState(), MenuState::Error);
     QCOMPARE(buttonStyle(instrument, "pushButton_drawer_test"), windowstyles::rectRed());
     QVERIFY(log.contains("Settings:  Actual"));
     // A late closed report finds no test to judge.
@@ -273,9 +273,9 @@ void TestMainWindowInitialTests::pumpTest_ventStep_noBackAndEndedByAnError()
 {
     Instrument instrument;
     // A run pressurized earlier: the pressurizing page's Back was shown then.
-    instrument.window->setState(12);
+    instrument.window->setState(MenuState::Pressurizing);
     QVERIFY(instrument.shown("pushButton_vesselPress_back"));
-    instrument.window->setState(14);
+    instrument.window->setState(MenuState::ServiceMenu);
     instrument.click("pushButton_initial_tests");
     QSignalSpy release(instrument.window.get(), &MainWindow::pressureRelease);
     for (bool errorDuringVent : {false, true}) {
@@ -288,18 +288,18 @@ void TestMainWindowInitialTests::pumpTest_ventStep_noBackAndEndedByAnError()
         QVERIFY(!instrument.shown("pushButton_vesselPress_back"));
         if (!errorDuringVent) {
             fire(instrument, "pumpTestVentTimer");
-            QCOMPARE(instrument.window->menuState(), 12);
+            QCOMPARE(instrument.window->menuState(), MenuState::Pressurizing);
             QVERIFY(!instrument.shown("pushButton_vesselPress_back"));
             emit instrument.window->systemError(ERROR_PRESSURE_LEAKAGE);
-            instrument.window->setState(14);
+            instrument.window->setState(MenuState::ServiceMenu);
             continue;
         }
         // An error during the vent ends the test: the vent's end does not pull the error
         // screen back to pressurizing.
         emit instrument.window->systemError(ERROR_UNDEFINED);
-        QCOMPARE(instrument.window->menuState(), 15);
+        QCOMPARE(instrument.window->menuState(), MenuState::Error);
         QTest::qWait(2500);
-        QCOMPARE(instrument.window->menuState(), 15);
+        QCOMPARE(instrument.window->menuState(), MenuState::Error);
         QCOMPARE(instrument.pageName(), QString("errorScreen"));
     }
 }

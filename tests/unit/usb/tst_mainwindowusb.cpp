@@ -181,7 +181,7 @@ void TestMainWindowUsb::updateStart()
 
     if (!mounted) {
         QVERIFY(log.contains("USB content not available anymore, aborting SW update"));
-        QCOMPARE(instrument.window->menuState(), 3);
+        QCOMPARE(instrument.window->menuState(), MenuState::Home);
         QVERIFY(!instrument.shown("pushButton_sw_update"));
     } else {
         QVERIFY(log.contains("Mount point found: /media/sda1"));

@@ -1,7 +1,7 @@
 // Timing of the EPC link against the simulated controllers, with the shipped link file: one read
 // exchange and one three-channel read cycle, next to what the wire and the configured waits
 // take, and next to a libmodbus client reading the same register from the same server.
-// Run alone: ctest -R epcbenchmark -V
+// Run alone, on a quiet machine: make bench BENCH_ONLY=link
 #include "pressure/confighandler.h"
 #include "pressure/epccontrol.h"
 #include "sim/modbusrtuserver.h"
@@ -152,4 +152,4 @@ void TestEpcBenchmark::readExchange_overheadBeyondWireAndWaits()
 }
 
 QTEST_MAIN(TestEpcBenchmark)
-#include "tst_epcbenchmark.moc"
+#include "epclink.moc"

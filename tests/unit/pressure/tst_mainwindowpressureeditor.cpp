@@ -48,7 +48,7 @@ void type(const QString &digits)
 
 void logInAsAdmin(const Instrument &instrument)
 {
-    instrument.window->setState(3);
+    instrument.window->setState(MenuState::Home);
     instrument.logIn(kAdminPassword);
     QCOMPARE(instrument.pageName(), QString("SettingsMenuScreen"));
 }
@@ -126,9 +126,9 @@ void TestMainWindowPressureEditor::navigation_levelsLockAndBackClimbs()
     for (const QString &button : kLineButtons)
         QVERIFY(instrument.shown(button));
     instrument.click("pushButton_settingsMenu_back");
-    QCOMPARE(instrument.window->menuState(), 13);
+    QCOMPARE(instrument.window->menuState(), MenuState::Settings);
     instrument.click("pushButton_settingsMenu_back");
-    QCOMPARE(instrument.window->menuState(), 3);
+    QCOMPARE(instrument.window->menuState(), MenuState::Home);
 }
 
 void TestMainWindowPressureEditor::keypad_titleLimitAndKeyPerField_data()

@@ -4,9 +4,9 @@
 // and how late the main thread's timer ever was.
 //
 //   drawerbench [seconds]      (default 10)
+#include "bench/benchroot.h"
 #include "hw/drawer.h"
 #include "hw/drawerclock.h"
-#include "tools/benchroot.h"
 
 #include <algorithm>
 #include <chrono>
