@@ -3,7 +3,7 @@
 
 #include "ui_mainwindow.h"
 
-#include "platform/platform.h"
+#include "platform/commands.h"
 #include "records/appsettings.h"
 #include "service/initialtest.h"
 #include "softwareversion.h"
@@ -42,7 +42,7 @@ void MainWindow::handleSystemError(ErrorCode err)
     // After the record, in the disk thread; the error screen and its safe state do not wait.
     diskQueue.write([] {
         AppSettings().saveSystemSetting(AppSettings::SYSTEM_ERROR, 1);
-        platform::run("sync");
+        platform::sync();
     });
     setState(MenuState::Error);
 }
@@ -171,7 +171,7 @@ void MainWindow::onErrorDrawerButton(int drawerAction)
 {
     diskQueue.write([] {
         AppSettings().saveSystemSetting(AppSettings::SYSTEM_ERROR, 0);
-        platform::run("sync");
+        platform::sync();
     });
     errorActive = false;
     if (vesselPressure < kVesselRecommendedMbar) {

@@ -4,7 +4,7 @@
 
 #include "ui_mainwindow.h"
 
-#include "platform/platform.h"
+#include "platform/commands.h"
 #include "records/appsettings.h"
 
 #include <QDebug>
@@ -160,7 +160,7 @@ void MainWindow::saveNewPassword()
     diskQueue.write(
             [password] {
                 AppSettings().setAdminPassword(password);
-                platform::run("sync");
+                platform::sync();
             },
             this,
             [this] {

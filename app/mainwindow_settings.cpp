@@ -4,6 +4,7 @@
 
 #include "ui_mainwindow.h"
 
+#include "platform/commands.h"
 #include "platform/platform.h"
 #include "records/appsettings.h"
 #include "records/logremoval.h"
@@ -267,9 +268,11 @@ void MainWindow::onDateAndTimeEntered(QString dateAndTime, ::dateFormat currentF
     platform::run("timedatectl set-ntp false");
     const QString text = entered.toString("yyyy-MM-dd hh:mm:ss");
     qDebug().noquote() << text;
+    // The fixed format gives digits, '-', ':' and one blank only: the double quotes keep the
+    // date and the time one word, and nothing in it can end them.
     platform::run("timedatectl set-time \"" + text.toStdString() + "\"");
     platform::run("hwclock -w");
-    platform::run("sync");
+    platform::sync();
     showMessage("Date & time changed", "");
     ui->label_date_time->setText(dateAndTime);
 }

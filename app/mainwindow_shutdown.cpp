@@ -4,9 +4,9 @@
 #include "ui_mainwindow.h"
 
 #include "hw/buttonhandler.h"
+#include "platform/commands.h"
 #include "platform/platform.h"
 #include "records/appsettings.h"
-#include "records/shellargument.h"
 #include "records/systemlog.h"
 
 #include <QDebug>
@@ -87,7 +87,7 @@ void MainWindow::shutdownStep()
         // Whatever the disk thread still holds (the run log of a run the shutdown ended) is
         // written before the last sync.
         diskQueue.drain();
-        platform::run("sync; umount " + shellArgument(platform::path("/media/sda1")));
+        platform::syncAndUnmount(platform::path("/media/sda1"));
         qDebug() << "Powering Off";
         QTimer::singleShot(kPoweroffDelayMs, this, [] { platform::run("poweroff"); });
     }

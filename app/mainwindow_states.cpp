@@ -2,7 +2,7 @@
 
 #include "ui_mainwindow.h"
 
-#include "platform/platform.h"
+#include "platform/commands.h"
 #include "pressure/epccontrol.h"
 #include "records/appsettings.h"
 #include "service/initialtest.h"
@@ -216,7 +216,6 @@ void MainWindow::setSystemMode(const QString &mode)
     emit valveOutput(0);
     stopReading = true;
     emit initEpc();
-    QThread::msleep(EpcControl::kSettleAfterOpenMs);
     setPressureWatchdog->start(EpcControl::kConfirmationTimeoutMs);
     setPoints[0] = setPoints[1] = setPoints[2] = 0;
     emit setPressure(0, 0, 0);
@@ -278,5 +277,5 @@ void MainWindow::resetProductionId()
 {
     productionId = 0;
     AppSettings().saveProductionSetting(AppSettings::PRODUCTION_ID, 0);
-    platform::run("sync");
+    platform::sync();
 }

@@ -1,37 +1,25 @@
 #include "drawer.h"
 
 #include "drawermath.h"
+#include "platform/commands.h"
 #include "platform/platform.h"
 #include "pwm.h"
 #include "records/appsettings.h"
-#include "records/shellargument.h"
 #include "sysfsvalue.h"
 
-#include <QDateTime>
 #include <QDebug>
-#include <QDir>
-#include <QFile>
-#include <QTimer>
 
 namespace {
 
 constexpr const char *kMoveOut = "move_out";
 constexpr const char *kMoveIn = "move_in";
 
-constexpr unsigned kFullDuty = 255;
-constexpr unsigned kNoDuty = 0;
 constexpr int kSamplePeriodMs = 25;
 // The motor's inrush current would read as an obstacle: supervision starts after it.
 constexpr int kInrushDelayMs = 500;
 // A closing that still draws current this long after it started is cut off: the full
 // travel takes about 5.5 s.
 constexpr qint64 kClosingLimitMs = 8000;
-// Timed mode (no current sensing): one tick a second, a full travel ends at tick 6.
-constexpr int kTimedTickMs = 1000;
-constexpr int kTimedLastDrivenTick = 5;
-
-const char *const kLogsDir = "/usr/share/vemla/logs";
-const char *const kDrawerLogsDir = "/usr/share/vemla/logs/drawer";
 
 void logLine(const QString &text)
 {
@@ -40,15 +28,16 @@ void logLine(const QString &text)
 
 } // namespace
 
-Drawer::Drawer(DrawerClock *clock) : clock(clock ? clock : &DrawerClock::system())
+Drawer::Drawer(DrawerClock *clock)
+    : clock(clock ? clock : &DrawerClock::system()),
+      timedMode(*this->clock, pwmOpenPath, pwmClosePath,
+                [this](DrawerTimedMode::Direction direction) { onTimedTravelEnded(direction); })
 {
     logLine("Drawer class constructor");
 }
 
 Drawer::~Drawer()
 {
-    delete moveOutTimer;
-    delete moveInTimer;
     // Orders the window's last direct call before the object goes (visibly to the sanitizer).
     const std::lock_guard<std::mutex> lock(abortMutex);
 }
@@ -78,32 +67,12 @@ void Drawer::requestAbort(int value)
 
 int Drawer::enableLogging(int hwVersion)
 {
-    loggingEnabled = false;
-    if (hwVersion == 0) {
-        logLine(QString("Drawer logging denied, invalid HW version: %1").arg(hwVersion));
-        return -1;
-    }
-    if (!QDir(platform::path(QString(kLogsDir))).exists()) {
-        logLine("Drawer logging denied: logs directory missing");
-        return -1;
-    }
-    if (!QDir(platform::path(QString(kDrawerLogsDir))).exists()) {
-        if (platform::run("mkdir " + shellArgument(platform::path(std::string(kDrawerLogsDir))))
-            != 0) {
-            logLine("Drawer logging denied: unable to create directory");
-            return -1;
-        }
-        logLine(QString("Directory %1 created").arg(kDrawerLogsDir));
-    }
-    loggingEnabled = true;
-    logLine("Drawer logging: ENABLED");
-    return 0;
+    return sampleLog.enable(hwVersion);
 }
 
 void Drawer::disableLogging()
 {
-    loggingEnabled = false;
-    logLine("Drawer logging: DISABLED");
+    sampleLog.disable();
 }
 
 void Drawer::init()
@@ -111,33 +80,22 @@ void Drawer::init()
     stopMotor();
     updateDrawerSettings();
     if (!safetyEnabled)
-        createMoveTimers();
+        timedMode.createTimers();
     // A drawer recorded as closed is driven closed once more: it may have been pushed open
     // by hand while the instrument was off.
     if (AppSettings().loadDrawerSetting(AppSettings::DRAWER_STATE) == POSITION_CLOSED)
         forceDrawer(-1);
 }
 
-void Drawer::createMoveTimers()
-{
-    // Created in the drawer's thread, so that they tick in it.
-    if (moveOutTimer)
-        return;
-    moveOutTimer = new QTimer;
-    moveInTimer = new QTimer;
-    connect(moveOutTimer, &QTimer::timeout, this, [this] { onMoveTimerTick(++moveOutTicks, +1); });
-    connect(moveInTimer, &QTimer::timeout, this, [this] { onMoveTimerTick(++moveInTicks, -1); });
-}
-
 void Drawer::moveDrawer(int param)
 {
     int result = 0;
     if (!safetyEnabled)
-        createMoveTimers(); // a move requested before init() still runs timed
+        timedMode.createTimers(); // a move requested before init() still runs timed
     if (param > 0)
-        result = safetyEnabled ? openDrawer() : openTimed();
+        result = safetyEnabled ? openDrawer() : moveTimed(DrawerTimedMode::Opening);
     else if (param < 0)
-        result = safetyEnabled ? closeDrawer() : closeTimed();
+        result = safetyEnabled ? closeDrawer() : moveTimed(DrawerTimedMode::Closing);
     else
         stopMotor();
     if (result != 0)
@@ -156,8 +114,8 @@ void Drawer::forceDrawer(int param)
     lastMove = closing ? kMoveIn : kMoveOut;
     const char *driving = closing ? pwmClosePath : pwmOpenPath;
     const char *other = closing ? pwmOpenPath : pwmClosePath;
-    const int drive = writePwm(kFullDuty, driving);
-    const int release = writePwm(kNoDuty, other);
+    const int drive = writePwm(kPwmFullDuty, driving);
+    const int release = writePwm(kPwmNoDuty, other);
     if (drive != 0 || release != 0) {
         // One channel may be driven while the other is not released: never leave the
         // motor running with nobody watching its current.
@@ -178,8 +136,7 @@ void Drawer::forceDrawer(int param)
         emit drawerError(closing ? ERROR_DRAWER_STUCK_INSIDE : ERROR_DRAWER_STUCK_OUTSIDE);
         stopMotor();
     }
-    if (recordingSamples())
-        writeDrawerLog(lastMove);
+    finishSampleLog();
 }
 
 void Drawer::updateDrawerSettings()
@@ -189,8 +146,7 @@ void Drawer::updateDrawerSettings()
 
 void Drawer::enableCalibration()
 {
-    calibrationLogging = true;
-    logLine("Drawer: Calibration data logging: ENABLED");
+    sampleLog.startCalibration();
     enableHighThreshold();
 }
 
@@ -202,8 +158,8 @@ void Drawer::enableHighThreshold()
 
 void Drawer::stopMotor()
 {
-    writePwm(kNoDuty, pwmOpenPath);
-    writePwm(kNoDuty, pwmClosePath);
+    writePwm(kPwmNoDuty, pwmOpenPath);
+    writePwm(kPwmNoDuty, pwmClosePath);
     logLine("Drawer: STOPPED");
 }
 
@@ -226,14 +182,14 @@ int Drawer::endMove(int result)
 int Drawer::openDrawer()
 {
     beginMove(kMoveOut, "\nDrawer: OPENING");
-    if (writePwm(kFullDuty, pwmOpenPath) != 0) {
+    if (writePwm(kPwmFullDuty, pwmOpenPath) != 0) {
         stopMotor();
         return endMove(1);
     }
     openingTimer.start(*clock);
     logThreshold();
     savePosition(POSITION_INTERMEDIATE);
-    const int released = writePwm(kNoDuty, pwmClosePath);
+    const int released = writePwm(kPwmNoDuty, pwmClosePath);
     clock->sleepMs(kInrushDelayMs);
     const int result = monitorCurrent(true);
     stopMotor();
@@ -244,8 +200,7 @@ int Drawer::openDrawer()
     evaluateOpeningTime();
     logLine(QString("Drawer opening time: %1").arg(openingTime));
     lastOpeningTime = openingTime;
-    if (recordingSamples())
-        writeDrawerLog(lastMove);
+    finishSampleLog();
     return endMove(released);
 }
 
@@ -271,21 +226,20 @@ int Drawer::closeDrawer()
 {
     beginMove(kMoveIn, "\nDrawer: CLOSING");
     logClosingPlan();
-    if (writePwm(kFullDuty, pwmClosePath) != 0) {
+    if (writePwm(kPwmFullDuty, pwmClosePath) != 0) {
         stopMotor();
         return endMove(1);
     }
     closingTimer.start(*clock);
     logThreshold();
     savePosition(POSITION_INTERMEDIATE);
-    writePwm(kNoDuty, pwmOpenPath);
+    writePwm(kPwmNoDuty, pwmOpenPath);
     clock->sleepMs(kInrushDelayMs);
     if (safetyZone != 0) {
         if (monitorCurrent(true) == drawermath::OverCurrent) {
             // Stopped within the safety zone (obstacle or the user): the drawer is in between.
             stopMotor();
-            if (recordingSamples())
-                writeDrawerLog(lastMove);
+            finishSampleLog();
             evaluateOpeningTime();
             return endMove(0);
         }
@@ -299,68 +253,33 @@ int Drawer::closeDrawer()
     stopMotor();
     savePosition(POSITION_CLOSED);
     emit drawerIsClosed();
-    if (recordingSamples())
-        writeDrawerLog(lastMove);
+    finishSampleLog();
     evaluateOpeningTime();
     return endMove(0);
 }
 
-int Drawer::openTimed()
+int Drawer::moveTimed(DrawerTimedMode::Direction direction)
 {
-    beginMove(kMoveOut, "\nDrawer: OPENING");
-    moveInTimer->stop();
-    if (writePwm(kFullDuty, pwmOpenPath) != 0) {
+    if (direction == DrawerTimedMode::Opening) {
+        beginMove(kMoveOut, "\nDrawer: OPENING");
+    } else {
+        beginMove(kMoveIn, "\nDrawer: CLOSING");
+        logClosingPlan();
+    }
+    if (timedMode.start(direction) != 0) {
         stopMotor();
         return endMove(1);
     }
-    // Reversing an interrupted closing: go back only as far as it came.
-    if (moveInTicks != 0) {
-        moveOutTicks = kTimedLastDrivenTick - moveInTicks;
-        logLine(QString("moveOutTicks: %1").arg(moveOutTicks));
-    } else {
-        moveOutTicks = 0;
-    }
-    onMoveTimerTick(moveOutTicks, +1);
-    moveOutTimer->start(clock->timerIntervalMs(kTimedTickMs));
     return endMove(0);
 }
 
-int Drawer::closeTimed()
+void Drawer::onTimedTravelEnded(DrawerTimedMode::Direction direction)
 {
-    beginMove(kMoveIn, "\nDrawer: CLOSING");
-    logClosingPlan();
-    moveOutTimer->stop();
-    if (writePwm(kFullDuty, pwmClosePath) != 0) {
-        stopMotor();
-        return endMove(1);
-    }
-    if (moveOutTicks != 0) {
-        moveInTicks = kTimedLastDrivenTick - moveOutTicks;
-        logLine(QString("moveInTicks: %1").arg(moveInTicks));
-    } else {
-        moveInTicks = 0;
-    }
-    onMoveTimerTick(moveInTicks, -1);
-    moveInTimer->start(clock->timerIntervalMs(kTimedTickMs));
-    return endMove(0);
-}
-
-int Drawer::onMoveTimerTick(int ticks, int direction)
-{
-    const bool opening = direction > 0;
-    if (ticks <= kTimedLastDrivenTick)
-        return writePwm(kNoDuty, opening ? pwmClosePath : pwmOpenPath);
-    QTimer *timer = opening ? moveOutTimer : moveInTimer;
-    timer->stop();
-    (opening ? moveOutTicks : moveInTicks) = 0;
-    logLine(opening ? "moveOutTimer Stopped" : "moveInTimer Stopped");
-    logLine(timer->isActive() ? "true" : "false");
     stopMotor();
-    if (opening)
+    if (direction == DrawerTimedMode::Opening)
         emit drawerIsOpened();
     else
         emit drawerIsClosed();
-    return 0;
 }
 
 int Drawer::classifySample(int previous, int latest) const
@@ -377,8 +296,7 @@ int Drawer::monitorCurrent(bool supervised)
         clock->sleepMs(kSamplePeriodMs);
         const int value = readSysfsValue(currentPath);
         qDebug() << value;
-        if (recordingSamples())
-            samples.push_back(value);
+        sampleLog.record(value);
         ++passSamples;
         decision = passSamples >= 2 ? classifySample(previous, value) : drawermath::Keep;
         previous = value;
@@ -393,9 +311,8 @@ int Drawer::monitorCurrent(bool supervised)
         if (supervised && lastMove == kMoveIn && safetyZone > 0
             && closingTimer.elapsed(*clock) > safetyZone) {
             // The marker in the sample log: what follows is the unsupervised rest.
-            qDebug() << -1;
-            if (recordingSamples())
-                samples.push_back(-1);
+            qDebug() << DrawerSampleLog::kZoneEndMarker;
+            sampleLog.markZoneEnd();
             break;
         }
         if ((passSamples >= 2 && decision != drawermath::Keep) || abortRequest.load())
@@ -438,41 +355,18 @@ void Drawer::evaluateOpeningTime()
     closingInterrupted = false;
 }
 
-void Drawer::writeDrawerLog(std::string move)
+void Drawer::finishSampleLog()
 {
-    uint16_t threshold = 0;
-    if (!samples.empty()) {
-        const QString path = QString(kDrawerLogsDir) + '/'
-                + drawermath::drawerLogFileName(calibrationLogging, move,
-                                                QDateTime::currentDateTime());
-        if (calibrationLogging)
-            threshold = drawermath::calibrationThreshold(samples);
-        QFile file(platform::path(path));
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            logLine("Unable to open: " + path);
-        } else {
-            QByteArray text;
-            for (int sample : samples)
-                text += QByteArray::number(sample) + '\n';
-            if (file.write(text) != text.size())
-                logLine("Unable to write: " + path);
-            else
-                logLine(QString("Wrote %1 values to log: %2").arg(samples.size()).arg(path));
-        }
-        samples.clear();
-    }
-    if (calibrationLogging) {
-        logLine("Drawer: Calibration data logging: DISABLED");
-        calibrationLogging = false;
-        emit setNewCalibrationSample(threshold, static_cast<uint16_t>(lastOpeningTime));
-    }
+    const std::optional<uint16_t> threshold = sampleLog.finishMove(lastMove);
+    if (threshold)
+        emit setNewCalibrationSample(*threshold, static_cast<uint16_t>(lastOpeningTime));
 }
 
 void Drawer::savePosition(Position position)
 {
     AppSettings().saveDrawerSetting(AppSettings::DRAWER_STATE, position);
     // The position must survive a power cut in the middle of the next move.
-    platform::run("sync");
+    platform::sync();
 }
 
 uint16_t Drawer::thresholdInForce() const

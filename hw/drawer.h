@@ -1,17 +1,16 @@
 #pragma once
 
 #include "drawerclock.h"
+#include "drawersamplelog.h"
+#include "drawertimedmode.h"
 #include "records/errorcode.h"
 
 #include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include <QObject>
-
-class QTimer;
 
 // The motorised cartridge drawer: a DC motor on two PWM channels (one per direction) and its
 // current on an ADC input. A move runs synchronously in the drawer's own thread and blocks it
@@ -55,31 +54,24 @@ public slots:
 
 private:
     void stopMotor();
-    void createMoveTimers();
     int openDrawer();
     int closeDrawer();
-    int openTimed();
-    int closeTimed();
+    int moveTimed(DrawerTimedMode::Direction direction);
+    void onTimedTravelEnded(DrawerTimedMode::Direction direction);
     void beginMove(const char *move, const char *banner);
     void logClosingPlan();
     int endMove(int result);
     int monitorCurrent(bool supervised);
     int classifySample(int previous, int latest) const;
     void evaluateOpeningTime();
-    int onMoveTimerTick(int ticks, int direction);
-    void writeDrawerLog(std::string move);
+    void finishSampleLog();
     void savePosition(Position position);
-    bool recordingSamples() const { return loggingEnabled || calibrationLogging; }
     uint16_t thresholdInForce() const;
     void logThreshold() const;
 
     const char *pwmOpenPath = "/sys/class/leds/PWM<B>/brightness";
     const char *pwmClosePath = "/sys/class/leds/PWM<C>/brightness";
     const char *currentPath = "/sys/bus/iio/devices/iio:device0/in_voltage4_raw";
-    QTimer *moveOutTimer = nullptr;
-    QTimer *moveInTimer = nullptr;
-    int moveOutTicks = 0;
-    int moveInTicks = 0;
     // Taken by the window's direct calls. std::mutex, not QMutex: the thread sanitizer sees its
     // locking (Qt's own is invisible to it).
     std::mutex abortMutex;
@@ -87,8 +79,6 @@ private:
     std::atomic<uint8_t> abortRequest {0};
     // Set by the GUI thread (a direct call), read by every move.
     std::atomic<bool> safetyEnabled {false};
-    bool loggingEnabled = false;
-    bool calibrationLogging = false;
     bool highThresholdEnabled = false;
     DrawerClock::Stopwatch openingTimer;
     DrawerClock::Stopwatch closingTimer;
@@ -100,7 +90,8 @@ private:
     uint16_t safetyThreshold = 0;
     // Set by the GUI thread before the first move request reaches the drawer thread.
     std::atomic<bool> positionUnknown {false};
-    std::vector<int> samples;
     std::string lastMove;
     DrawerClock *clock;
+    DrawerSampleLog sampleLog;
+    DrawerTimedMode timedMode;
 };

@@ -8,13 +8,12 @@
 #include <QDebug>
 
 namespace {
-constexpr unsigned kMaxDuty = 255;
 constexpr size_t kDutyFieldSize = 3; // "255" is the longest duty text
 } // namespace
 
 int writePwm(unsigned value, const char *path)
 {
-    if (value > kMaxDuty)
+    if (value > kPwmFullDuty)
         return 1;
     char field[kDutyFieldSize + 1] = {};
     std::snprintf(field, sizeof field, "%u", value);

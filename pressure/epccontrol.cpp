@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <thread>
 
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -23,7 +24,6 @@
 
 namespace {
 
-constexpr uint16_t kFullScaleRaw = modbusrtu::kFullScaleRaw;
 // Time the transceiver needs to settle after its enable lines change.
 constexpr int kTransceiverSettleUs = 10;
 // Pause after every operation over the three controllers, so that they are not addressed
@@ -32,8 +32,6 @@ constexpr unsigned long kOperationPauseMs = 100;
 constexpr int kMaxReadAttempts = 10;
 // Placeholder of a failed read; never emitted.
 constexpr uint16_t kFailedReadValue = 170;
-// Channel ids 4 to 6 select address 170 (0xAA), which no controller of this instrument has.
-constexpr uint8_t kOtherChannelAddress = 170;
 // The driver holds RTS for this long after the last bit so the line is not cut short.
 constexpr __u32 kRtsDelayAfterSendMs = 100;
 // The waits of an exchange time the half-duplex bus in microseconds; the kernel's default timer
@@ -79,22 +77,6 @@ void writeAttribute(const char *path, const char *text)
     io.close(file);
 }
 
-uint8_t addressOfChannelId(int channelId)
-{
-    switch (channelId) {
-    case 2:
-        return 2;
-    case 3:
-        return 3;
-    case 4:
-    case 5:
-    case 6:
-        return kOtherChannelAddress;
-    default:
-        return 1;
-    }
-}
-
 void printFrame(const uint8_t *frame, int length)
 {
     for (int i = 0; i < length; ++i)
@@ -111,7 +93,7 @@ const char *rs485State(const serial_rs485 &settings)
 
 } // namespace
 
-EpcControl::EpcControl() : fullScale(kFullScaleRaw)
+EpcControl::EpcControl()
 {
     writeAttribute(exportPath, "83");
     writeAttribute(gpio83DirectionPath, "out");
@@ -123,83 +105,26 @@ EpcControl::EpcControl() : fullScale(kFullScaleRaw)
 EpcControl::~EpcControl()
 {
     log("EpcControl destructor ");
-    if (fd > 0) {
+    if (fd >= 0) {
         log("Closing file descriptor");
-        platform::deviceIo().close(fd);
-        fd = 0;
+        closePort();
     }
+}
+
+void EpcControl::closePort()
+{
+    platform::deviceIo().close(fd);
+    fd = -1;
 }
 
 void EpcControl::readConfiguration()
 {
     ConfigHandler config(nullptr);
     config.readConfig(kConfigPath);
-    // Each key is read, then logged with its label and the value as the file has it.
-    auto read = [&](const char *key, const char *label) {
-        const int value = config.getValue(key);
-        if (label)
-            log(label + std::to_string(value));
-        return value;
-    };
-
-    log("----------- Reading configurations ----------------");
-    communicationLogs = read("communication_logs", "Com. logs:\t");
-    crcLogs = read("crc_logs", "CRC logs:\t");
-    parsingLogs = read("parsing_logs", "Parsing logs:\t");
-    currentAddress = addressOfChannelId(read("channel_id", "Channel ID:\t"));
-    commandId = read("command_id", "Command ID:\t");
-    if (read("port", nullptr) == 1) {
-        portPath = "/dev/ttymxc1";
-        log("Port:\t\t/dev/ttymxc1 (Serial console)");
-    } else {
-        portPath = "/dev/ttymxc0";
-        log("Port:\t\t/dev/ttymx0 (EPC RS485)");
-    }
-    switch (read("baudrate", nullptr)) {
-    case 1:
-        lineSpeed = B38400;
-        log("Baudrate:\t38400");
-        break;
-    case 2:
-        lineSpeed = B115200;
-        log("Baudrate:\t115200");
-        break;
-    default:
-        lineSpeed = B19200;
-        log("Baudrate:\t19200");
-        break;
-    }
-    switch (read("opening_flags", "Opening_flags:\t")) {
-    case 1:
-        openFlags = O_RDWR | O_NOCTTY;
-        break;
-    case 2:
-    case 3:
-        openFlags = O_RDWR | O_NOCTTY | O_NONBLOCK;
-        break;
-    default:
-        openFlags = O_RDWR;
-        break;
-    }
-    clearTermios = read("clear_termios", "Clear_termios:\t");
-    termiosFlags = read("termios_flags", "Termios flags:\t");
-    canonicalMode = read("canonical_mode", "Canonical mode:\t");
-    postProcess = read("post_process", "Post process:\t");
-    hwControl = read("hw_control", "HW control:\t");
-    vTime = read("v_time", "v_time:\t\t");
-    vMin = read("v_min", "v_min:\t\t");
-    flush = read("flush", "Flush:\t\t");
-    respDelay = read("resp_delay", "Resp delay:\t");
-    wait1 = read("wait_1", "Wait time 1:\t");
-    wait2 = read("wait_2", "Wait time 2:\t");
-    wait3 = read("wait_3", "Wait time 3:\t");
-    wait4 = read("wait_4", "Wait time 4:\t");
-    wait5 = read("wait_5", "Wait time 5:\t");
-    readImmediately = read("read_immediately", "Enable RE immediately:\t");
-    checkAvailableBytes = read("check_available_bytes", "Check available bytes:\t");
-    rs485Mode = read("rs485_mode", "RS485 mode:\t\t");
-    rtsctrControl = read("rtsctr_control", "rtsctr control:\t\t");
-    log("---------------------------------------------------");
+    std::vector<std::string> report;
+    link = LinkConfig::read([&](const std::string &key) { return config.getValue(key); }, &report);
+    for (const std::string &line : report)
+        log(line);
 }
 
 int EpcControl::init()
@@ -208,19 +133,18 @@ int EpcControl::init()
     // init() runs first in the worker thread (and the slack is a per-thread setting).
     prctl(PR_SET_TIMERSLACK, kTimerSlackNs);
     platform::DeviceIo &io = platform::deviceIo();
-    if (fd > 0) {
+    if (fd >= 0) {
         log("FD left open, Close and clean before new opening.");
-        io.close(fd);
-        fd = 0;
+        closePort();
     }
     auto finish = [](int result) {
         log("EpcControl init() done.");
         return result;
     };
 
-    fd = io.open(platform::path(portPath).c_str(), openFlags);
+    fd = io.open(platform::path(link.portPath).c_str(), link.openFlags);
     if (fd < 0) {
-        log("Could not open port " + portPath + " Error: " + errorText());
+        log("Could not open port " + link.portPath + " Error: " + errorText());
         return finish(-1);
     }
     struct termios current
@@ -230,59 +154,16 @@ int EpcControl::init()
         log("Could not get previous terminal settings (Termios structure). Error: " + errorText());
         return finish(-1);
     }
-
-    struct termios settings = current;
-    if (clearTermios == 1) {
-        settings.c_iflag = INPCK;
-        settings.c_oflag = 0;
-        settings.c_cflag = 0;
-        settings.c_lflag = 0;
-    } else {
-        settings.c_iflag &= ~(IGNPAR | INLCR | ICRNL | IXON | IXANY | IXOFF);
-        settings.c_iflag |= INPCK;
-    }
-    const tcflag_t startInputFlags = settings.c_iflag;
-
-    // 8 data bits, even parity, one stop bit: the character format of Modbus RTU.
-    settings.c_cflag &= ~(CSIZE | CSTOPB | PARODD);
-    if (hwControl == 1)
-        settings.c_cflag |= CRTSCTS;
-    else
-        settings.c_cflag &= ~CRTSCTS;
-    settings.c_cflag |= CLOCAL | CREAD | PARENB | CS8;
-    settings.c_cflag &= ~(CBAUD | CBAUDEX);
-
-    if (canonicalMode == 1)
-        settings.c_lflag |= ICANON;
-    else
-        settings.c_lflag &= ~ICANON;
-    settings.c_lflag &= ~(ISIG | ECHO | ECHOE | ECHONL | IEXTEN);
-
-    if (postProcess != 1)
-        settings.c_oflag &= ~OPOST;
-    settings.c_oflag &= ~(ONLCR | OCRNL);
-
-    if (termiosFlags == 1 || termiosFlags == 2) {
-        settings.c_iflag = startInputFlags
-                & ~(IGNBRK | BRKINT | IGNPAR | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON
-                    | IXANY | IXOFF);
-        settings.c_iflag |= INPCK;
-        if (termiosFlags == 2)
-            settings.c_lflag &= ~ICANON;
-    }
-
-    cfsetispeed(&settings, lineSpeed);
-    cfsetospeed(&settings, lineSpeed);
-    settings.c_cc[VTIME] = static_cast<cc_t>(vTime);
-    settings.c_cc[VMIN] = static_cast<cc_t>(vMin);
-
+    const struct termios settings = link.terminalAttributes(current);
     if (io.tcsetattr(fd, TCSANOW, &settings) != 0) {
         log("Error from tcsetattr Error (" + std::to_string(errno) + ") " + errorText());
         return finish(-1);
     }
-    if (rs485Mode == 0)
-        return finish(0);
-    configureRs485();
+    if (link.rs485Mode)
+        configureRs485();
+    // Waited for by the first request, in this thread: the window queues its requests right
+    // behind init() and goes on.
+    settledAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSettleAfterOpenMs);
     return finish(0);
 }
 
@@ -291,7 +172,7 @@ void EpcControl::configureRs485()
     platform::DeviceIo &io = platform::deviceIo();
     log("Phase: RS485 configuration:");
     log("RS485 fd: " + std::to_string(fd));
-    log(std::string("baudrate: ") + (lineSpeed == B19200 ? "19200" : "38400"));
+    log(std::string("baudrate: ") + (link.lineSpeed == B19200 ? "19200" : "38400"));
 
     serial_rs485 rs485 {};
     if (io.ioctl(fd, TIOCGRS485, &rs485) < 0)
@@ -305,8 +186,7 @@ void EpcControl::configureRs485()
     if (io.ioctl(fd, TIOCSRS485, &rs485) < 0) {
         log("Could not configure /ev/ttymxc0. Error (" + std::to_string(errno) + ") "
             + errorText());
-        io.close(fd);
-        fd = 0;
+        closePort();
     } else {
         log("RS485 configuration for EPC done.");
     }
@@ -315,7 +195,7 @@ void EpcControl::configureRs485()
 
 void EpcControl::setTransceiver(Transceiver state)
 {
-    if (rtsctrControl != 1)
+    if (!link.switchTransceiver)
         return;
     // GPIO 83 enables the driver, GPIO 84 (active low) the receiver.
     const bool drive = state == Transceiver::Transmit;
@@ -371,11 +251,10 @@ int EpcControl::setChannel(int channel, float percent)
         qDebug() << "EpcControl: Invalid channel";
         return -1;
     }
-    currentAddress = static_cast<uint8_t>(channel);
     const uint16_t raw = modbusrtu::rawFromPercent(percent);
     qDebug() << "EpcControl: channel:   " << channel << "Target pressure:  " << raw;
     uint8_t frame[modbusrtu::kRequestLength];
-    modbusrtu::buildWriteRequest(frame, currentAddress, raw);
+    modbusrtu::buildWriteRequest(frame, static_cast<uint8_t>(channel), raw);
     return sendRequest(static_cast<int>(modbusrtu::RequestKind::Write), frame,
                        modbusrtu::kRequestLength);
 }
@@ -414,9 +293,8 @@ int EpcControl::readChannel(int channel, uint16_t *value)
         log("EpcControl: Invalid params");
         return -1;
     }
-    currentAddress = static_cast<uint8_t>(channel);
     uint8_t frame[modbusrtu::kRequestLength];
-    modbusrtu::buildReadRequest(frame, currentAddress);
+    modbusrtu::buildReadRequest(frame, static_cast<uint8_t>(channel));
     if (sendRequest(static_cast<int>(modbusrtu::RequestKind::Read), frame,
                     modbusrtu::kRequestLength)
         != 0) {
@@ -430,18 +308,19 @@ int EpcControl::readChannel(int channel, uint16_t *value)
 int EpcControl::sendRequest(int requestID, uint8_t *frame, int length)
 {
     platform::DeviceIo &io = platform::deviceIo();
-    if (crcLogs == 1)
+    if (link.crcLogs)
         printFrame(frame, length);
     modbusrtu::putCrc(frame, length);
-    if (crcLogs == 1)
+    if (link.crcLogs)
         printFrame(frame, length);
-    // A closed port is descriptor 0 here, which is also standard input: never write there.
-    const bool portOpen = fd > 0;
-    if (flush != 0 && portOpen)
+    const bool portOpen = fd >= 0;
+    if (portOpen)
+        std::this_thread::sleep_until(settledAt);
+    if (link.flushBeforeRequest && portOpen)
         io.tcflush(fd, TCIOFLUSH);
 
     setTransceiver(Transceiver::Transmit);
-    waitUs(wait1);
+    waitUs(link.waitBeforeWriteUs);
     ssize_t written = -1;
     if (portOpen)
         written = io.write(fd, frame, static_cast<size_t>(length));
@@ -451,17 +330,17 @@ int EpcControl::sendRequest(int requestID, uint8_t *frame, int length)
         log("Error writing to serial port. Error: " + errorText());
         return -1;
     }
-    if (communicationLogs == 1)
+    if (link.communicationLogs)
         log("Write succesfull");
 
     uint8_t response[kResponseBufferSize];
     std::memset(response, 0, sizeof response);
-    waitUs(wait2);
-    setTransceiver(readImmediately == 1 ? Transceiver::Receive : Transceiver::Idle);
-    waitUs(respDelay * 1000);
-    if (readImmediately != 1)
+    waitUs(link.waitAfterWriteUs);
+    setTransceiver(link.receiveRightAfterWrite ? Transceiver::Receive : Transceiver::Idle);
+    waitUs(link.responseDelayMs * 1000);
+    if (!link.receiveRightAfterWrite)
         setTransceiver(Transceiver::Receive);
-    waitUs(wait3);
+    waitUs(link.waitBeforeReadUs);
 
     int count = 0;
     int attempts = 0;
@@ -476,16 +355,16 @@ int EpcControl::sendRequest(int requestID, uint8_t *frame, int length)
         }
         ++attempts;
         count += static_cast<int>(n);
-        waitUs(wait4);
+        waitUs(link.waitAfterReadUs);
         // The answer arrives character by character at the line speed: looking at it before it
         // is all in would fail a good answer.
         if (modbusrtu::responseComplete(requestID, response, count) || attempts >= kMaxReadAttempts)
             break;
     }
     setTransceiver(Transceiver::Idle);
-    waitUs(wait5);
+    waitUs(link.waitAtEndUs);
 
-    if (communicationLogs == 1) {
+    if (link.communicationLogs) {
         log("Attemps: " + std::to_string(attempts));
         if (count > 0) {
             for (int i = 0; i < count; ++i)
@@ -504,7 +383,7 @@ int EpcControl::sendRequest(int requestID, uint8_t *frame, int length)
     }
     if (requestID == static_cast<int>(modbusrtu::RequestKind::Read))
         lastRaw[frame[0] - 1] = value;
-    if (parsingLogs == 1)
+    if (link.parsingLogs)
         log("MESSAGE PARSED SUCCESFULLY");
     return result;
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "linkconfig.h"
+
+#include <chrono>
 #include <cstdint>
-#include <string>
 
 #include <QObject>
 
@@ -16,9 +18,8 @@ class EpcControl : public QObject
 public:
     static constexpr const char *kConfigPath = "/usr/share/vemla/resources/epc_config.inc";
     static constexpr int kResponseBufferSize = 100;
-    // init() is queued to the link's thread: the window lets the reopened port settle this long
-    // before it queues the first set-points behind it.
-    static constexpr unsigned long kSettleAfterOpenMs = 10;
+    // A port just opened and set up is left to settle this long before its first request.
+    static constexpr int kSettleAfterOpenMs = 10;
     // A set or read cycle the controllers have not confirmed within this time is taken as lost:
     // the window reopens the link and repeats the request.
     static constexpr int kConfirmationTimeoutMs = 500;
@@ -52,37 +53,15 @@ private:
     int sendRequest(int requestID, uint8_t *frame, int length);
     void sendStoredSetPoints();
     void configureRs485();
+    void closePort();
 
-    int fd = 0;
+    // -1 while the port is closed: 0 is a valid descriptor (standard input, or the port itself
+    // when the program runs with standard input closed).
+    int fd = -1;
+    LinkConfig link;
+    // The first request of a port just set up waits until then.
+    std::chrono::steady_clock::time_point settledAt;
 
-    std::string portPath;
-    int communicationLogs = 0;
-    int crcLogs = 0;
-    int parsingLogs = 0;
-    uint8_t currentAddress = 0;
-    int commandId = 0;
-    unsigned int lineSpeed = 0; // termios speed constant
-    int openFlags = 0;
-    int clearTermios = 0;
-    int termiosFlags = 0;
-    int canonicalMode = 0;
-    int postProcess = 0;
-    int hwControl = 0;
-    int vTime = 0;
-    int vMin = 0;
-    int rs485Mode = 0;
-    int rtsctrControl = 0;
-    int flush = 0;
-    int respDelay = 0;
-    int wait1 = 0;
-    int wait2 = 0;
-    int wait3 = 0;
-    int wait4 = 0;
-    int wait5 = 0;
-    int readImmediately = 0;
-    int checkAvailableBytes = 0;
-
-    uint16_t fullScale = 0;
     uint16_t lastRaw[3] = {0, 0, 0};
     float setPercent[3] = {0, 0, 0};
     int setResult[3] = {0, 0, 0};

@@ -106,7 +106,6 @@ void MainWindow::setPreRampPressure(const QString &mode)
     qDebug() << "From:      setPreRampPressure";
     emit valveOutput(kAllValvesOpen);
     emit initEpc();
-    QThread::msleep(EpcControl::kSettleAfterOpenMs);
 
     pressurePhase = 0;
     std::fill(std::begin(measuredPressure), std::end(measuredPressure), 0);

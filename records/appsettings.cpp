@@ -1,8 +1,8 @@
 #include "appsettings.h"
 
 #include "backupvalues.h"
+#include "platform/commands.h"
 #include "platform/platform.h"
-#include "shellargument.h"
 #include "stickfile.h"
 
 #include <QDebug>
@@ -299,8 +299,8 @@ int AppSettings::backupSettings(QString directory)
     // no backup, and the settings object would write wherever it points.
     if (stickfile::kindAt(backupFile) != stickfile::Kind::Nothing) {
         // Only a failure of the shell itself counts: rm's own exit status is not looked at.
-        const int status = platform::run("rm " + shellArgument(backupFile.toStdString()));
-        platform::run("sync");
+        const int status = platform::removeFile(backupFile.toStdString());
+        platform::sync();
         const stickfile::Kind left = stickfile::kindAt(backupFile);
         if (status < 0 || left == stickfile::Kind::Other || left == stickfile::Kind::Folder) {
             qDebug() << "Failed to remove old vemla-backup.ini";

@@ -1,6 +1,6 @@
 #include "logremoval.h"
 
-#include "shellargument.h"
+#include "platform/commands.h"
 
 #include "platform/platform.h"
 
@@ -37,7 +37,7 @@ int removeLogFiles()
         if (entriesOf(resolved).isEmpty())
             continue;
         qDebug().noquote() << "Deleting log files from:   " + path;
-        if (platform::run("rm -rf " + shellArgument(resolved.toStdString()) + "/*") != 0) {
+        if (platform::removeContents(resolved.toStdString()) != 0) {
             qDebug().noquote() << "Failed to delete log files in: " + path;
             result = LOGS_REMOVAL_FAILED;
         } else if (result != LOGS_REMOVAL_FAILED) {

@@ -1,6 +1,6 @@
 #include "runcounters.h"
 
-#include "platform/platform.h"
+#include "platform/commands.h"
 #include "records/runmode.h"
 
 #include <algorithm>
@@ -41,6 +41,6 @@ void RunCounters::count(int productionId, AppSettings::ProductionSetting modeCou
     if (modeCounter != AppSettings::PRODUCTION_UNDEFINED)
         settings.saveProductionSetting(modeCounter,
                                        settings.loadProductionSetting(modeCounter) + 1);
-    platform::run("sync");
+    platform::sync();
     emit runCounted(productionId);
 }

@@ -1,7 +1,7 @@
 #include "systemlog.h"
 
 #include "durablefile.h"
-#include "shellargument.h"
+#include "platform/commands.h"
 
 #include "platform/platform.h"
 
@@ -23,7 +23,7 @@ bool systemlog::save(int bootSelector, const QDateTime &at)
 {
     const std::string dir = platform::path(kSystemLogDir);
     if (!QFileInfo(QString::fromStdString(dir)).isDir()) {
-        if (platform::run("mkdir " + shellArgument(dir)) != 0) {
+        if (platform::makeDirectory(dir) != 0) {
             qDebug("System logging denied: unable to create directory");
             return false;
         }
@@ -32,13 +32,13 @@ bool systemlog::save(int bootSelector, const QDateTime &at)
     }
     const char *journal = nullptr;
     if (bootSelector == kCurrentBoot)
-        journal = "journalctl -b 0 > ";
+        journal = "journalctl -b 0";
     else if (bootSelector == kPreviousBoot)
-        journal = "journalctl -b -1 > ";
+        journal = "journalctl -b -1";
     else
         return true;
     const std::string target = platform::path(fileName(at, bootSelector).toStdString());
-    if (platform::run(journal + shellArgument(target)) != 0) {
+    if (platform::saveOutput(journal, target) != 0) {
         qDebug("Error while writting system log");
         return false;
     }

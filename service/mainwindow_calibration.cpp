@@ -2,9 +2,9 @@
 // and the save; and the drawer rows of the service menu with their save.
 #include "app/mainwindow.h"
 #include "hw/drawer.h"
+#include "platform/commands.h"
 #include "platform/platform.h"
 #include "records/appsettings.h"
-#include "records/shellargument.h"
 #include "service/calibrationmath.h"
 
 #include "ui_mainwindow.h"
@@ -65,8 +65,7 @@ void MainWindow::prepareCalibration()
 {
     calibrationCycle = 0;
     if (!QDir(QString::fromStdString(platform::path(kDrawerLogDirectory))).exists()) {
-        const std::string command = "mkdir " + shellArgument(platform::path(kDrawerLogDirectory));
-        if (platform::run(command) == 0)
+        if (platform::makeDirectory(platform::path(kDrawerLogDirectory)) == 0)
             qDebug().noquote() << "Directory" << kDrawerLogDirectory << "created";
         else
             qDebug() << "Drawer logging denied: unable to create directory";
@@ -119,7 +118,7 @@ void MainWindow::saveCalibration()
                     settings.saveDrawerSetting(AppSettings::DRAWER_SAFETY_THRESHOLD, threshold);
                     settings.saveDrawerSetting(AppSettings::DRAWER_OPENING_TIME, openingTime);
                 }
-                platform::run("sync");
+                platform::sync();
             },
             this, [this] { setState(MenuState::CalibrationFinished); });
 }
@@ -146,7 +145,7 @@ void MainWindow::saveServiceDrawerRows()
     // Like a calibration, a new threshold must survive a power cut; the settings object is
     // gone by now, so the file is complete.
     if (thresholdLine.endsWith("is changed"))
-        platform::run("sync");
+        platform::sync();
     emit drawerUpdateSettings();
     QString loggingLine;
     if (serviceDrawerLogging) {

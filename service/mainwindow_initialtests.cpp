@@ -6,6 +6,7 @@
 
 #include "ui_mainwindow.h"
 
+#include "platform/commands.h"
 #include "platform/platform.h"
 #include "records/durablefile.h"
 #include "records/runmode.h"
@@ -88,7 +89,7 @@ bool MainWindow::ensureTestLogDirectory()
 {
     if (QDir(platform::path(QString(initialtest::kLogDirectory))).exists())
         return true;
-    if (platform::run("mkdir " + platform::path(std::string(initialtest::kLogDirectory))) != 0) {
+    if (platform::makeDirectory(platform::path(std::string(initialtest::kLogDirectory))) != 0) {
         qDebug() << "Initial test logging denied: unable to create directory";
         return false;
     }

@@ -1,8 +1,8 @@
 #include "logexporter.h"
 
+#include "platform/commands.h"
 #include "platform/platform.h"
 #include "records/appsettings.h"
-#include "records/shellargument.h"
 #include "records/stickfile.h"
 
 #include <QDebug>
@@ -26,7 +26,7 @@ constexpr unsigned long kSettleAfterCopyMs = 500;
 
 std::string resolved(const QString &instrumentPath)
 {
-    return shellArgument(platform::path(instrumentPath.toStdString()));
+    return platform::path(instrumentPath.toStdString());
 }
 
 // The copy's exit status is that of its final sync, so a stick that fills up or is pulled
@@ -89,8 +89,8 @@ bool clearWayFor(const QString &source, const QString &target, QString *refused)
 LogExporter::LogExporter()
 {
     qDebug("LogExporter created!");
-    const int status = platform::run(". " + shellArgument(platform::path(kLogRemoveScript)) + " "
-                                     + resolved(kRunLogDir) + " " + std::to_string(kRunLogsKept));
+    const int status = platform::sourceScript(platform::path(kLogRemoveScript),
+                                              {resolved(kRunLogDir), std::to_string(kRunLogsKept)});
     qDebug("LogExporter: removed old run logs: %s", status == 0 ? "success" : "failed");
 }
 
@@ -124,9 +124,8 @@ void LogExporter::exportAll()
         return;
     }
     if (stickfile::kindAt(stickLogs) != stickfile::Kind::Folder)
-        platform::run("mkdir " + resolved(kStickLogDir));
-    const int status = platform::run("cp -r " + resolved(kLogRoot) + "/* " + resolved(kStickLogDir)
-                                     + "/; sync");
+        platform::makeDirectory(resolved(kStickLogDir));
+    const int status = platform::copyContentsAndSync(resolved(kLogRoot), resolved(kStickLogDir));
     QThread::msleep(kSettleAfterCopyMs);
     if (status < 0 || !copiedCompletely(logRoot, stickLogs)) {
         qDebug("LogExporter: Error while transferring the logs");
@@ -138,7 +137,7 @@ void LogExporter::exportAll()
         emit changeStatusLabel("Error while transferring diagnostics");
         return;
     }
-    platform::run("sync");
+    platform::sync();
     qDebug("LogExporter: Logs are transferred");
     emit changeStatusLabel("Logs are transferred");
 }

@@ -4,9 +4,9 @@
 
 #include "ui_mainwindow.h"
 
+#include "platform/commands.h"
 #include "platform/platform.h"
 #include "records/appsettings.h"
-#include "records/shellargument.h"
 
 #include <cstdio>
 
@@ -65,14 +65,14 @@ void MainWindow::checkUsb()
 void MainWindow::usbAttached()
 {
     qDebug("*************USB Attached**************");
-    platform::run(". " + shellArgument(platform::path("/usr/bin/usb_attached.sh")));
+    platform::sourceScript(platform::path("/usr/bin/usb_attached.sh"));
     checkSwUpdate();
 }
 
 void MainWindow::usbRemoved()
 {
     qDebug("*************USB Removed**************");
-    platform::run(". " + shellArgument(platform::path("/usr/bin/usb_removed.sh")));
+    platform::sourceScript(platform::path("/usr/bin/usb_removed.sh"));
     checkSwUpdate();
 }
 
@@ -83,10 +83,12 @@ void MainWindow::checkSwUpdate()
         qDebug("SW was just upgraded");
         AppSettings settings;
         if (settings.restoreSettings(kMountPoint) == 0) {
-            platform::run("sync");
-            platform::run("rm " + shellArgument(platform::path(kUpgradedMarker)) + ";");
-            platform::run("rm " + shellArgument(platform::path("/media/sda1/vemla-backup.ini")));
-            platform::run("sync");
+            platform::sync();
+            // This removal has always reached the shell with a closing ';' (it only ends the
+            // command); the text stays as the installed system has always seen it.
+            platform::run("rm " + platform::pathArgument(platform::path(kUpgradedMarker)) + ";");
+            platform::removeFile(platform::path("/media/sda1/vemla-backup.ini"));
+            platform::sync();
             updateAvailable = false;
             emit drawerUpdateSettings();
         }
@@ -117,7 +119,7 @@ void MainWindow::startSwUpdate()
     ui->stackedWidget->setCurrentWidget(ui->swUpdateScreen);
     AppSettings settings;
     settings.backupSettings(kMountPoint);
-    platform::run("sync");
+    platform::sync();
     saveCurrentBootJournal();
     QTimer::singleShot(kUpdateStartMs, this, [] { platform::run("sysupgrade.sh"); });
 }

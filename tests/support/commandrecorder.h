@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -23,6 +24,12 @@ public:
     {
         const std::lock_guard<std::mutex> lock(mutex);
         return recorded;
+    }
+    // Whether exactly `command` was run, by any thread.
+    bool ran(const std::string &command) const
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        return std::find(recorded.begin(), recorded.end(), command) != recorded.end();
     }
     void setResult(int value)
     {

@@ -83,6 +83,12 @@ std::vector<FakeDeviceIo::Ioctl> FakeDeviceIo::ioctls() const
     return ioctlLog;
 }
 
+void FakeDeviceIo::giveDescriptorsFrom(int fd)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    nextFd = fd;
+}
+
 int FakeDeviceIo::openCount(const std::string &path) const
 {
     std::lock_guard<std::mutex> lock(mutex);

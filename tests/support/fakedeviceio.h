@@ -33,6 +33,9 @@ public:
     void failIoctl(unsigned long request, int error);
     // The next `count` writes to path take only the first `accepted` bytes.
     void shortenNextWrites(const std::string &path, int count, size_t accepted);
+    // Descriptors are given out from `fd` on: 0 is what the kernel gives a program started with
+    // standard input closed.
+    void giveDescriptorsFrom(int fd);
 
     // What happened.
     QByteArray written(const std::string &path) const; // all writes, concatenated

@@ -59,6 +59,20 @@ struct Instrument
     explicit Instrument(const QByteArray &ini = {}, const QByteArray &errorLog = {},
                         const QByteArray &pressureSettings = {})
     {
+        build(ini, errorLog, pressureSettings);
+    }
+    // On a root whose folder name follows `nameTemplate` (SandboxRoot's), for roots with blanks
+    // or shell characters in their path.
+    struct RootNamed
+    {
+        QString nameTemplate;
+    };
+    explicit Instrument(const RootNamed &name) : root(name.nameTemplate) { build({}, {}, {}); }
+
+    // What both constructors do once the root is laid; called by them only.
+    void build(const QByteArray &ini, const QByteArray &errorLog,
+               const QByteArray &pressureSettings)
+    {
         // The types the program registers before it builds its window, for signal spies and
         // queued reports.
         qRegisterMetaType<uint16_t>("uint16_t");

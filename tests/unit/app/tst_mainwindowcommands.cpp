@@ -21,12 +21,7 @@ void TestMainWindowCommands::startUp_rootWithShellCharacters_pathsQuoted()
     MainWindow window(nullptr);
     window.setStartingUp(false);
     const std::string script = "'" + root.file("/usr/bin/usb_removed.sh").toStdString() + "'";
-    // commands() is a copy taken under the recorder's lock: search one copy.
-    const auto ran = [&](const std::string &wanted) {
-        const std::vector<std::string> seen = commands.commands();
-        return std::find(seen.begin(), seen.end(), wanted) != seen.end();
-    };
-    QTRY_VERIFY_WITH_TIMEOUT(ran(". " + script), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(commands.ran(". " + script), 5000);
     // Wherever the root appears, it is inside single quotes.
     const std::string resolvedRoot = root.root().toStdString();
     for (const std::string &command : commands.commands()) {

@@ -278,11 +278,7 @@ void TestMainWindowRun::raisedError_recordScreenAndButtons()
     QCOMPARE(instrument.text("label_err_description_input"), description);
     QTEST(instrument.shown("button_err_open"), "openShown");
     QTEST(instrument.shown("button_err_close"), "closeShown");
-    const auto synced = [&instrument] {
-        const std::vector<std::string> commands = instrument.commands.commands();
-        return std::find(commands.begin(), commands.end(), "sync") != commands.end();
-    };
-    QTRY_VERIFY(synced());
+    QTRY_VERIFY(instrument.commands.ran("sync"));
 }
 
 void TestMainWindowRun::pendingError_unreadableRecord_staysPendingAsPreviousError_data()

@@ -6,6 +6,7 @@
 #include "support/fakedeviceio.h"
 #include "support/sandboxroot.h"
 
+#include <chrono>
 #include <iostream>
 #include <sstream>
 
@@ -88,6 +89,8 @@ private slots:
     void transceiver_switchesThroughGpio83And84_data();
     void transceiver_switchesThroughGpio83And84();
     void exchange_honoursConfiguredWaits();
+    void firstRequest_waitsForThePortToSettle();
+    void port_descriptorZero_isAnOpenPort();
 
 private:
     std::string port() const { return platform::path("/dev/ttymxc0"); }
@@ -142,8 +145,6 @@ void TestEpcControl::init_configurationSelectsLink_data()
     QTest::addColumn<int>("lflagSet");
     QTest::addColumn<int>("lflagClear");
     QTest::addColumn<QString>("logLine");
-    QTest::newRow("38400 baud") << QByteArray("baudrate:\"1\"\n") << "/dev/ttymxc0" << O_RDWR
-                                << int(B38400) << 0 << 0 << 0 << "Baudrate:\t38400";
     QTest::newRow("115200 baud, RS485 phase says 38400")
             << QByteArray("baudrate:\"2\"\nrs485_mode:\"1\"\n") << "/dev/ttymxc0" << O_RDWR
             << int(B115200) << 0 << 0 << 0 << "baudrate: 38400";
@@ -153,12 +154,6 @@ void TestEpcControl::init_configurationSelectsLink_data()
     QTest::newRow("non-blocking") << QByteArray("opening_flags:\"3\"\n") << "/dev/ttymxc0"
                                   << (O_RDWR | O_NOCTTY | O_NONBLOCK) << int(B19200) << 0 << 0 << 0
                                   << "Opening_flags:\t3";
-    QTest::newRow("flow control and canonical")
-            << QByteArray("hw_control:\"1\"\ncanonical_mode:\"1\"\n") << "/dev/ttymxc0" << O_RDWR
-            << int(B19200) << int(CRTSCTS) << int(ICANON) << 0 << "HW control:\t1";
-    QTest::newRow("termios flags 2 undo canonical")
-            << QByteArray("canonical_mode:\"1\"\ntermios_flags:\"2\"\n") << "/dev/ttymxc0" << O_RDWR
-            << int(B19200) << 0 << 0 << int(ICANON) << "Termios flags:\t2";
 }
 
 void TestEpcControl::init_configurationSelectsLink()
@@ -221,7 +216,7 @@ void TestEpcControl::init_rs485PhaseReopenAndFailures()
         QVERIFY(consoleText(output).contains("Could not configure /ev/ttymxc0. Error (25) "));
         QCOMPARE(io.openDescriptors(), 0);
         QCOMPARE(consoleLines(output).last(), QString("EpcControl init() done."));
-        // The closed port is descriptor 0: the exchanges fail without touching standard input.
+        // The exchanges on the closed port fail without touching any descriptor.
         epc.readPressure(false);
         QCOMPARE(consoleText(output).count(
                          "Error writing to serial port. Error: Bad file descriptor"),
@@ -511,6 +506,80 @@ void TestEpcControl::exchange_honoursConfiguredWaits()
     epc.readPressure(false);
     // Three exchanges of 5 ms + 20 ms before their first read, then the 100 ms pause.
     QVERIFY(clock.elapsed() >= 3 * 25 + 100);
+}
+
+void TestEpcControl::firstRequest_waitsForThePortToSettle()
+{
+    // When the port was set up and when the link first touched it again.
+    class TimedDeviceIo : public FakeDeviceIo
+    {
+    public:
+        int tcsetattr(int fd, int when, const struct termios *settings) override
+        {
+            setUp = std::chrono::steady_clock::now();
+            firstUse = {};
+            return FakeDeviceIo::tcsetattr(fd, when, settings);
+        }
+        int tcflush(int fd, int queue) override
+        {
+            used();
+            return FakeDeviceIo::tcflush(fd, queue);
+        }
+        ssize_t write(int fd, const void *buffer, size_t count) override
+        {
+            used();
+            return FakeDeviceIo::write(fd, buffer, count);
+        }
+        void used()
+        {
+            if (setUp != std::chrono::steady_clock::time_point()
+                && firstUse == decltype(firstUse)())
+                firstUse = std::chrono::steady_clock::now();
+        }
+        std::chrono::steady_clock::time_point setUp;
+        std::chrono::steady_clock::time_point firstUse;
+    };
+
+    SandboxRoot sandbox;
+    // The transceiver switched and the queues flushed, as shipped: all of it comes after the wait.
+    sandbox.write(kConfig, "rtsctr_control:\"1\"\nflush:\"1\"\n");
+    TimedDeviceIo io;
+    ConsoleCapture output;
+    EpcControl epc;
+    QSignalSpy done(&epc, &EpcControl::readPressureDone);
+    QCOMPARE(epc.init(), 0);
+    for (int address = 1; address <= 3; ++address)
+        io.queueRead(port(), readAnswer(address, 800));
+    epc.readPressure(false);
+    QCOMPARE(done.count(), 1);
+    QVERIFY(io.firstUse - io.setUp >= std::chrono::milliseconds(EpcControl::kSettleAfterOpenMs));
+}
+
+void TestEpcControl::port_descriptorZero_isAnOpenPort()
+{
+    SandboxRoot sandbox;
+    FakeDeviceIo io;
+    ConsoleCapture output;
+    {
+        EpcControl epc;
+        QSignalSpy done(&epc, &EpcControl::readPressureDone);
+        // Started with standard input closed, the program gets descriptor 0 for the port.
+        io.giveDescriptorsFrom(0);
+        QCOMPARE(epc.init(), 0);
+        for (int address = 1; address <= 3; ++address)
+            io.queueRead(port(), readAnswer(address, 800));
+        epc.readPressure(false);
+        QCOMPARE(int(io.writes(port()).size()), 3);
+        QCOMPARE(done.count(), 1);
+        QVERIFY(!consoleText(output).contains("Error writing"));
+
+        // Reopening closes descriptor 0 first rather than leaking it.
+        QCOMPARE(epc.init(), 0);
+        QVERIFY(consoleLines(output).contains("FD left open, Close and clean before new opening."));
+        QCOMPARE(io.openDescriptors(), 1);
+    }
+    QCOMPARE(io.openDescriptors(), 0);
+    QCOMPARE(io.strayCalls(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestEpcControl)

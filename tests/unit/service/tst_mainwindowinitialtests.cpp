@@ -80,6 +80,7 @@ private slots:
     void closeRun_unusableDefaults_timerEndsRunAndButtonTurnsGreen();
     void drawerTest_errorEndsTestAndRestoresSettings();
     void pumpTest_ventStep_noBackAndEndedByAnError();
+    void logDirectory_rootWithShellCharacters_createdAsOneWord();
 };
 
 void TestMainWindowInitialTests::openRun_nineLaneRuns_masksPumpCountsResultsAndRedButton()
@@ -302,6 +303,18 @@ void TestMainWindowInitialTests::pumpTest_ventStep_noBackAndEndedByAnError()
         QCOMPARE(instrument.window->menuState(), MenuState::Error);
         QCOMPARE(instrument.pageName(), QString("errorScreen"));
     }
+}
+
+void TestMainWindowInitialTests::logDirectory_rootWithShellCharacters_createdAsOneWord()
+{
+    Instrument instrument(Instrument::RootNamed {"vemla root $(touch injected); x-XXXXXX"});
+    instrument.root.write(kDefaultSettings, zeroPressureSettings("0"));
+    instrument.setVessel(5300, true);
+    openTestGroup(instrument);
+    instrument.click("pushButton_open_run_test");
+    confirmAndCycleDrawer(instrument, "Please remove cartridge");
+    const std::string wanted = "mkdir '" + instrument.root.file(kTestDir).toStdString() + "'";
+    QTRY_VERIFY_WITH_TIMEOUT(instrument.commands.ran(wanted), 5000);
 }
 
 QTEST_MAIN(TestMainWindowInitialTests)
