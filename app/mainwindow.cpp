@@ -6,9 +6,6 @@
 #include "hw/drawer.h"
 #include "hw/gpio.h"
 #include "hw/hardwareversion.h"
-#include "hw/i2c_internaltemp.h"
-#include "hw/i2c_ledcontrol.h"
-#include "hw/i2c_valvecontrol.h"
 #include "menunames.h"
 #include "platform/platform.h"
 #include "records/appsettings.h"
@@ -60,15 +57,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     hardwareVersion = readHardwareVersion();
 
-    // Device blocks, in thread start order: drawer, fan, pump, EPC, I2C (temperature and
-    // light share i2cThread, started after both), valves, run counters and log export.
-    connectDrawer();
-    connectFan();
-    connectPump();
-    connectPressureControl();
-    connectI2cDevices();
-    connectRunCounters();
-    connectLogExporter();
+    connectDevices();
 
     connectPowerButton();
     connectPopUps();
@@ -99,12 +88,11 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
-    for (QThread *thread : {&drawerThread, &fanThread, &pumpThread, &valveThread, &i2cThread,
-                            &pressureThread, &exportThread})
+    const QList<QThread *> threads = deviceThreads();
+    for (QThread *thread : threads)
         thread->quit();
     // A QThread destroyed while its loop still runs aborts the process.
-    for (QThread *thread : {&drawerThread, &fanThread, &pumpThread, &valveThread, &i2cThread,
-                            &pressureThread, &exportThread})
+    for (QThread *thread : threads)
         thread->wait();
     deletePopUps();
     delete buttonHandler;
@@ -113,19 +101,19 @@ MainWindow::~MainWindow()
 
 void MainWindow::fillStyleStrings()
 {
-    progressBlueStyle = windowstyles::progressBlue;
-    progressGreenStyle = windowstyles::progressGreen;
-    progressStepStyle = windowstyles::progressStep;
-    roundTransparentStyle = windowstyles::roundTransparent;
-    roundBlueStyle = windowstyles::roundBlue;
-    roundGreenStyle = windowstyles::roundGreen;
-    roundRedBigStyle = windowstyles::roundRedBig;
-    roundGreyStyle = windowstyles::roundGrey;
-    rectBlueStyle = windowstyles::rectBlue;
-    rectGreenStyle = windowstyles::rectGreen;
-    rectRedStyle = windowstyles::rectRed;
-    rectGreyStyle = windowstyles::rectGrey;
-    statusLabelStyle = windowstyles::statusLabel;
+    progressBlueStyle = windowstyles::progressBlue();
+    progressGreenStyle = windowstyles::progressGreen();
+    progressStepStyle = windowstyles::progressStep();
+    roundTransparentStyle = windowstyles::roundTransparent();
+    roundBlueStyle = windowstyles::roundBlue();
+    roundGreenStyle = windowstyles::roundGreen();
+    roundRedBigStyle = windowstyles::roundRedBig();
+    roundGreyStyle = windowstyles::roundGrey();
+    rectBlueStyle = windowstyles::rectBlue();
+    rectGreenStyle = windowstyles::rectGreen();
+    rectRedStyle = windowstyles::rectRed();
+    rectGreyStyle = windowstyles::rectGrey();
+    statusLabelStyle = windowstyles::statusLabel();
 }
 
 void MainWindow::pulseGpio89()
@@ -231,41 +219,6 @@ void MainWindow::setUpStatusBar()
     ui->statusBar->addWidget(pressureTextLabel, 35);
     ui->statusBar->addWidget(pressureValueLabel, 5);
     ui->statusBar->addWidget(statusLabelRight, 10);
-}
-
-void MainWindow::startWorker(QThread &thread)
-{
-    // Workers run at the priority of the GUI thread: the drawer's current supervision must
-    // not starve behind the screen, nor the other way round.
-    thread.start(QThread::InheritPriority);
-}
-
-// The I2C block: the temperature sensor and the status light share i2cThread (and bus
-// i2c-2), so their transfers never overlap; the valve expander has valveThread. Each object is
-// deleted in its own thread when the thread ends, which closes its bus descriptor there.
-void MainWindow::connectI2cDevices()
-{
-    internalTemp = new I2C_InternalTemp;
-    valveControl = new I2C_ValveControl;
-    ledControl = new I2C_LedControl;
-
-    internalTemp->moveToThread(&i2cThread);
-    ledControl->moveToThread(&i2cThread);
-    connect(this, &MainWindow::temperatureInit, internalTemp, &I2C_InternalTemp::init);
-    connect(temperatureTimer, &QTimer::timeout, internalTemp, &I2C_InternalTemp::readTemperature);
-    connect(internalTemp, &I2C_InternalTemp::updateTemperature, this, &MainWindow::saveTemperature);
-    connect(this, &MainWindow::ledInit, ledControl, &I2C_LedControl::init);
-    connect(this, &MainWindow::ledReset, ledControl, &I2C_LedControl::reset);
-    connect(this, &MainWindow::ledOutput, ledControl, &I2C_LedControl::setLED);
-    connect(&i2cThread, &QThread::finished, internalTemp, &QObject::deleteLater);
-    connect(&i2cThread, &QThread::finished, ledControl, &QObject::deleteLater);
-    startWorker(i2cThread);
-
-    valveControl->moveToThread(&valveThread);
-    connect(this, &MainWindow::valveInit, valveControl, &I2C_ValveControl::init);
-    connect(this, &MainWindow::valveOutput, valveControl, &I2C_ValveControl::setOutputPins);
-    connect(&valveThread, &QThread::finished, valveControl, &QObject::deleteLater);
-    startWorker(valveThread);
 }
 
 void MainWindow::decideStartUp()

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -144,14 +145,6 @@ private:
     void setUpStatusBar();
     void makePagesTranslucent();
     void decideStartUp();
-    // Each device joins with one block: create it, move it to its thread, connect it and
-    // start the thread (e.g. connectDrawer()). The window runs without the absent ones.
-    static void startWorker(QThread &thread);
-    // mainwindow_drawerpumpfan.cpp
-    void connectDrawer();
-    void connectFan();
-    void connectPump();
-    void connectI2cDevices();
     void connectPopUps();
     // Button wiring: every button's clicked goes, with the button as context, to one action.
     void connectButton(QPushButton *button, std::function<void()> action);
@@ -206,13 +199,25 @@ private:
     uint8_t laneMask();
     void startRunOrPressurize();
     void startRun();
-    // Lives in exportThread, idle during a run; answers the counting that startRun asks for.
-    void connectRunCounters();
     void continueRunStart();
     void askStopRun(const QString &stage);
     void onStopRunYes();
     void onStopRunNo();
     void finishRun();
+
+    // --- device workers and their threads (mainwindow_wiring.cpp)
+    // Each device joins with one block: create it, connect it, adopt it into its thread.
+    void connectDevices();
+    void connectDrawer();
+    void connectFan();
+    void connectPump();
+    void connectPressureControl();
+    void connectI2cDevices();
+    void connectRunCounters();
+    void connectLogExporter();
+    // Moves the workers into the thread, deletes them there when it ends, and starts it.
+    void adopt(QThread &thread, std::initializer_list<QObject *> workers);
+    QList<QThread *> deviceThreads();
 
     // --- errors (mainwindow_errors.cpp)
     void handleSystemError(ErrorCode err);
@@ -250,6 +255,7 @@ private:
     void onServiceRowPressed(QPushButton *row);
     void onServiceBackPressed();
     void stepSafetyThreshold(int step);
+    void showServiceDrawerValues();
 
     // --- drawer calibration and the service menu's drawer rows
     // (service/mainwindow_calibration.cpp)
@@ -283,7 +289,6 @@ private:
     void saveCurrentBootJournal();
 
     // --- USB stick, software update and log export (usb/mainwindow_usb.cpp)
-    void connectLogExporter();
     void connectUsb();
     void usbFound();
     void checkUsb();
@@ -293,7 +298,6 @@ private:
     void startSwUpdate();
 
     // --- pressure logic of the run (pressure/mainwindow_pressure.cpp)
-    void connectPressureControl();
     void loadPressureSettings();
     void loadDefaultPressureSettings();
     void restoreActualPressureSettings();
@@ -322,6 +326,8 @@ private:
     void onEditorLinePressed(int line);
     void onEditorBackPressed();
     void onEditorChangePressed(int field);
+    // The working copy's value of a quantity of the chosen mode and line.
+    int editedSetting(int quantity) const;
     void onEditorValueEntered(int val);
     void onEditorSavePressed();
     void saveEditedPressureSettings();
@@ -479,6 +485,9 @@ private:
     QPushButton *serviceGroup = nullptr;
     QPushButton *serviceRow = nullptr;
     bool drawerLoggingEnabled = false;
+    // The service menu's drawer rows as the operator sets them, stored by its Save button.
+    int serviceThreshold = 0;
+    bool serviceDrawerLogging = false;
 
     // Pressure settings editor: the working copy, and the mode (0 dPCR, 1 dMDA), line (0 to 2,
     // 3 the active time) and quantity (0 pre-ramp, 1 target, 2 ramp-up time) being edited at

@@ -46,12 +46,12 @@ void MainWindow::toggleLane(int lane)
     if (lane >= 1 && lane <= kLaneCount) {
         const bool selected = !laneSelection.value(laneKey(lane));
         laneSelection[laneKey(lane)] = selected;
-        buttons[lane - 1]->setStyleSheet(selected ? windowstyles::laneSelected
-                                                  : windowstyles::laneUnselected);
+        buttons[lane - 1]->setStyleSheet(selected ? windowstyles::laneSelected()
+                                                  : windowstyles::laneUnselected());
     } else if (lane == 0) {
         for (int i = 1; i <= kLaneCount; ++i) {
             laneSelection[laneKey(i)] = false;
-            buttons[i - 1]->setStyleSheet(windowstyles::laneUnselected);
+            buttons[i - 1]->setStyleSheet(windowstyles::laneUnselected());
         }
     }
     const bool anySelected = laneSelection.values().contains(true);
@@ -108,14 +108,6 @@ void MainWindow::startRun()
     // for their answer, off the GUI thread, with the pre-ramp page up.
     ++runCountsPending;
     runCounters->requestCount(productionId, runMode);
-}
-
-void MainWindow::connectRunCounters()
-{
-    runCounters = new RunCounters;
-    runCounters->moveToThread(&exportThread);
-    connect(runCounters, &RunCounters::runCounted, this, [this] { continueRunStart(); });
-    connect(&exportThread, &QThread::finished, runCounters, &QObject::deleteLater);
 }
 
 void MainWindow::continueRunStart()

@@ -23,7 +23,8 @@ void MainWindow::setUpServiceMenu()
         connectButton(row, [this, row] { onServiceRowPressed(row); });
     connectButton(ui->pushButton_serviceMenu_back, [this] { onServiceBackPressed(); });
     connectButton(ui->pushButton_dl_change, [this] {
-        ui->label_dl->setText(ui->label_dl->text() == "Enabled" ? "Disabled" : "Enabled");
+        serviceDrawerLogging = !serviceDrawerLogging;
+        showServiceDrawerValues();
     });
     connectButton(ui->pushButton_ds_threshold_p, [this] { stepSafetyThreshold(10); });
     connectButton(ui->pushButton_ds_threshold_pp, [this] { stepSafetyThreshold(100); });
@@ -45,12 +46,12 @@ void MainWindow::setUpServiceMenu()
 void MainWindow::prepareServiceMenu()
 {
     AppSettings settings;
-    ui->label_ds_threshold->setText(
-            QString::number(settings.loadDrawerSetting(AppSettings::DRAWER_SAFETY_THRESHOLD)));
+    serviceThreshold = settings.loadDrawerSetting(AppSettings::DRAWER_SAFETY_THRESHOLD);
     ui->label_drawer_opening_time_value->setText(
             QString::number(settings.loadDrawerSetting(AppSettings::DRAWER_OPENING_TIME)) + " ms");
     // Saved without its row opened, the drawer log keeps what it is.
-    ui->label_dl->setText(drawerLoggingEnabled ? "Enabled" : "Disabled");
+    serviceDrawerLogging = drawerLoggingEnabled;
+    showServiceDrawerValues();
     serviceLevel = 1;
     showServiceLevel();
 }
@@ -59,9 +60,15 @@ void MainWindow::stepSafetyThreshold(int step)
 {
     // A step clamps in its own direction only: a calibrated threshold above 4000 may still be
     // lowered in steps of 10 or 100.
-    const int value = ui->label_ds_threshold->text().toInt() + step;
-    ui->label_ds_threshold->setText(
-            QString::number(step > 0 ? qMin(value, kThresholdMax) : qMax(value, kThresholdMin)));
+    const int value = serviceThreshold + step;
+    serviceThreshold = step > 0 ? qMin(value, kThresholdMax) : qMax(value, kThresholdMin);
+    showServiceDrawerValues();
+}
+
+void MainWindow::showServiceDrawerValues()
+{
+    ui->label_ds_threshold->setText(QString::number(serviceThreshold));
+    ui->label_dl->setText(serviceDrawerLogging ? "Enabled" : "Disabled");
 }
 
 void MainWindow::showServiceLevel()
@@ -128,8 +135,10 @@ void MainWindow::onServiceRowPressed(QPushButton *row)
     } else {
         serviceLevel = 3;
         serviceRow = row;
-        if (row == ui->pushButton_drawer_log)
-            ui->label_dl->setText(drawerLoggingEnabled ? "Enabled" : "Disabled");
+        if (row == ui->pushButton_drawer_log) {
+            serviceDrawerLogging = drawerLoggingEnabled;
+            showServiceDrawerValues();
+        }
     }
     showServiceLevel();
 }

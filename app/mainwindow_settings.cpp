@@ -244,7 +244,7 @@ void MainWindow::onChangeDatePressed()
     keypadPopUp->setTitle("Date & Time");
     keypadPopUp->setDateTimeMode(toDateFormat(dateFormat));
     keypadPopUp->setKind(settingsPopUp::KIND_DATE_TIME);
-    keypadPopUp->setCurrentValue(ui->label_date_time->text());
+    keypadPopUp->setCurrentValue(currentDateTimeText());
     ui->stackedWidget->hide();
     keypadPopUp->show();
 }

@@ -31,32 +31,6 @@ constexpr int kFullBar = 100;
 
 } // namespace
 
-void MainWindow::connectPressureControl()
-{
-    pressureControl = new EpcControl();
-    pressureControl->moveToThread(&pressureThread);
-    connect(this, &MainWindow::initEpc, pressureControl, &EpcControl::init);
-    connect(setPressureWatchdog, &QTimer::timeout, pressureControl,
-            &EpcControl::resetAndSetPressure);
-    connect(readPressureWatchdog, &QTimer::timeout, pressureControl,
-            &EpcControl::resetAndReadPressure);
-    connect(this, &MainWindow::setPressure, pressureControl, &EpcControl::setPressure);
-    connect(this, &MainWindow::readPressure, pressureControl, &EpcControl::readPressure);
-    connect(pressureControl, &EpcControl::setChannel_1_Value, this, &MainWindow::channel_1_value,
-            Qt::QueuedConnection);
-    connect(pressureControl, &EpcControl::setChannel_2_Value, this, &MainWindow::channel_2_value,
-            Qt::QueuedConnection);
-    connect(pressureControl, &EpcControl::setChannel_3_Value, this, &MainWindow::channel_3_value,
-            Qt::QueuedConnection);
-    connect(pressureControl, &EpcControl::setPressureDone, this, &MainWindow::onSetPressureDone,
-            Qt::QueuedConnection);
-    connect(pressureControl, &EpcControl::readPressureDone, this, &MainWindow::onReadPressureDone,
-            Qt::QueuedConnection);
-    // Deleted in its own thread once the loop has ended: the serial link is closed there.
-    connect(&pressureThread, &QThread::finished, pressureControl, &QObject::deleteLater);
-    startWorker(pressureThread);
-}
-
 void MainWindow::loadPressureSettings()
 {
     if (!configHandler)

@@ -105,18 +105,18 @@ void MainWindow::showEditorValues(bool shown)
     }
     if (!shown)
         return;
-    const auto value = [this](int quantity) {
-        return editedPressureSettings.value(settingKey(editorMode, editorLine, quantity), 0);
-    };
     if (activeTime) {
         ui->pushButton_change_1->setText("Active time");
-        ui->label_change_1_value->setText(QString::number(value(0)) + kTimeUnit);
+        ui->label_change_1_value->setText(QString::number(editedSetting(0)) + kTimeUnit);
         return;
     }
     ui->pushButton_change_1->setText("Pre-ramp pressure");
-    ui->label_change_1_value->setText(QString::number(value(QUANTITY_PRE_RAMP)) + kPressureUnit);
-    ui->label_change_2_value->setText(QString::number(value(QUANTITY_TARGET)) + kPressureUnit);
-    ui->label_change_3_value->setText(QString::number(value(QUANTITY_RAMP_UP_TIME)) + kTimeUnit);
+    ui->label_change_1_value->setText(QString::number(editedSetting(QUANTITY_PRE_RAMP))
+                                      + kPressureUnit);
+    ui->label_change_2_value->setText(QString::number(editedSetting(QUANTITY_TARGET))
+                                      + kPressureUnit);
+    ui->label_change_3_value->setText(QString::number(editedSetting(QUANTITY_RAMP_UP_TIME))
+                                      + kTimeUnit);
 }
 
 void MainWindow::onEditorModePressed(int mode)
@@ -169,8 +169,6 @@ void MainWindow::onEditorBackPressed()
 
 void MainWindow::onEditorChangePressed(int field)
 {
-    QLabel *const labels[]
-            = {ui->label_change_1_value, ui->label_change_2_value, ui->label_change_3_value};
     QString unit = kPressureUnit;
     int kind = settingsPopUp::KIND_PRESSURE;
     if (field == 1 && editorLine == kActiveTimeLine) {
@@ -187,9 +185,15 @@ void MainWindow::onEditorChangePressed(int field)
     keypadPopUp->setUnit(unit);
     keypadPopUp->setKind(kind);
     keypadPopUp->setTitle(settingTitle(editorMode, editorLine, editorValue));
-    keypadPopUp->setCurrentValue(labels[field - 1]->text());
+    // The value in force on the working copy, as its row shows it.
+    keypadPopUp->setCurrentValue(QString::number(editedSetting(field - 1)) + unit);
     ui->stackedWidget->hide();
     keypadPopUp->show();
+}
+
+int MainWindow::editedSetting(int quantity) const
+{
+    return editedPressureSettings.value(settingKey(editorMode, editorLine, quantity), 0);
 }
 
 void MainWindow::onEditorValueEntered(int val)

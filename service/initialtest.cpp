@@ -140,10 +140,11 @@ QList<int> markedRows(int type)
     return rows;
 }
 
-bool allMarkedRowsOk(int type, const QStringList &okMarks)
+bool allMarkedRowsOk(int type, const QList<bool> &results)
 {
-    for (int row : markedRows(type)) {
-        if (row > okMarks.size() || okMarks[row - 1] != "X")
+    const int steps = markedRows(type).size();
+    for (int step = 0; step < steps; ++step) {
+        if (step >= results.size() || !results[step])
             return false;
     }
     return true;

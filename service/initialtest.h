@@ -68,9 +68,9 @@ bool stepPassed(int type, const StepMeasurement &step);
 QStringList rowNames(int type);
 // The rows (1 to 9) a test marks.
 QList<int> markedRows(int type);
-// The colour rule of the test's button: green only when every row the test marks holds the
-// mark in its OK column (`okMarks`: the OK texts of rows 1 to 9).
-bool allMarkedRowsOk(int type, const QStringList &okMarks);
+// The colour rule of the test's button: green only when every row the test marks passed
+// (`results`: one per step, in the order of markedRows(); a missing step has not passed).
+bool allMarkedRowsOk(int type, const QList<bool> &results);
 
 // "/usr/share/vemla/logs/init_testing/57_20240131_142501_OPEN_RUN_TEST_lane_3.log"
 std::string laneLogPath(int type, int lane, int productionId, const QDateTime &start);

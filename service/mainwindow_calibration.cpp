@@ -131,10 +131,9 @@ void MainWindow::clearCalibrationResult()
 
 void MainWindow::saveServiceDrawerRows()
 {
-    const QString threshold = ui->label_ds_threshold->text();
     qDebug() << "*****************Current Threshold*****************";
-    qDebug().noquote() << threshold;
-    const auto value = static_cast<uint16_t>(threshold.toInt());
+    qDebug().noquote() << QString::number(serviceThreshold);
+    const auto value = static_cast<uint16_t>(serviceThreshold);
     QString thresholdLine = "Drawer safety threshold is unchanged";
     {
         AppSettings settings;
@@ -149,7 +148,7 @@ void MainWindow::saveServiceDrawerRows()
         platform::sync();
     emit drawerUpdateSettings();
     QString loggingLine;
-    if (ui->label_dl->text() == "Enabled") {
+    if (serviceDrawerLogging) {
         emit drawerLogEnabled(hardwareVersion);
         loggingLine = "Drawer logging is enabled";
         drawerLoggingEnabled = true;

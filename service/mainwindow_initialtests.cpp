@@ -198,13 +198,10 @@ void MainWindow::writeTestResults()
 
 void MainWindow::updateTestButtonStyle()
 {
-    QStringList okMarks;
-    for (int row = 1; row <= initialtest::kRowCount; ++row)
-        okMarks << ui->testResults_screen->findChild<QLabel *>(QString("label_task_%1_ok").arg(row))
-                           ->text();
     const QList<QPushButton *> buttons = testButtons();
     if (initialTestType < 0 || initialTestType >= buttons.size())
         return;
     buttons[initialTestType]->setStyleSheet(
-            initialtest::allMarkedRowsOk(initialTestType, okMarks) ? rectGreenStyle : rectRedStyle);
+            initialtest::allMarkedRowsOk(initialTestType, testResultList) ? rectGreenStyle
+                                                                          : rectRedStyle);
 }

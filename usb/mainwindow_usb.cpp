@@ -1,5 +1,5 @@
 // The USB stick: detection through /dev, the installed attach and remove scripts, the software
-// update offered from the stick, and the log export's worker.
+// update offered from the stick.
 #include "app/mainwindow.h"
 
 #include "ui_mainwindow.h"
@@ -7,7 +7,6 @@
 #include "platform/commands.h"
 #include "platform/platform.h"
 #include "records/appsettings.h"
-#include "usb/logexporter.h"
 
 #include <cstdio>
 
@@ -32,17 +31,6 @@ bool exists(const char *instrumentPath)
     return QFileInfo::exists(QString::fromStdString(platform::path(instrumentPath)));
 }
 } // namespace
-
-void MainWindow::connectLogExporter()
-{
-    // Constructed here, in the GUI thread, so that its run-log pruning is done at start-up.
-    logExporter = new LogExporter;
-    logExporter->moveToThread(&exportThread);
-    connect(this, &MainWindow::logExportRun, logExporter, &LogExporter::exportAll);
-    connect(logExporter, &LogExporter::changeStatusLabel, this, &MainWindow::onChangeStatusLabel);
-    connect(&exportThread, &QThread::finished, logExporter, &QObject::deleteLater);
-    startWorker(exportThread);
-}
 
 void MainWindow::connectUsb()
 {

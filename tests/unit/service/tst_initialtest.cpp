@@ -85,32 +85,33 @@ void TestInitialTest::stepPassed_boundaries()
 void TestInitialTest::buttonColour_greenOnlyWhenEveryMarkedRowIsOk_data()
 {
     QTest::addColumn<int>("type");
-    QTest::addColumn<QStringList>("okMarks");
+    QTest::addColumn<QList<bool>>("results");
     QTest::addColumn<bool>("green");
-    const auto rows = [](const QString &text) {
-        QStringList marks;
-        for (int row = 0; row < kRowCount; ++row)
-            marks << text;
-        return marks;
-    };
-    const QStringList all = rows("X");
-    QStringList lane5Failed = all;
-    lane5Failed[4].clear();
-    QStringList onlyRow9 = rows("");
-    onlyRow9[8] = "X";
-    QTest::newRow("open run, all nine ok") << int(OPEN_RUN_TEST) << all << true;
-    QTest::newRow("open run, lane 5 not ok") << int(OPEN_RUN_TEST) << lane5Failed << false;
-    QTest::newRow("open run, only row 9") << int(OPEN_RUN_TEST) << onlyRow9 << false;
-    // The single-step tests look at row 9 alone.
-    QTest::newRow("close run, row 9") << int(CLOSE_RUN_TEST) << onlyRow9 << true;
-    QTest::newRow("pump, row 9 not ok") << int(PUMP_TEST) << rows("") << false;
+    QList<bool> nine;
+    for (int row = 0; row < kRowCount; ++row)
+        nine << true;
+    QList<bool> lane5Failed = nine;
+    lane5Failed[4] = false;
+    QList<bool> lastFailed = nine;
+    lastFailed[kRowCount - 1] = false;
+    QTest::newRow("open run, all nine passed") << int(OPEN_RUN_TEST) << nine << true;
+    QTest::newRow("open run, lane 5 failed") << int(OPEN_RUN_TEST) << lane5Failed << false;
+    QTest::newRow("open run, all lanes together failed")
+            << int(OPEN_RUN_TEST) << lastFailed << false;
+    // A test cut short has results for its first steps only.
+    QTest::newRow("open run, eight of nine") << int(OPEN_RUN_TEST) << nine.mid(0, 8) << false;
+    QTest::newRow("open run, none") << int(OPEN_RUN_TEST) << QList<bool>() << false;
+    // The single-step tests have one result, shown on row 9.
+    QTest::newRow("close run, passed") << int(CLOSE_RUN_TEST) << QList<bool> {true} << true;
+    QTest::newRow("pump, failed") << int(PUMP_TEST) << QList<bool> {false} << false;
+    QTest::newRow("drawer, none") << int(DRAWER_TEST) << QList<bool>() << false;
 }
 
 void TestInitialTest::buttonColour_greenOnlyWhenEveryMarkedRowIsOk()
 {
     QFETCH(int, type);
-    QFETCH(QStringList, okMarks);
-    QTEST(allMarkedRowsOk(type, okMarks), "green");
+    QFETCH(QList<bool>, results);
+    QTEST(allMarkedRowsOk(type, results), "green");
 }
 
 void TestInitialTest::resultsText_linesInOrder_data()

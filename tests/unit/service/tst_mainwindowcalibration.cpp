@@ -212,6 +212,22 @@ void TestMainWindowCalibration::serviceSave_thresholdAndDrawerLog_data()
                             "pushButton_dl_change"}
             << 1600 << "Drawer safety threshold is changed"
             << "Drawer logging is enabled" << true;
+    QTest::newRow("threshold up and down again")
+            << QStringList {"pushButton_safety_threshold", "pushButton_ds_threshold_pp",
+                            "pushButton_ds_threshold_m", "pushButton_ds_threshold_mm",
+                            "pushButton_ds_threshold_p"}
+            << 1500 << "Drawer safety threshold is unchanged"
+            << "Drawer logging is disabled" << false;
+    QTest::newRow("logging switched on and off")
+            << QStringList {"pushButton_drawer_log", "pushButton_dl_change", "pushButton_dl_change"}
+            << 1500 << "Drawer safety threshold is unchanged"
+            << "Drawer logging is disabled" << false;
+    // Opening the row again shows the logging in force: the unsaved choice is gone.
+    QTest::newRow("logging switched on, row reopened")
+            << QStringList {"pushButton_drawer_log", "pushButton_dl_change",
+                            "pushButton_drawer_log", "pushButton_drawer_log"}
+            << 1500 << "Drawer safety threshold is unchanged"
+            << "Drawer logging is disabled" << false;
 }
 
 void TestMainWindowCalibration::serviceSave_thresholdAndDrawerLog()

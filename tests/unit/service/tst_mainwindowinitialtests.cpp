@@ -125,7 +125,7 @@ void TestMainWindowInitialTests::openRun_nineLaneRuns_masksPumpCountsResultsAndR
     QCOMPARE(Instrument::popUpLine(1), QString("Open Run Test completed"));
     Instrument::answer("ok");
     QVERIFY(instrument.shown("pushButton_testResults_back"));
-    QCOMPARE(buttonStyle(instrument, "pushButton_open_run_test"), QString(windowstyles::rectRed));
+    QCOMPARE(buttonStyle(instrument, "pushButton_open_run_test"), windowstyles::rectRed());
     QCOMPARE(leds.last().at(0).value<Led>(), I2C_LedControl::LED_GREEN);
     QCOMPARE(instrument.root.read(kTestDir + "/OPEN_RUN_TEST_Results.log"),
              initialtest::resultsText(initialtest::OPEN_RUN_TEST, flags));
@@ -239,8 +239,7 @@ void TestMainWindowInitialTests::closeRun_unusableDefaults_timerEndsRunAndButton
     Instrument::answer("ok");
     QCOMPARE(instrument.root.read(kTestDir + "/CLOSE_RUN_TEST_Results.log"),
              QByteArray("CLOSE_RUN_TEST\n\nPASSED\n"));
-    QCOMPARE(buttonStyle(instrument, "pushButton_close_run_test"),
-             QString(windowstyles::rectGreen));
+    QCOMPARE(buttonStyle(instrument, "pushButton_close_run_test"), windowstyles::rectGreen());
     QTRY_COMPARE(testLogs(instrument).size(), 2);
     const QStringList logs = testLogs(instrument);
     QVERIFY(logs[0].endsWith("_CLOSE_RUN_TEST_all_lanes.log"));
@@ -263,7 +262,7 @@ void TestMainWindowInitialTests::drawerTest_errorEndsTestAndRestoresSettings()
 
     emit instrument.window->drawerDevice()->drawerError(ERROR_DRAWER_STUCK_INSIDE);
     QCOMPARE(instrument.window->menuState(), MenuState::Error);
-    QCOMPARE(buttonStyle(instrument, "pushButton_drawer_test"), QString(windowstyles::rectRed));
+    QCOMPARE(buttonStyle(instrument, "pushButton_drawer_test"), windowstyles::rectRed());
     QVERIFY(log.contains("Settings:  Actual"));
     // A late closed report finds no test to judge.
     emit instrument.window->drawerDevice()->drawerIsClosed();
