@@ -421,10 +421,11 @@ private:
     bool drawerClosedSeen = false;
     bool drawerToggleOpens = false;
     bool drawerMidway = false;
-    // The question the pop-up shows, and the drawer move (1 open, 2 close) that waits for
-    // the end of the pressurizing its "Yes" asked for.
+    // The question the pop-up shows, and the drawer move that waits for the end of the
+    // pressurizing its "Yes" asked for.
     PopUpQuestion pendingQuestion;
-    int pendingDrawerAction = 0;
+    enum DrawerAction : int { NoDrawerAction = 0, OpenDrawerAction = 1, CloseDrawerAction = 2 };
+    int pendingDrawerAction = NoDrawerAction;
 
     // Vessel pressure, kept up to date by the pump's reports.
     uint16_t vesselPressure = 0;
@@ -491,9 +492,10 @@ private:
 
     // Pressure settings editor: the working copy, and the mode (0 dPCR, 1 dMDA), line (0 to 2,
     // 3 the active time) and quantity (0 pre-ramp, 1 target, 2 ramp-up time) being edited at
-    // level 1 (modes), 2 (lines) or 3 (values).
+    // its level.
     QMap<std::string, int> editedPressureSettings;
-    uint8_t editorLevel = 1;
+    enum EditorLevel : uint8_t { EditorModes = 1, EditorLines = 2, EditorValues = 3 };
+    uint8_t editorLevel = EditorModes;
     int editorMode = 0;
     int editorLine = 0;
     int editorValue = 0;

@@ -142,7 +142,7 @@ void MainWindow::updateErrorButtons(int code)
 void MainWindow::enterErrorMenu()
 {
     errorActive = true;
-    pendingDrawerAction = 0;
+    pendingDrawerAction = NoDrawerAction;
     // A question still on screen belongs to what the error interrupted: it is dropped with
     // its pop-up, so that no later answer is taken for it.
     closePopUp();
@@ -183,16 +183,17 @@ void MainWindow::onErrorDrawerButton(int drawerAction)
                     setState(MenuState::InitialPressurizing);
                 },
                 [this, drawerAction] {
-                    setState(drawerAction == 1 ? MenuState::OpenDrawer : MenuState::CloseDrawer);
+                    setState(drawerAction == OpenDrawerAction ? MenuState::OpenDrawer
+                                                              : MenuState::CloseDrawer);
                 });
     } else {
-        setState(drawerAction == 1 ? MenuState::OpenDrawer : MenuState::CloseDrawer);
+        setState(drawerAction == OpenDrawerAction ? MenuState::OpenDrawer : MenuState::CloseDrawer);
     }
 }
 
 void MainWindow::setUpErrorScreen()
 {
-    connectButton(ui->button_err_open, [this] { onErrorDrawerButton(1); });
-    connectButton(ui->button_err_close, [this] { onErrorDrawerButton(2); });
+    connectButton(ui->button_err_open, [this] { onErrorDrawerButton(OpenDrawerAction); });
+    connectButton(ui->button_err_close, [this] { onErrorDrawerButton(CloseDrawerAction); });
     connectButton(ui->button_err_settings, [this] { enterSettings(); });
 }

@@ -240,10 +240,10 @@ void MainWindow::releasePressureQuestion()
 
 void MainWindow::runPendingDrawerAction()
 {
-    const int action = std::exchange(pendingDrawerAction, 0);
-    if (action == 1)
+    const int action = std::exchange(pendingDrawerAction, NoDrawerAction);
+    if (action == OpenDrawerAction)
         setState(MenuState::OpenDrawer);
-    else if (action == 2)
+    else if (action == CloseDrawerAction)
         setState(MenuState::CloseDrawer);
 }
 

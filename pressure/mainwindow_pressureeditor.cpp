@@ -69,7 +69,7 @@ void MainWindow::openPressureEditor()
 // Level 1: both modes and the four menu buttons usable, no line or value shown.
 void MainWindow::showEditorModes()
 {
-    editorLevel = 1;
+    editorLevel = EditorModes;
     showEditorValues(false);
     for (QPushButton *line : editorLineButtons())
         showButton(line, false);
@@ -83,7 +83,7 @@ void MainWindow::showEditorModes()
 // buttons offered.
 void MainWindow::showEditorLines()
 {
-    editorLevel = 2;
+    editorLevel = EditorLines;
     showEditorValues(false);
     for (QPushButton *line : editorLineButtons()) {
         showButton(line, true);
@@ -122,7 +122,7 @@ void MainWindow::showEditorValues(bool shown)
 void MainWindow::onEditorModePressed(int mode)
 {
     // The highlighted mode pressed again closes it, from the line or the value level alike.
-    if (editorLevel > 1) {
+    if (editorLevel > EditorModes) {
         showEditorModes();
         return;
     }
@@ -138,7 +138,7 @@ void MainWindow::onEditorModePressed(int mode)
 
 void MainWindow::onEditorLinePressed(int line)
 {
-    if (editorLevel == 3) {
+    if (editorLevel == EditorValues) {
         showEditorLines();
         return;
     }
@@ -148,17 +148,17 @@ void MainWindow::onEditorLinePressed(int line)
         lines[other]->setEnabled(other == line);
         lines[other]->setStyleSheet(other == line ? rectGreenStyle : rectGreyStyle);
     }
-    editorLevel = 3;
+    editorLevel = EditorValues;
     showEditorValues(true);
 }
 
 void MainWindow::onEditorBackPressed()
 {
     switch (editorLevel) {
-    case 3:
+    case EditorValues:
         showEditorLines();
         break;
-    case 2:
+    case EditorLines:
         showEditorModes();
         break;
     default:

@@ -52,7 +52,7 @@ void MainWindow::checkPressurizing()
     ui->progressBar_vesselPress->setValue(kFullPercent);
     pressurizingTimer->stop();
     pressurizingHistory.clear();
-    if (pendingDrawerAction != 0) {
+    if (pendingDrawerAction != NoDrawerAction) {
         // The OK of this message carries out the drawer move that was waiting.
         showMessage("Pressurizing system completed", "", [this] { runPendingDrawerAction(); });
     } else if (runAfterPressurizing) {
