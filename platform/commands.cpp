@@ -57,6 +57,10 @@ int removeFile(const std::string &path)
 
 int removeContents(const std::string &directory)
 {
+    // An empty folder name, or the root itself, would make the pattern "/*": the whole disk.
+    if (directory.empty()
+        || std::all_of(directory.begin(), directory.end(), [](char c) { return c == '/'; }))
+        return -1;
     // The pattern stays outside the quotes: the shell expands it to the folder's entries.
     return run("rm -rf " + pathArgument(directory) + "/*");
 }

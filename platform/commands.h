@@ -21,7 +21,8 @@ int sync();
 int makeDirectory(const std::string &path);
 // "rm PATH"
 int removeFile(const std::string &path);
-// "rm -rf DIR/*": the folder's visible entries; the folder itself stays.
+// "rm -rf DIR/*": the folder's visible entries; the folder itself stays. An empty name or
+// the root is refused (-1) and nothing runs.
 int removeContents(const std::string &directory);
 // "cp -r FROM/* TO/; sync": the status is that of the final sync, not of the copy.
 int copyContentsAndSync(const std::string &from, const std::string &to);

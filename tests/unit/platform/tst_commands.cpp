@@ -43,6 +43,7 @@ private slots:
     void helpers_hostilePath_actOnThatPathOnly_data();
     void helpers_hostilePath_actOnThatPathOnly();
     void helpers_instrumentPaths_boardCommandTexts();
+    void removeContents_emptyOrRootFolder_runsNothing();
 };
 
 void TestCommands::shellArgument_shellReadsOneWordBack_data()
@@ -195,6 +196,16 @@ void TestCommands::helpers_instrumentPaths_boardCommandTexts()
             "journalctl -b -1 > /usr/share/vemla/logs/system/system_log_20240131_142501.log",
     };
     QCOMPARE(recorder.commands(), expected);
+}
+
+// A folder name that resolved to nothing must never become "rm -rf /*".
+void TestCommands::removeContents_emptyOrRootFolder_runsNothing()
+{
+    CommandRecorder recorder;
+    QCOMPARE(platform::removeContents(""), -1);
+    QCOMPARE(platform::removeContents("/"), -1);
+    QCOMPARE(platform::removeContents("//"), -1);
+    QVERIFY(recorder.commands().empty());
 }
 
 QTEST_MAIN(TestCommands)
